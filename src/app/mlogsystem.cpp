@@ -1,0 +1,423 @@
+#include "mlogsystem.h"
+
+#include "pathworks.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+const QString kAsterisks(90, QLatin1Char('*'));
+
+// The object that receives the toolkit's messages; cleared when it is destroyed.
+std::atomic<MLogSystem*> g_handlerTarget{nullptr};
+
+QString headerLine(const char* label, const QString& value)
+{
+    return QString::fromLatin1(label).leftJustified(20, QLatin1Char(' ')) + value;
+}
+
+QString environmentOr(const char* name, const QString& fallback)
+{
+    const QString value = qEnvironmentVariable(name);
+    return value.isEmpty() ? fallback : value;
+}
+
+} // namespace
+
+MLogSystem::MLogSystem(QObject* parent) : QObject(parent)
+{
+    m_worker.setMaxThreadCount(1);
+    m_worker.setExpiryTimeout(5000);
+    m_switches = (1u << SwitchTime) | (1u << SwitchDate) | (1u << SwitchLineNumber) |
+                 (1u << SwitchHeader);
+    m_programName = MPathWorks::programBaseName();
+    m_clock.start();
+}
+
+MLogSystem::~MLogSystem()
+{
+    m_destroyed = true;
+    MLogSystem* self = this;
+    g_handlerTarget.compare_exchange_strong(self, nullptr);
+    if (isSwitchOn(SwitchLogOff))
+        return;
+    m_worker.waitForDone();
+    const QDateTime now = QDateTime::currentDateTime();
+    intLogWrite(QStringLiteral("SystemLog: Log object destroed."), LogSystem, now);
+    intLogWrite(QStringLiteral("#Line"), LogSystem, now);
+    intLogWrite(QStringLiteral("#CR"), LogSystem, now);
+}
+
+MLogSystem* MLogSystem::instance()
+{
+    static MLogSystem log;
+    return &log;
+}
+
+void MLogSystem::logWrite(const QString& mes, MLogSystem_EventLevel lev)
+{
+    if (m_destroyed)
+        return;
+    Q_EMIT stringWrited(mes, lev);
+    const QDateTime now = QDateTime::currentDateTime();
+    m_worker.start([this, mes, lev, now] { intLogWrite(mes, lev, now); });
+}
+
+void MLogSystem::logHexWrite(const QByteArray& mes, bool send)
+{
+    if (m_destroyed)
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    m_worker.start([this, mes, send, now] { intLogHexWrite(mes, send, now); });
+}
+
+void MLogSystem::clearLog()
+{
+    QMutexLocker lock(&m_lock);
+    m_started = false;
+    m_lineCounter = 0;
+}
+
+void MLogSystem::emitText(const QString& text, QStringList& pending, QTextStream* out)
+{
+    if (out)
+        *out << text;
+    else
+        pending.append(text);
+}
+
+void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time)
+{
+    QStringList written;
+    {
+        QMutexLocker lock(&m_lock);
+        if (isSwitchOn(SwitchLogOff) || lev < m_minimumLevel)
+            return;
+        QFile file;
+        QTextStream stream;
+        QTextStream* out = nullptr;
+        if (!m_path.isEmpty()) {
+            file.setFileName(m_path);
+            if (!file.open(QIODevice::Append | QIODevice::Text)) {
+                m_error = true;
+                return;
+            }
+            m_error = false;
+            stream.setDevice(&file);
+            out = &stream;
+        }
+        if (!m_started && isSwitchOn(SwitchHeader))
+            written.append(buildHeader());
+        m_started = true;
+
+        const QString marker = mes.toLower();
+        if (marker == QLatin1String("#cr"))
+            written.append(QStringLiteral("\n"));
+        else if (marker == QLatin1String("#header"))
+            written.append(buildHeader());
+        else if (marker == QLatin1String("#line"))
+            written.append(kAsterisks + QLatin1Char('\n'));
+        else {
+            ++m_lineCounter;
+            written.append(formatLine(mes, lev, time));
+        }
+        for (const QString& text : written)
+            emitText(text, m_pending, out);
+    }
+    for (const QString& text : written)
+        Q_EMIT stringWrited(text);
+}
+
+QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev,
+                               const QDateTime& time) const
+{
+    QString line;
+    for (const QChar field : m_lineFormat) {
+        switch (field.unicode()) {
+        case '#':
+            if (isSwitchOn(SwitchLineNumber))
+                line += QStringLiteral("%1: ").arg(m_lineCounter, 5, 10, QLatin1Char('0'));
+            break;
+        case 'e':
+            line += QStringLiteral("{%1} ").arg(int(lev));
+            break;
+        case 't':
+            if (!isSwitchOn(SwitchTime))
+                break;
+            if (m_mode == WallClock)
+                line += QStringLiteral("[%1] ").arg(time.toString(QStringLiteral("hh:mm:ss.zzz")));
+            else
+                line += QStringLiteral("[%1] ").arg(m_clock.elapsed(), 6, 10, QLatin1Char('0'));
+            break;
+        case 'd':
+            if (isSwitchOn(SwitchDate) && m_mode == WallClock)
+                line += QStringLiteral("[%1] ").arg(time.toString(QStringLiteral("dd.MM.yyyy")));
+            break;
+        case 'l':
+            line += mes;
+            break;
+        default:
+            break;
+        }
+    }
+    return line + QLatin1Char('\n');
+}
+
+QString MLogSystem::header() const
+{
+    QMutexLocker lock(&m_lock);
+    return buildHeader();
+}
+
+QString MLogSystem::buildHeader() const
+{
+    if (m_destroyed)
+        return QString();
+    const QStringList lines = {
+        QString(),
+        kAsterisks,
+        headerLine("Time run:", QDateTime::currentDateTime().toString(
+                                    QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"))),
+        headerLine("Application:", m_programName),
+        headerLine("Version:", QCoreApplication::applicationVersion() + QStringLiteral(" (Release)")),
+        headerLine("QT version:", QStringLiteral(QT_VERSION_STR)),
+        headerLine("Path/File name:", MPathWorks::programPath()),
+        headerLine("Computer:", environmentOr("COMPUTERNAME", QSysInfo::machineHostName())),
+        headerLine("User:", environmentOr("USERNAME", environmentOr("USER", qEnvironmentVariable("LOGNAME")))),
+        kAsterisks,
+        QString(),
+        QStringLiteral("Events:"),
+    };
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void MLogSystem::setLogFile(const QString& path)
+{
+    QMutexLocker lock(&m_lock);
+    if (path.isEmpty() || path == m_path)
+        return;
+    const QFileInfo info(path);
+    const QString dir = QDir::cleanPath(info.absolutePath());
+    const QString newPath = dir + QLatin1Char('/') + info.baseName() + QStringLiteral(".log");
+    if (newPath == m_path)
+        return;
+    if (!QDir().mkpath(dir)) {
+        m_error = true;
+        return;
+    }
+    m_path = newPath;
+    if (m_pending.isEmpty()) {
+        m_error = false;
+        return;
+    }
+    QFile file(m_path);
+    if (!file.open(QIODevice::Append | QIODevice::Text)) {
+        m_error = true;
+        return;
+    }
+    QTextStream out(&file);
+    for (const QString& text : std::as_const(m_pending))
+        out << text;
+    m_pending.clear();
+    m_error = false;
+}
+
+QString MLogSystem::logFile() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_path;
+}
+
+QString MLogSystem::archiveName(const QString& path, const QDate& today) const
+{
+    QMutexLocker lock(&m_lock);
+    return QFileInfo(path).absolutePath() + QLatin1Char('/') + m_programName + QLatin1Char('_') +
+           today.toString(QStringLiteral("MMyyyy")) + QStringLiteral(".log");
+}
+
+void MLogSystem::archiveLog(const QString& path, const QDate& today) const
+{
+    if (!QFile::exists(path))
+        return;
+    const QString archive = archiveName(path, today);
+    if (!QFile::exists(archive)) {
+        QFile::rename(path, archive);
+        return;
+    }
+    QFile target(archive);
+    QFile source(path);
+    if (!target.open(QIODevice::Append) || !source.open(QIODevice::ReadOnly))
+        return;
+    while (!source.atEnd())
+        target.write(source.read(1 << 16));
+    target.close();
+    source.close();
+    QFile::remove(path);
+}
+
+QString MLogSystem::hexEntryText(const QByteArray& mes)
+{
+    QString hex = QString::fromLatin1(mes.toHex());
+    if (mes.size() > 8)
+        hex.insert(6, QLatin1Char('\n'));
+    if (mes.size() > 2)
+        hex.insert(2, QLatin1Char('\n'));
+    return hex;
+}
+
+void MLogSystem::intLogHexWrite(const QByteArray& mes, bool send, const QDateTime& time)
+{
+    QMutexLocker lock(&m_lock);
+    if (isSwitchOn(SwitchHexOff))
+        return;
+    QFile file;
+    QTextStream stream;
+    QTextStream* out = nullptr;
+    if (!m_hexPath.isEmpty()) {
+        file.setFileName(m_hexPath);
+        if (!file.open(QIODevice::Append | QIODevice::Text)) {
+            m_error = true;
+            return;
+        }
+        stream.setDevice(&file);
+        out = &stream;
+    }
+    if (!m_hexStarted)
+        emitText(buildHeader(), m_hexPending, out);
+    m_hexStarted = true;
+    const QString title = send ? QStringLiteral("--> Send [%2] [%3]") : QStringLiteral("--< Read [%2] [%3]");
+    emitText(title.arg(time.toString(QStringLiteral("dd.MM.yyyy")),
+                       time.toString(QStringLiteral("hh:mm:ss.zzz"))) +
+                 QLatin1Char('\n') + hexEntryText(mes) + QLatin1Char('\n'),
+             m_hexPending, out);
+}
+
+void MLogSystem::setHexLogDir(const QString& dir)
+{
+    QMutexLocker lock(&m_lock);
+    m_hexPath = QDir(dir).absolutePath() + QLatin1Char('/') + m_programName + QLatin1Char('.') +
+                tr("unknow.ip") + QStringLiteral(".hex.log");
+    if (!QDir().mkpath(dir) || m_hexPending.isEmpty())
+        return;
+    QFile file(m_hexPath);
+    if (!file.open(QIODevice::Append | QIODevice::Text)) {
+        m_error = true;
+        return;
+    }
+    QTextStream out(&file);
+    for (const QString& text : std::as_const(m_hexPending))
+        out << text;
+    m_hexPending.clear();
+}
+
+QString MLogSystem::hexLogFile() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_hexPath;
+}
+
+void MLogSystem::setMinimumLevel(int level)
+{
+    QMutexLocker lock(&m_lock);
+    m_minimumLevel = level;
+}
+
+void MLogSystem::setTimeStampMode(TimeStampMode mode)
+{
+    QMutexLocker lock(&m_lock);
+    m_mode = mode;
+}
+
+void MLogSystem::restartClock()
+{
+    QMutexLocker lock(&m_lock);
+    m_clock.restart();
+}
+
+void MLogSystem::setSwitch(Switch sw, bool on)
+{
+    QMutexLocker lock(&m_lock);
+    if (on)
+        m_switches |= 1u << sw;
+    else
+        m_switches &= ~(1u << sw);
+}
+
+bool MLogSystem::isSwitchOn(Switch sw) const
+{
+    return (m_switches & (1u << sw)) != 0;
+}
+
+void MLogSystem::setLineFormat(const QString& format)
+{
+    QMutexLocker lock(&m_lock);
+    m_lineFormat = format;
+}
+
+void MLogSystem::setProgramName(const QString& baseName)
+{
+    QMutexLocker lock(&m_lock);
+    m_programName = baseName;
+}
+
+bool MLogSystem::hasError() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_error;
+}
+
+int MLogSystem::lineCounter() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_lineCounter;
+}
+
+void MLogSystem::waitForIdle()
+{
+    m_worker.waitForDone();
+}
+
+QtMessageHandler MLogSystem::installMessageHandler(MLogSystem* target)
+{
+    g_handlerTarget = target;
+    return qInstallMessageHandler(&MLogSystem::messageHandler);
+}
+
+void MLogSystem::messageHandler(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    const char* format = "Debug: %1";
+    MLogSystem_EventLevel level = LogInfo;
+    switch (type) {
+    case QtDebugMsg:
+    case QtInfoMsg:
+        break;
+    case QtWarningMsg:
+        format = "Warning: %1";
+        level = LogWarning;
+        break;
+    case QtCriticalMsg:
+        format = "Critical: %1";
+        level = LogError;
+        break;
+    case QtFatalMsg:
+        format = "Fatal: %1";
+        level = LogError;
+        break;
+    }
+    const QString line = QCoreApplication::translate("messageHandler", format).arg(text);
+    std::fputs(QString::fromLatin1(format).arg(text).toLocal8Bit().constData(), stderr);
+    std::fputc('\n', stderr);
+    MLogSystem* target = g_handlerTarget.load();
+    if (!target)
+        return;
+    target->logWrite(line, level);
+    if (type == QtFatalMsg)
+        target->waitForIdle();
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+
+#include <atomic>
+
+// Level written into every log line.
+enum MLogSystem_EventLevel : int {
+    LogPlain = 0,   // plain messages
+    LogInfo = 1,    // information; toolkit debug messages
+    LogStage = 2,   // stages of start-up
+    LogSystem = 3,  // the log system's own closing lines
+    LogWarning = 4, // toolkit warnings
+    LogError = 5,   // errors; toolkit critical and fatal messages
+};
+
+// The program's event log: numbers and time-stamps messages from any thread and appends
+// them, on one worker thread, to one file per run; folds the previous run's file into a
+// monthly archive; captures the toolkit's messages through a message handler.
+class MLogSystem : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Numbered switches; only the numbers are part of the file format.
+    enum Switch {
+        SwitchTime = 0,
+        SwitchDate = 1,
+        SwitchLineNumber = 2,
+        SwitchHeader = 4,
+        SwitchLogOff = 7,
+        SwitchHexOff = 9,
+    };
+    enum TimeStampMode { WallClock, StartUp };
+
+    explicit MLogSystem(QObject* parent = nullptr);
+    ~MLogSystem() override;
+
+    // The process-wide object, constructed on first use, destroyed by static destruction.
+    static MLogSystem* instance();
+
+    void setLogFile(const QString& path);
+    QString logFile() const;
+    // Folds an existing log file at path into its monthly archive (named for `today`).
+    void archiveLog(const QString& path, const QDate& today = QDate::currentDate()) const;
+    QString archiveName(const QString& path, const QDate& today) const;
+    QString header() const;
+
+    void setHexLogDir(const QString& dir);
+    QString hexLogFile() const;
+
+    void setMinimumLevel(int level);
+    void setTimeStampMode(TimeStampMode mode);
+    void restartClock();
+    void setSwitch(Switch sw, bool on);
+    bool isSwitchOn(Switch sw) const;
+    void setLineFormat(const QString& format);
+    void setProgramName(const QString& baseName);
+    bool hasError() const;
+    int lineCounter() const;
+
+    // Blocks until every queued write job has run.
+    void waitForIdle();
+
+    // Routes the toolkit's messages to `target`; returns the handler installed before.
+    static QtMessageHandler installMessageHandler(MLogSystem* target);
+    static void messageHandler(QtMsgType type, const QMessageLogContext& context,
+                               const QString& text);
+
+public Q_SLOTS:
+    void logWrite(const QString& mes, MLogSystem_EventLevel lev = LogPlain);
+    void logHexWrite(const QByteArray& mes, bool send);
+    void clearLog();
+    void intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time);
+    void intLogHexWrite(const QByteArray& mes, bool send, const QDateTime& time);
+
+Q_SIGNALS:
+    void stringWrited(const QString& mes);
+    void stringWrited(const QString& mes, MLogSystem_EventLevel lev);
+
+private:
+    QString formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time) const;
+    QString buildHeader() const;
+    static QString hexEntryText(const QByteArray& mes);
+    void emitText(const QString& text, QStringList& pending, QTextStream* out);
+
+    mutable QMutex m_lock;
+    QThreadPool m_worker;
+    QElapsedTimer m_clock;
+    bool m_error = false;
+    bool m_started = false;
+    bool m_hexStarted = false;
+    std::atomic<bool> m_destroyed{false};
+    int m_lineCounter = 0;
+    int m_minimumLevel = 0;
+    std::atomic<unsigned> m_switches{0};
+    TimeStampMode m_mode = WallClock;
+    QString m_lineFormat = QStringLiteral("#etdl");
+    QString m_path;
+    QString m_hexPath;
+    QString m_programName;
+    QStringList m_pending;
+    QStringList m_hexPending;
+};

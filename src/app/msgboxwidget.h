@@ -1,0 +1,4 @@
+#pragma once
+
+// Installs the real modal QMessageBox behind msgBox().
+void installWidgetMsgBox();

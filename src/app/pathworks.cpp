@@ -1,0 +1,111 @@
+#include "pathworks.h"
+
+#include <QCoreApplication>
+#include <QStorageInfo>
+
+QString MPathWorks::rootDirOf(const QString& exeDir)
+{
+    QDir dir(exeDir);
+    const QString last = dir.dirName().toLower();
+    if (last == QLatin1String("debug") || last == QLatin1String("release"))
+        dir.cdUp();
+    return dir.absolutePath();
+}
+
+QDir MPathWorks::rootDir()
+{
+    return QDir(rootDirOf(QCoreApplication::applicationDirPath()));
+}
+
+QString MPathWorks::rootPath(const QString& name)
+{
+    return rootDir().absolutePath() + QLatin1Char('/') + name;
+}
+
+QString MPathWorks::programPath()
+{
+    return QCoreApplication::instance() ? QCoreApplication::arguments().value(0) : QString();
+}
+
+QString MPathWorks::baseNameOf(const QString& path)
+{
+    return QFileInfo(path).baseName();
+}
+
+QString MPathWorks::programBaseName()
+{
+    return baseNameOf(programPath());
+}
+
+QString MPathWorks::programFileName(const QString& suffix)
+{
+    return QStringLiteral("%1.%2").arg(programBaseName(), suffix);
+}
+
+QString MPathWorks::rootFile(const QString& suffix)
+{
+    return rootPath(programFileName(suffix));
+}
+
+QFileInfo MPathWorks::settingsFileInfo()
+{
+    return QFileInfo(MPathConsts::settingsDir(), programFileName(QStringLiteral("ini")));
+}
+
+QFileInfo MPathWorks::logFileInfo()
+{
+    return QFileInfo(MPathConsts::logDir(), programFileName(QStringLiteral("log")));
+}
+
+QDir MPathWorks::subDir(const QString& name)
+{
+    return subDirOf(rootDir(), name);
+}
+
+QDir MPathWorks::subDirOf(const QDir& base, const QString& name)
+{
+    QDir dir(base);
+    if (!dir.exists(name))
+        dir.mkpath(name);
+    dir.cd(name);
+    return dir;
+}
+
+bool MPathWorks::makeRootCurrent()
+{
+    return QDir::setCurrent(rootDir().absolutePath());
+}
+
+QDir MPathConsts::logDir() { return MPathWorks::subDir(QStringLiteral("Log")); }
+QDir MPathConsts::settingsDir() { return MPathWorks::subDir(QStringLiteral("Settings")); }
+QDir MPathConsts::dataDir() { return MPathWorks::subDir(QStringLiteral("Data")); }
+QDir MPathConsts::tempDir() { return MPathWorks::subDir(QStringLiteral("Temp")); }
+QDir MPathConsts::reportsDir() { return MPathWorks::subDir(QStringLiteral("Reports")); }
+QDir MPathConsts::importDir() { return MPathWorks::subDir(QStringLiteral("Import")); }
+QDir MPathConsts::flagsDir() { return MPathWorks::subDir(QStringLiteral("Flags")); }
+QDir MPathConsts::mediaDir() { return MPathWorks::subDirOf(dataDir(), QStringLiteral("Media")); }
+QDir MPathConsts::imagesDir() { return MPathWorks::subDirOf(dataDir(), QStringLiteral("Images")); }
+QDir MPathConsts::shieldCodesDir() { return MPathWorks::subDirOf(dataDir(), QStringLiteral("ShieldCodes")); }
+
+quint64 MFilesWorks::freeDiskSpace(const QString& path)
+{
+    const QStorageInfo volume(path);
+    return volume.isValid() ? quint64(volume.bytesFree()) : 0;
+}
+
+bool MFilesWorks::removeDirTree(const QString& path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return false;
+    bool ok = true;
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            ok = removeDirTree(entry.absoluteFilePath()) && ok;
+        else
+            ok = QFile::remove(entry.absoluteFilePath()) && ok;
+    }
+    return dir.rmdir(dir.absolutePath()) && ok;
+}

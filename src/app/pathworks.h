@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDir>
+#include <QFileInfo>
+#include <QString>
+
+// Where the program lives: its root directory, its base name and names derived from them.
+class MPathWorks
+{
+public:
+    // The root for an executable in exeDir: exeDir, or its parent when exeDir is named
+    // "debug" or "release" in any letter case.
+    static QString rootDirOf(const QString& exeDir);
+    static QDir rootDir();
+    static QString rootPath(const QString& name);
+    // The program's path as passed on its command line.
+    static QString programPath();
+    // The file name of a path up to its first dot.
+    static QString baseNameOf(const QString& path);
+    static QString programBaseName();
+    static QString programFileName(const QString& suffix);
+    static QString rootFile(const QString& suffix);
+    static QFileInfo settingsFileInfo();
+    static QFileInfo logFileInfo();
+    // The root directory's subdirectory `name`, created first when missing.
+    static QDir subDir(const QString& name);
+    static QDir subDirOf(const QDir& base, const QString& name);
+    static bool makeRootCurrent();
+};
+
+// The named subdirectories below the root (and below "Data"), each created when missing.
+class MPathConsts
+{
+public:
+    static QDir logDir();
+    static QDir settingsDir();
+    static QDir dataDir();
+    static QDir tempDir();
+    static QDir reportsDir();
+    static QDir importDir();
+    static QDir flagsDir();
+    static QDir mediaDir();
+    static QDir imagesDir();
+    static QDir shieldCodesDir();
+};
+
+class MFilesWorks
+{
+public:
+    // Total free bytes on the volume that holds path.
+    static quint64 freeDiskSpace(const QString& path);
+    // Deletes the directory with all its files and subdirectories.
+    static bool removeDirTree(const QString& path);
+};

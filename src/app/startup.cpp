@@ -1,0 +1,166 @@
+#include "startup.h"
+
+#include "catalogue/cp1251.h"
+#include "mlogsystem.h"
+#include "msgbox.h"
+#include "msgboxwidget.h"
+#include "pathworks.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QScreen>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+QString trMain(const char* text)
+{
+    return QCoreApplication::translate("main", text);
+}
+
+// One description table loaded at start-up, with its failure report.
+struct TableLoadStep
+{
+    const char* fileName;
+    const char* boxTitle;
+    std::function<bool()> load;
+    std::function<void()> dump;
+    bool dumpOnSuccess;
+    int exitCode;
+};
+
+} // namespace
+
+Startup::Startup(StartupContext context) : m_context(std::move(context)) {}
+
+QString Startup::logFilePath(const QString& appDir, const QString& programPath)
+{
+    QDir dir(MPathWorks::rootDirOf(appDir));
+    dir.cdUp();
+    return dir.absolutePath() + QStringLiteral("/Log/") + MPathWorks::baseNameOf(programPath) +
+           QStringLiteral(".log");
+}
+
+int Startup::run()
+{
+    setIdentity();
+    startLog();
+    reportEnvironment();
+    installCodecsAndTranslator();
+    prepareLogFiles();
+
+    m_objects.descriptionFiles.prepareDescriptionFiles(m_context.appDir);
+    m_objects.catalogue.setCommandFile(m_objects.descriptionFiles.file(DescriptionFiles::Command));
+    m_objects.catalogue.reset();
+
+    return loadDescriptionTables();
+}
+
+void Startup::exitPath()
+{
+    m_translator.reset();
+}
+
+void Startup::setIdentity()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel, JSC"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("Russia"));
+    QCoreApplication::setApplicationName(QStringLiteral("Driver for FR Velkor."));
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.0.4.1"));
+}
+
+void Startup::startLog()
+{
+    m_log = m_context.log ? m_context.log : MLogSystem::instance();
+    m_log->setProgramName(MPathWorks::baseNameOf(m_context.programPath));
+    m_log->setTimeStampMode(MLogSystem::StartUp);
+    m_log->restartClock();
+    m_log->logWrite(trMain("Run..."), LogError);
+}
+
+void Startup::reportEnvironment()
+{
+    const QLocale system;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    m_log->logWrite(trMain("Decimal point: %1").arg(system.decimalPoint()), LogInfo);
+    m_log->logWrite(trMain("Country: %1").arg(QLocale::territoryToString(system.territory())),
+                    LogInfo);
+    m_log->logWrite(trMain("Group separator: %1").arg(system.groupSeparator()), LogInfo);
+
+    const quint64 free = MFilesWorks::freeDiskSpace(m_context.appDir);
+    m_log->logWrite(trMain("Disk space free %1 bytes.").arg(system.toString(free)), LogInfo);
+    m_log->logWrite(trMain("Temp path: %1").arg(QDir::tempPath()), LogInfo);
+    m_log->logWrite(trMain("Home path: %1").arg(QDir::homePath()), LogInfo);
+    m_log->logWrite(trMain("Root path: %1").arg(QDir::rootPath()), LogInfo);
+    m_log->logWrite(trMain("Screens count: %1.").arg(QGuiApplication::screens().size()), LogStage);
+}
+
+void Startup::installCodecsAndTranslator()
+{
+    // Qt 6 reads and writes UTF-8 wherever no code page is named; Windows-1251 is reached
+    // through Cp1251 and must be there for device texts and BOM-less description files.
+    if (!Cp1251::isAvailable())
+        m_log->logWrite(trMain("Codec Windows-1251 is not available."), LogError);
+
+    const QString localeName = QLocale::system().name();
+    m_translator = std::make_unique<QTranslator>();
+    const bool loaded = m_translator->load(QStringLiteral(":/lang/lang_") + localeName);
+    QCoreApplication::installTranslator(m_translator.get());
+    m_log->logWrite(trMain("Install translator (name=%1, state=%2).").arg(localeName).arg(loaded ? 1 : 0),
+                    LogInfo);
+    m_log->logWrite(trMain("Install translator."), LogInfo);
+}
+
+void Startup::prepareLogFiles()
+{
+    m_objects.appDirText = m_context.appDir + QLatin1Char('/');
+    m_objects.screenLog.setFileName(m_objects.appDirText + QStringLiteral("Log.txt"));
+    m_objects.screenLog.remove();
+
+    const QString logPath = logFilePath(m_context.appDir, m_context.programPath);
+    m_log->archiveLog(logPath);
+    m_log->setMinimumLevel(0);
+    m_log->setLogFile(logPath);
+    m_previousHandler = MLogSystem::installMessageHandler(m_log);
+}
+
+int Startup::loadDescriptionTables()
+{
+    Catalogue& catalogue = m_objects.catalogue;
+    // Symbol.ini, Default.ini and View.ini load here, in that order, ahead of Command.ini,
+    // each ending start-up with DescriptionTableFailed.
+    const std::vector<TableLoadStep> steps = {
+        {"Command.ini", "Таблица команд", [&catalogue] { return catalogue.loadCommands(); },
+         [&catalogue] { catalogue.dumpCommands(); }, true, CommandFileFailed},
+    };
+    for (const TableLoadStep& step : steps) {
+        const QString fileName = QString::fromLatin1(step.fileName);
+        if (!step.load()) {
+            const QString failure = trMain("%1 - были ошибки").arg(fileName);
+            m_log->logWrite(failure, LogError);
+            msgBox(MsgIcon::Information, trMain(step.boxTitle), failure);
+            step.dump();
+            return step.exitCode;
+        }
+        if (step.dumpOnSuccess)
+            step.dump();
+        m_log->logWrite(trMain("%1 loaded.").arg(fileName), LogInfo);
+    }
+    return 0;
+}
+
+int runProgram(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    installWidgetMsgBox();
+    // Start-up's program-wide objects live until the process ends.
+    static Startup* startup = new Startup(
+        {QCoreApplication::applicationDirPath(), QCoreApplication::arguments().value(0), nullptr});
+    const int exitCode = startup->run();
+    startup->exitPath();
+    return exitCode;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <vector>
+
+struct GroupRecord
+{
+    QString name;  // up to 255 bytes of UTF-8
+    int first = 0; // index of the group's first command
+    int count = 0;
+};
+
+struct CommandRecord
+{
+    int group = -1;
+    QString name;        // up to 255 bytes of UTF-8
+    qint64 filePos = 0;  // byte offset of the line after [COMMAND]; negative for run-time tables
+    int exec = -1;
+    int proc = -1;
+    int pbexec = -1;
+    int code = 0;        // from the CMD= line; -1 when it does not start with $cmd=
+};
+
+// The groups and commands of Command.ini, as the main window shows them in its tree.
+class Catalogue
+{
+public:
+    static constexpr int MaxGroups = 256;
+    static constexpr int MaxCommands = 256;
+    static constexpr int MaxNameBytes = 255;
+
+    explicit Catalogue(QFile* commandFile = nullptr);
+    void setCommandFile(QFile* commandFile) { m_file = commandFile; }
+    QFile* commandFile() const { return m_file; }
+
+    // False only when Command.ini cannot be opened (after the critical box).
+    bool loadCommands();
+    // The debug listing of the catalogue.
+    void dumpCommands() const;
+    void reset();
+
+    int groupCount() const { return int(m_groups.size()); }
+    int commandCount() const { return int(m_commands.size()); }
+    const GroupRecord& group(int index) const { return m_groups.at(index); }
+    const CommandRecord& command(int index) const { return m_commands.at(index); }
+    // Index of the group named exactly "Таблицы"; -1 when the file has none.
+    int tablesGroup() const { return m_tablesGroup; }
+    int currentCommand() const { return m_currentCommand; }
+    void setCurrentCommand(int index) { m_currentCommand = index; }
+
+private:
+    class Loader;
+
+    QFile* m_file;
+    std::vector<GroupRecord> m_groups;
+    std::vector<CommandRecord> m_commands;
+    int m_tablesGroup = -1;
+    int m_currentCommand = -1;
+};

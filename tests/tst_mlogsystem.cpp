@@ -1,0 +1,340 @@
+#include "app/mlogsystem.h"
+#include "testsupport.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+using testsupport::readLines;
+
+class TestMLogSystem : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // The event lines of a log file: what follows the header's "Events:" line.
+    static QStringList events(const QStringList& lines)
+    {
+        const int start = int(lines.indexOf(QStringLiteral("Events:")));
+        return start < 0 ? QStringList() : lines.mid(start + 1);
+    }
+
+private Q_SLOTS:
+    void headerBlock()
+    {
+        MLogSystem log;
+        log.setProgramName(QStringLiteral("velkor"));
+        const QStringList lines = log.header().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 13); // twelve lines and the final line end
+        QCOMPARE(lines[0], QString());
+        QCOMPARE(lines[1], QString(90, QLatin1Char('*')));
+        QCOMPARE(lines[9], QString(90, QLatin1Char('*')));
+        QCOMPARE(lines[11], QStringLiteral("Events:"));
+        const QStringList labels = {"Time run:", "Application:", "Version:", "QT version:",
+                                    "Path/File name:", "Computer:", "User:"};
+        for (int i = 0; i < labels.size(); ++i) {
+            QVERIFY2(lines[i + 2].startsWith(labels[i]), qPrintable(lines[i + 2]));
+            QCOMPARE(lines[i + 2].mid(labels[i].size(), 20 - labels[i].size()).trimmed(), QString());
+        }
+        QCOMPARE(lines[3].mid(20), QStringLiteral("velkor"));
+        QVERIFY(lines[4].endsWith(QStringLiteral(" (Release)")));
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"))
+                    .match(lines[2].mid(20)).hasMatch());
+    }
+
+    void lineFormat_data()
+    {
+        QTest::addColumn<bool>("startUpMode");
+        QTest::addColumn<QList<int>>("switchesOff");
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("wall clock, all fields")
+            << false << QList<int>{}
+            << "^00001: \\{1\\} \\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] \\[\\d\\d\\.\\d\\d\\.\\d{4}\\] hello$";
+        QTest::newRow("start-up mode leaves the date out")
+            << true << QList<int>{} << "^00001: \\{1\\} \\[\\d{6}\\] hello$";
+        QTest::newRow("no line number") << false << QList<int>{MLogSystem::SwitchLineNumber}
+                                        << "^\\{1\\} \\[[0-9:.]{12}\\] \\[[0-9.]{10}\\] hello$";
+        QTest::newRow("no time, no date")
+            << false << QList<int>{MLogSystem::SwitchTime, MLogSystem::SwitchDate} << "^00001: \\{1\\} hello$";
+    }
+    void lineFormat()
+    {
+        QFETCH(bool, startUpMode);
+        QFETCH(QList<int>, switchesOff);
+        QFETCH(QString, pattern);
+        const QString file = path(QStringLiteral("format_%1.log").arg(QTest::currentDataTag()).remove(QLatin1Char(' ')).remove(QLatin1Char(',')));
+        {
+            MLogSystem log;
+            log.setTimeStampMode(startUpMode ? MLogSystem::StartUp : MLogSystem::WallClock);
+            for (int sw : switchesOff)
+                log.setSwitch(MLogSystem::Switch(sw), false);
+            log.setLogFile(file);
+            log.logWrite(QStringLiteral("hello"), LogInfo);
+            log.logWrite(QStringLiteral("again"), LogError);
+            log.waitForIdle();
+            const QStringList lines = events(readLines(file));
+            QVERIFY2(QRegularExpression(pattern).match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
+            QVERIFY(lines.value(1).contains(QStringLiteral("{5} ")));
+            QCOMPARE(log.lineCounter(), 2); // counted whether or not numbers are shown
+        }
+    }
+
+    void linesBeforeTheFileArriveAfterTheHeaderInOrder()
+    {
+        const QString file = path(QStringLiteral("pending.log"));
+        MLogSystem log;
+        log.setTimeStampMode(MLogSystem::StartUp);
+        log.restartClock();
+        for (int i = 1; i <= 5; ++i)
+            log.logWrite(QStringLiteral("early %1").arg(i), LogInfo);
+        log.waitForIdle();
+        QVERIFY(!QFile::exists(file));
+        log.setLogFile(path(QStringLiteral("sub/dir/../../pending.ext.txt")));
+        QCOMPARE(log.logFile(), QFileInfo(file).absoluteFilePath()); // base name up to the first dot
+        const QStringList lines = readLines(file);
+        QCOMPARE(lines.value(0), QString());
+        QCOMPARE(lines.value(1), QString(90, QLatin1Char('*')));
+        const QStringList ev = events(lines);
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY2(QRegularExpression(QStringLiteral("^0000%1: \\{1\\} \\[\\d{6}\\] early %1$").arg(i))
+                         .match(ev.value(i - 1)).hasMatch(), qPrintable(ev.value(i - 1)));
+    }
+
+    void markers_data()
+    {
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("#LINE") << "#LINE" << QStringList{QString(90, QLatin1Char('*'))};
+        QTest::newRow("#cr") << "#cr" << QStringList{QString()};
+        QTest::newRow("#Header") << "#Header" << QStringList{QString(), QString(90, QLatin1Char('*'))};
+    }
+    void markers()
+    {
+        QFETCH(QString, marker);
+        QFETCH(QStringList, written);
+        const QString file = path(QStringLiteral("marker%1.log").arg(QTest::currentDataTag()).remove(QLatin1Char('#')));
+        MLogSystem log;
+        log.setSwitch(MLogSystem::SwitchTime, false);
+        log.setSwitch(MLogSystem::SwitchDate, false);
+        log.setLogFile(file);
+        log.logWrite(QStringLiteral("one"));
+        log.logWrite(marker);
+        log.logWrite(QStringLiteral("two"));
+        log.waitForIdle();
+        const QStringList ev = events(readLines(file));
+        QCOMPARE(ev.value(0), QStringLiteral("00001: {0} one"));
+        for (int i = 0; i < written.size(); ++i)
+            QCOMPARE(ev.value(1 + i), written[i]);
+        QCOMPARE(ev.value(1 + written.size() + (marker == "#Header" ? 10 : 0)), QStringLiteral("00002: {0} two"));
+    }
+
+    void minimumLevelDropsLowerLevels()
+    {
+        const QString file = path(QStringLiteral("level.log"));
+        MLogSystem log;
+        log.setMinimumLevel(LogWarning);
+        log.setLogFile(file);
+        log.logWrite(QStringLiteral("info"), LogInfo);
+        log.logWrite(QStringLiteral("warning"), LogWarning);
+        log.waitForIdle();
+        const QStringList ev = events(readLines(file));
+        QVERIFY(ev.value(0).startsWith(QStringLiteral("00001: {4} ")));
+        QVERIFY(ev.value(0).endsWith(QStringLiteral("warning")));
+    }
+
+    void clearLogStartsNumberingAndHeaderAgainInTheSameFile()
+    {
+        const QString file = path(QStringLiteral("clear.log"));
+        MLogSystem log;
+        log.setLogFile(file);
+        log.logWrite(QStringLiteral("a"));
+        log.logWrite(QStringLiteral("b"));
+        log.waitForIdle();
+        log.clearLog();
+        log.logWrite(QStringLiteral("c"));
+        log.waitForIdle();
+        const QStringList lines = readLines(file);
+        QCOMPARE(lines.count(QStringLiteral("Events:")), 2);
+        const QStringList second = events(lines.mid(lines.indexOf(QStringLiteral("Events:")) + 1));
+        QVERIFY(second.value(0).startsWith(QStringLiteral("00001: {0} ")));
+        QVERIFY(second.value(0).endsWith(QStringLiteral(" c")));
+    }
+
+    void closingLinesAreTheLastOnes()
+    {
+        const QString file = path(QStringLiteral("closing.log"));
+        {
+            MLogSystem log;
+            log.setLogFile(file);
+            for (int i = 0; i < 200; ++i)
+                log.logWrite(QStringLiteral("line %1").arg(i));
+        }
+        const QStringList lines = readLines(file);
+        // ... "SystemLog: ...", asterisks, the empty line of #CR, and the split's empty tail.
+        QVERIFY(lines.value(lines.size() - 5).endsWith(QStringLiteral("line 199")));
+        QVERIFY(lines.value(lines.size() - 4).contains(QStringLiteral(" {3} ")));
+        QVERIFY(lines.value(lines.size() - 4).endsWith(QStringLiteral("SystemLog: Log object destroed.")));
+        QCOMPARE(lines.value(lines.size() - 3), QString(90, QLatin1Char('*')));
+        QCOMPARE(lines.value(lines.size() - 2), QString());
+    }
+
+    void loggingOffWritesNothingNotEvenClosingLines()
+    {
+        const QString file = path(QStringLiteral("off.log"));
+        {
+            MLogSystem log;
+            log.setLogFile(file);
+            log.setSwitch(MLogSystem::SwitchLogOff, true);
+            log.logWrite(QStringLiteral("ignored"));
+        }
+        QVERIFY(!QFile::exists(file));
+    }
+
+    void unusableDirectoryKeepsLinesUntilALaterFileWorks()
+    {
+        testsupport::writeBytes(path(QStringLiteral("blocker")), "x");
+        MLogSystem log;
+        log.logWrite(QStringLiteral("kept"));
+        log.waitForIdle();
+        log.setLogFile(path(QStringLiteral("blocker/sub/x.log")));
+        QVERIFY(log.hasError());
+        QVERIFY(log.logFile().isEmpty());
+        log.setLogFile(path(QStringLiteral("later.log")));
+        QVERIFY(!log.hasError());
+        QVERIFY(events(readLines(path(QStringLiteral("later.log")))).value(0).endsWith(QStringLiteral(" kept")));
+    }
+
+    void archiveName_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("January 2027") << QDate(2027, 1, 3) << "velkor_012027.log";
+        QTest::newRow("December 2026") << QDate(2026, 12, 31) << "velkor_122026.log";
+    }
+    void archiveName()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QString, name);
+        MLogSystem log;
+        log.setProgramName(QStringLiteral("velkor"));
+        QCOMPARE(log.archiveName(path(QStringLiteral("velkor.log")), today), path(name));
+    }
+
+    void archiving_data()
+    {
+        QTest::addColumn<bool>("archiveExists");
+        QTest::addColumn<QByteArray>("archived");
+        QTest::newRow("moved when there is no archive") << false << QByteArray("previous run\n");
+        QTest::newRow("appended to an existing archive") << true << QByteArray("older runs\nprevious run\n");
+    }
+    void archiving()
+    {
+        QFETCH(bool, archiveExists);
+        QFETCH(QByteArray, archived);
+        QTemporaryDir dir;
+        const QString current = dir.filePath(QStringLiteral("velkor.log"));
+        const QString archive = dir.filePath(QStringLiteral("velkor_012027.log"));
+        testsupport::writeBytes(current, "previous run\n");
+        if (archiveExists)
+            testsupport::writeBytes(archive, "older runs\n");
+        MLogSystem log;
+        log.setProgramName(QStringLiteral("velkor"));
+        log.archiveLog(current, QDate(2027, 1, 3));
+        QVERIFY(!QFile::exists(current));
+        QCOMPARE(testsupport::readBytes(archive), archived);
+        log.archiveLog(current, QDate(2027, 1, 3)); // nothing to archive: nothing changes
+        QCOMPARE(testsupport::readBytes(archive), archived);
+    }
+
+    void messageHandlerWritesDebugLinesToTheLogAndStandardError()
+    {
+        const QString file = path(QStringLiteral("handler.log"));
+        const QString errors = path(QStringLiteral("stderr.txt"));
+        MLogSystem log;
+        log.setLogFile(file);
+        QtMessageHandler previous = nullptr;
+        {
+            testsupport::StderrCapture capture(errors);
+            previous = MLogSystem::installMessageHandler(&log);
+            qDebug("frCommand:timeout");
+            qWarning("port lost");
+            qInstallMessageHandler(previous);
+        }
+        log.waitForIdle();
+        const QStringList ev = events(readLines(file));
+        QVERIFY2(ev.value(0).startsWith(QStringLiteral("00001: {1} ")), qPrintable(ev.value(0)));
+        QVERIFY(ev.value(0).endsWith(QStringLiteral(" Debug: frCommand:timeout")));
+        QVERIFY(ev.value(1).startsWith(QStringLiteral("00002: {4} ")));
+        QVERIFY(ev.value(1).endsWith(QStringLiteral(" Warning: port lost")));
+        QCOMPARE(testsupport::readBytes(errors), QByteArray("Debug: frCommand:timeout\nWarning: port lost\n"));
+    }
+
+    void linesFromManyThreadsAreAllNumberedOnce()
+    {
+        const QString file = path(QStringLiteral("threads.log"));
+        MLogSystem log;
+        log.setSwitch(MLogSystem::SwitchTime, false);
+        log.setSwitch(MLogSystem::SwitchDate, false);
+        log.setLogFile(file);
+        constexpr int threads = 4;
+        constexpr int perThread = 250;
+        std::vector<std::unique_ptr<QThread>> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back(QThread::create([&log, t] {
+                for (int i = 0; i < perThread; ++i)
+                    log.logWrite(QStringLiteral("t%1 %2").arg(t).arg(i));
+            }));
+            workers.back()->start();
+        }
+        for (auto& worker : workers)
+            worker->wait();
+        log.waitForIdle();
+        const QStringList ev = events(readLines(file));
+        QList<int> next(threads, 0);
+        for (int n = 1; n <= threads * perThread; ++n) {
+            const QString line = ev.value(n - 1);
+            QCOMPARE(line.left(11), QStringLiteral("%1: {0} ").arg(n, 5, 10, QLatin1Char('0')));
+            const QStringList parts = line.mid(11).split(QLatin1Char(' '));
+            const int t = parts.value(0).mid(1).toInt();
+            QCOMPARE(parts.value(1).toInt(), next[t]++); // each thread's lines keep their order
+        }
+    }
+
+    void hexEntries_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("hex");
+        QTest::newRow("two bytes on one line") << QByteArray::fromHex("0215") << "0215";
+        QTest::newRow("a break after the first byte") << QByteArray::fromHex("020111") << "02\n0111";
+        QTest::newRow("eight bytes, one break")
+            << QByteArray::fromHex("02051100000000AA") << "02\n051100000000aa";
+        QTest::newRow("nine bytes, a second break after the third") << QByteArray::fromHex("020611000000001E07") << "02\n0611\n000000001e07";
+    }
+    void hexEntries()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, hex);
+        QTemporaryDir dir;
+        MLogSystem log;
+        log.setProgramName(QStringLiteral("velkor"));
+        log.logHexWrite(bytes, true);
+        log.logHexWrite(bytes, false);
+        log.waitForIdle();
+        log.setHexLogDir(dir.path());
+        QCOMPARE(QFileInfo(log.hexLogFile()).fileName(), QStringLiteral("velkor.unknow.ip.hex.log"));
+        const QStringList lines = events(readLines(log.hexLogFile()));
+        const int hexLines = int(hex.count(QLatin1Char('\n'))) + 1;
+        QVERIFY(QRegularExpression(QStringLiteral("^--> Send \\[\\d\\d\\.\\d\\d\\.\\d{4}\\] \\[[0-9:.]{12}\\]$")).match(lines.value(0)).hasMatch());
+        QCOMPARE(lines.mid(1, hexLines).join(QLatin1Char('\n')), hex);
+        QVERIFY(lines.value(1 + hexLines).startsWith(QStringLiteral("--< Read [")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMLogSystem)
+#include "tst_mlogsystem.moc"
