@@ -210,6 +210,27 @@ private Q_SLOTS:
         QVERIFY(events(readLines(path(QStringLiteral("later.log")))).value(0).endsWith(QStringLiteral(" kept")));
     }
 
+    void aLineThatCannotBeWrittenIsLostButCountsNothing()
+    {
+        const QString file = path(QStringLiteral("blocked.log"));
+        MLogSystem log;
+        log.setSwitch(MLogSystem::SwitchTime, false);
+        log.setSwitch(MLogSystem::SwitchDate, false);
+        log.setLogFile(file);
+        QVERIFY(QDir().mkdir(file)); // the file's name is taken by a directory
+        log.logWrite(QStringLiteral("lost"));
+        log.waitForIdle();
+        QVERIFY(log.hasError());
+        QCOMPARE(log.lineCounter(), 0);
+        QVERIFY(QDir().rmdir(file));
+        log.logWrite(QStringLiteral("written"));
+        log.waitForIdle();
+        QVERIFY(!log.hasError());
+        const QStringList lines = readLines(file);
+        QCOMPARE(lines.value(1), QString(90, QLatin1Char('*'))); // the header still comes first
+        QCOMPARE(events(lines), (QStringList{QStringLiteral("00001: {0} written"), QString()}));
+    }
+
     void archiveName_data()
     {
         QTest::addColumn<QDate>("today");

@@ -1,4 +1,187 @@
+#include "app/mlogsystem.h"
+#include "app/msgbox.h"
+#include "app/startup.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+using testsupport::readLines;
+
+namespace {
+
+const char* const kSixFiles[] = {"Command.ini", "Symbol.ini", "View.ini", "Default.ini", "Error.txt", "ErrorDrv.txt"};
+
+// The message of an event line: what follows its number, level and time stamp.
+QString messageOf(const QString& line)
+{
+    static const QRegularExpression prefix(QStringLiteral("^\\d{5}: \\{\\d\\} \\[[0-9:.]+\\] (?:\\[[0-9.]+\\] )?"));
+    return QString(line).remove(prefix);
+}
+
+QStringList eventLines(const QString& logPath)
+{
+    const QStringList lines = readLines(logPath);
+    return lines.mid(lines.indexOf(QStringLiteral("Events:")) + 1);
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        QStringList boxes;
+        QStringList events;
+    };
+
+    // Runs start-up in this process against appDir with a log system of its own.
+    static Run runStartup(const QString& appDir)
+    {
+        Run run;
+        const MsgBoxHandler previous = setMsgBoxHandler([&run](MsgIcon icon, const QString& title, const QString& text) {
+            run.boxes << QStringLiteral("%1|%2|%3").arg(icon == MsgIcon::Critical ? "critical" : "information", title, text);
+        });
+        MLogSystem log;
+        const QString programPath = appDir + QStringLiteral("/velkor-testdriver");
+        {
+            Startup startup({appDir, programPath, &log});
+            run.exitCode = startup.run();
+            qInstallMessageHandler(startup.previousMessageHandler());
+            startup.exitPath();
+        }
+        setMsgBoxHandler(previous);
+        log.waitForIdle();
+        run.events = eventLines(Startup::logFilePath(appDir, programPath));
+        return run;
+    }
+
+private Q_SLOTS:
+    void normalStartWritesItsLinesInOrder()
+    {
+        QTemporaryDir dir;
+        const QString appDir = dir.filePath(QStringLiteral("app"));
+        QVERIFY(QDir().mkpath(appDir));
+        QVERIFY(testsupport::writeBytes(appDir + QStringLiteral("/Log.txt"), "previous pane"));
+        const Run run = runStartup(appDir);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.boxes.isEmpty());
+        QVERIFY(!QFile::exists(appDir + QStringLiteral("/Log.txt")));
+        for (const char* name : kSixFiles)
+            QVERIFY2(QFile::exists(appDir + QLatin1Char('/') + QLatin1String(name)), name);
+
+        const QStringList expectedOrder = {
+            "Run...", "Decimal point: ", "Country: ", "Group separator: ", "Disk space free ", "Temp path: ",
+            "Home path: ", "Root path: ", "Screens count: ", "Install translator (name=", "Install translator.",
+            "Debug: Command file-----------------------------", "Debug: groupsVol --------------- 21",
+            "Debug: commandsVol --------------- 118", "Command.ini loaded.",
+        };
+        int at = 0;
+        for (const QString& line : run.events) {
+            if (line.isEmpty())
+                continue;
+            QVERIFY2(QRegularExpression(QStringLiteral("^\\d{5}: \\{\\d\\} \\[\\d{6}\\] ")).match(line).hasMatch(),
+                     qPrintable(line)); // start-up time stamps, no date
+            if (at < expectedOrder.size() && messageOf(line).startsWith(expectedOrder[at]))
+                ++at;
+        }
+        QVERIFY2(at == expectedOrder.size(), qPrintable(QStringLiteral("missing: ") + expectedOrder.value(at)));
+        QVERIFY(run.events.first().startsWith(QStringLiteral("00001: {5} ")));
+        QVERIFY(messageOf(run.events.filter(QStringLiteral("Screens count")).first()).endsWith(QLatin1Char('.')));
+        QVERIFY(run.events.filter(QStringLiteral("Screens count")).first().contains(QStringLiteral(" {2} ")));
+    }
+
+    void unreadableCommandFileEndsWithCodeTwo()
+    {
+        QTemporaryDir dir;
+        const QString appDir = dir.filePath(QStringLiteral("app"));
+        QVERIFY(QDir().mkpath(appDir + QStringLiteral("/Command.ini"))); // present but not openable
+        for (const char* name : kSixFiles)
+            if (QLatin1String(name) != QLatin1String("Command.ini"))
+                QVERIFY(QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name), appDir + QLatin1Char('/') + QLatin1String(name)));
+        const Run run = runStartup(appDir);
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.boxes, (QStringList{"critical|Инициализация|Нет файла Command.ini",
+                                         "information|Таблица команд|Command.ini - были ошибки"}));
+        const QStringList failure = run.events.filter(QStringLiteral("Command.ini - были ошибки"));
+        QCOMPARE(failure.size(), 1);
+        QVERIFY(failure.first().contains(QStringLiteral(" {5} ")));
+        QVERIFY(!run.events.filter(QStringLiteral("Debug: groupsVol --------------- 0")).isEmpty());
+        QVERIFY(run.events.filter(QStringLiteral("Command.ini loaded.")).isEmpty());
+    }
+
+    void logDirectoryIsAboveTheRoot_data()
+    {
+        QTest::addColumn<QString>("appDir");
+        QTest::addColumn<QString>("logPath");
+        QTest::newRow("release") << "/opt/a/b/release" << "/opt/a/Log/velkor-testdriver.log";
+        QTest::newRow("Debug") << "/opt/a/b/Debug" << "/opt/a/Log/velkor-testdriver.log";
+        QTest::newRow("bin") << "/opt/a/b/bin" << "/opt/a/b/Log/velkor-testdriver.log";
+    }
+    void logDirectoryIsAboveTheRoot()
+    {
+        QFETCH(QString, appDir);
+        QFETCH(QString, logPath);
+        QCOMPARE(Startup::logFilePath(appDir, appDir + QStringLiteral("/velkor-testdriver.bin")), logPath);
+    }
+
+    void russianTranslationIsEmbedded()
+    {
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/lang/lang_ru_RU")));
+    }
+
+    // The real program in an empty directory: the six files, the log with its header, the
+    // catalogue listing and the closing lines last; a second run archives the first log.
+    void programInAnEmptyDirectory()
+    {
+        QTemporaryDir dir;
+        const QString appDir = dir.filePath(QStringLiteral("app"));
+        QVERIFY(QDir().mkpath(appDir));
+        const QString program = appDir + QStringLiteral("/velkor-testdriver");
+        QVERIFY(QFile::copy(QStringLiteral(VELKOR_PROGRAM), program));
+        const QString logPath = dir.filePath(QStringLiteral("Log/velkor-testdriver.log"));
+
+        for (int runNumber = 1; runNumber <= 2; ++runNumber) {
+            QProcess process;
+            process.setWorkingDirectory(appDir);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            process.setProcessEnvironment(env);
+            process.start(program, {});
+            QVERIFY(process.waitForFinished(30000));
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 0);
+            QVERIFY(process.readAllStandardError().contains("Debug: commandsVol --------------- 118"));
+        }
+        for (const char* name : kSixFiles)
+            QVERIFY2(QFile::exists(appDir + QLatin1Char('/') + QLatin1String(name)), name);
+
+        const QStringList lines = readLines(logPath);
+        QCOMPARE(lines.value(0), QString());
+        QCOMPARE(lines.value(1), QString(90, QLatin1Char('*')));
+        QVERIFY(lines.value(3).endsWith(QStringLiteral("velkor-testdriver")));
+        const QStringList events = eventLines(logPath);
+        QCOMPARE(messageOf(events.value(0)), QStringLiteral("Run..."));
+        QCOMPARE(events.filter(QStringLiteral("Command.ini loaded.")).size(), 1);
+        QCOMPARE(messageOf(events.value(events.size() - 4)), QStringLiteral("SystemLog: Log object destroed."));
+        QCOMPARE(events.value(events.size() - 3), QString(90, QLatin1Char('*')));
+        QCOMPARE(events.value(events.size() - 2), QString());
+
+        const QString archive = dir.filePath(QStringLiteral("Log/velkor-testdriver_%1.log")
+                                                 .arg(QDate::currentDate().toString(QStringLiteral("MMyyyy"))));
+        const QStringList archived = readLines(archive);
+        QCOMPARE(archived.count(QStringLiteral("Events:")), 1);
+        QVERIFY(archived.contains(QString(90, QLatin1Char('*'))));
+    }
+};
+
+QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"

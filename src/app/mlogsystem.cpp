@@ -23,6 +23,18 @@ QString headerLine(const char* label, const QString& value)
     return QString::fromLatin1(label).leftJustified(20, QLatin1Char(' ')) + value;
 }
 
+// Appends texts to the file in text mode; false when it cannot be opened.
+bool appendToFile(const QString& path, const QStringList& texts)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        return false;
+    QTextStream out(&file);
+    for (const QString& text : texts)
+        out << text;
+    return true;
+}
+
 QString environmentOr(const char* name, const QString& fallback)
 {
     const QString value = qEnvironmentVariable(name);
@@ -85,65 +97,53 @@ void MLogSystem::clearLog()
     m_lineCounter = 0;
 }
 
-void MLogSystem::emitText(const QString& text, QStringList& pending, QTextStream* out)
-{
-    if (out)
-        *out << text;
-    else
-        pending.append(text);
-}
-
 void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time)
 {
-    QStringList written;
+    QStringList texts;
     {
         QMutexLocker lock(&m_lock);
         if (isSwitchOn(SwitchLogOff) || lev < m_minimumLevel)
             return;
-        QFile file;
-        QTextStream stream;
-        QTextStream* out = nullptr;
-        if (!m_path.isEmpty()) {
-            file.setFileName(m_path);
-            if (!file.open(QIODevice::Append | QIODevice::Text)) {
-                m_error = true;
-                return;
-            }
-            m_error = false;
-            stream.setDevice(&file);
-            out = &stream;
-        }
         if (!m_started && isSwitchOn(SwitchHeader))
-            written.append(buildHeader());
-        m_started = true;
-
+            texts.append(buildHeader());
         const QString marker = mes.toLower();
+        const bool counted = marker != QLatin1String("#cr") && marker != QLatin1String("#header") &&
+                             marker != QLatin1String("#line");
         if (marker == QLatin1String("#cr"))
-            written.append(QStringLiteral("\n"));
+            texts.append(QStringLiteral("\n"));
         else if (marker == QLatin1String("#header"))
-            written.append(buildHeader());
+            texts.append(buildHeader());
         else if (marker == QLatin1String("#line"))
-            written.append(kAsterisks + QLatin1Char('\n'));
-        else {
-            ++m_lineCounter;
-            written.append(formatLine(mes, lev, time));
+            texts.append(kAsterisks + QLatin1Char('\n'));
+        else
+            texts.append(formatLine(mes, lev, time, m_lineCounter + 1));
+
+        if (m_path.isEmpty()) {
+            m_pending.append(texts);
+        } else if (!appendToFile(m_path, texts)) {
+            // The line is lost; the header comes with the next line that reaches the file.
+            m_error = true;
+            return;
+        } else {
+            m_error = false;
         }
-        for (const QString& text : written)
-            emitText(text, m_pending, out);
+        m_started = true;
+        if (counted)
+            ++m_lineCounter;
     }
-    for (const QString& text : written)
+    for (const QString& text : std::as_const(texts))
         Q_EMIT stringWrited(text);
 }
 
 QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev,
-                               const QDateTime& time) const
+                               const QDateTime& time, int number) const
 {
     QString line;
     for (const QChar field : m_lineFormat) {
         switch (field.unicode()) {
         case '#':
             if (isSwitchOn(SwitchLineNumber))
-                line += QStringLiteral("%1: ").arg(m_lineCounter, 5, 10, QLatin1Char('0'));
+                line += QStringLiteral("%1: ").arg(number, 5, 10, QLatin1Char('0'));
             break;
         case 'e':
             line += QStringLiteral("{%1} ").arg(int(lev));
@@ -213,20 +213,9 @@ void MLogSystem::setLogFile(const QString& path)
         return;
     }
     m_path = newPath;
-    if (m_pending.isEmpty()) {
-        m_error = false;
-        return;
-    }
-    QFile file(m_path);
-    if (!file.open(QIODevice::Append | QIODevice::Text)) {
-        m_error = true;
-        return;
-    }
-    QTextStream out(&file);
-    for (const QString& text : std::as_const(m_pending))
-        out << text;
-    m_pending.clear();
-    m_error = false;
+    m_error = !m_pending.isEmpty() && !appendToFile(m_path, m_pending);
+    if (!m_error)
+        m_pending.clear();
 }
 
 QString MLogSystem::logFile() const
@@ -277,26 +266,18 @@ void MLogSystem::intLogHexWrite(const QByteArray& mes, bool send, const QDateTim
     QMutexLocker lock(&m_lock);
     if (isSwitchOn(SwitchHexOff))
         return;
-    QFile file;
-    QTextStream stream;
-    QTextStream* out = nullptr;
-    if (!m_hexPath.isEmpty()) {
-        file.setFileName(m_hexPath);
-        if (!file.open(QIODevice::Append | QIODevice::Text)) {
-            m_error = true;
-            return;
-        }
-        stream.setDevice(&file);
-        out = &stream;
-    }
+    QStringList texts;
     if (!m_hexStarted)
-        emitText(buildHeader(), m_hexPending, out);
-    m_hexStarted = true;
+        texts.append(buildHeader());
     const QString title = send ? QStringLiteral("--> Send [%2] [%3]") : QStringLiteral("--< Read [%2] [%3]");
-    emitText(title.arg(time.toString(QStringLiteral("dd.MM.yyyy")),
-                       time.toString(QStringLiteral("hh:mm:ss.zzz"))) +
-                 QLatin1Char('\n') + hexEntryText(mes) + QLatin1Char('\n'),
-             m_hexPending, out);
+    texts.append(title.arg(time.toString(QStringLiteral("dd.MM.yyyy")),
+                           time.toString(QStringLiteral("hh:mm:ss.zzz"))) +
+                 QLatin1Char('\n') + hexEntryText(mes) + QLatin1Char('\n'));
+    if (m_hexPath.isEmpty())
+        m_hexPending.append(texts);
+    else if (!appendToFile(m_hexPath, texts))
+        return;
+    m_hexStarted = true;
 }
 
 void MLogSystem::setHexLogDir(const QString& dir)
@@ -304,17 +285,8 @@ void MLogSystem::setHexLogDir(const QString& dir)
     QMutexLocker lock(&m_lock);
     m_hexPath = QDir(dir).absolutePath() + QLatin1Char('/') + m_programName + QLatin1Char('.') +
                 tr("unknow.ip") + QStringLiteral(".hex.log");
-    if (!QDir().mkpath(dir) || m_hexPending.isEmpty())
-        return;
-    QFile file(m_hexPath);
-    if (!file.open(QIODevice::Append | QIODevice::Text)) {
-        m_error = true;
-        return;
-    }
-    QTextStream out(&file);
-    for (const QString& text : std::as_const(m_hexPending))
-        out << text;
-    m_hexPending.clear();
+    if (QDir().mkpath(dir) && appendToFile(m_hexPath, m_hexPending))
+        m_hexPending.clear();
 }
 
 QString MLogSystem::hexLogFile() const

@@ -86,10 +86,10 @@ Q_SIGNALS:
     void stringWrited(const QString& mes, MLogSystem_EventLevel lev);
 
 private:
-    QString formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time) const;
+    QString formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
+                       int number) const;
     QString buildHeader() const;
     static QString hexEntryText(const QByteArray& mes);
-    void emitText(const QString& text, QStringList& pending, QTextStream* out);
 
     mutable QMutex m_lock;
     QThreadPool m_worker;

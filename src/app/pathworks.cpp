@@ -5,11 +5,11 @@
 
 QString MPathWorks::rootDirOf(const QString& exeDir)
 {
-    QDir dir(exeDir);
-    const QString last = dir.dirName().toLower();
+    const QFileInfo dir(QDir::cleanPath(QDir(exeDir).absolutePath()));
+    const QString last = dir.fileName().toLower();
     if (last == QLatin1String("debug") || last == QLatin1String("release"))
-        dir.cdUp();
-    return dir.absolutePath();
+        return dir.path();
+    return dir.filePath();
 }
 
 QDir MPathWorks::rootDir()

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QScreen>
@@ -39,9 +40,8 @@ Startup::Startup(StartupContext context) : m_context(std::move(context)) {}
 
 QString Startup::logFilePath(const QString& appDir, const QString& programPath)
 {
-    QDir dir(MPathWorks::rootDirOf(appDir));
-    dir.cdUp();
-    return dir.absolutePath() + QStringLiteral("/Log/") + MPathWorks::baseNameOf(programPath) +
+    const QString aboveRoot = QFileInfo(MPathWorks::rootDirOf(appDir)).path();
+    return aboveRoot + QStringLiteral("/Log/") + MPathWorks::baseNameOf(programPath) +
            QStringLiteral(".log");
 }
 
