@@ -184,6 +184,19 @@ private Q_SLOTS:
         QCOMPARE(lines.value(lines.size() - 2), QString());
     }
 
+    void linesStillQueuedAtDestructionGetTheirHeader()
+    {
+        const QString file = path(QStringLiteral("queued.log"));
+        {
+            MLogSystem log;
+            log.setLogFile(file);
+            log.logWrite(QStringLiteral("first"));
+        }
+        const QStringList lines = readLines(file);
+        QCOMPARE(lines.value(1), QString(90, QLatin1Char('*')));
+        QVERIFY(events(lines).value(0).endsWith(QStringLiteral(" first")));
+    }
+
     void loggingOffWritesNothingNotEvenClosingLines()
     {
         const QString file = path(QStringLiteral("off.log"));

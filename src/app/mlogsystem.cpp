@@ -55,12 +55,13 @@ MLogSystem::MLogSystem(QObject* parent) : QObject(parent)
 
 MLogSystem::~MLogSystem()
 {
-    m_destroyed = true;
     MLogSystem* self = this;
     g_handlerTarget.compare_exchange_strong(self, nullptr);
+    // Queued lines still get their header: the destroyed mark comes after the queue is empty.
+    m_worker.waitForDone();
+    m_destroyed = true;
     if (isSwitchOn(SwitchLogOff))
         return;
-    m_worker.waitForDone();
     const QDateTime now = QDateTime::currentDateTime();
     intLogWrite(QStringLiteral("SystemLog: Log object destroed."), LogSystem, now);
     intLogWrite(QStringLiteral("#Line"), LogSystem, now);
