@@ -34,8 +34,16 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
 class MessageRecorder
 {
 public:
-    MessageRecorder() { m_previous = qInstallMessageHandler(&MessageRecorder::handle); current() = this; }
-    ~MessageRecorder() { qInstallMessageHandler(m_previous); current() = nullptr; }
+    MessageRecorder()
+    {
+        m_previous = qInstallMessageHandler(&MessageRecorder::handle);
+        current() = this;
+    }
+    ~MessageRecorder()
+    {
+        qInstallMessageHandler(m_previous);
+        current() = nullptr;
+    }
     QStringList messages(QtMsgType type) const
     {
         QMutexLocker lock(&m_lock);

@@ -162,11 +162,27 @@ const ShippedCommand kShipped[] = {
 };
 
 const char* const kShippedGroups[] = {
-    "Состояние", "Таблицы", "Программирование даты и времени", "Продолжение печати",
-    "Прерывание выдачи данных", "Отчеты администратора", "Заводской номер", "Фискализация",
-    "Отчеты налогового инспектора", "ЭКЛЗ", "Канал обмена", "Служебные", "Выдача на ленту",
-    "Программирование", "Операции с чеком", "Графика", "Буфер печати", "Купюроприемник",
-    "Данные ККМ", "Команда в HEX-формате", "Выполнить тест из файла",
+    "Состояние",
+    "Таблицы",
+    "Программирование даты и времени",
+    "Продолжение печати",
+    "Прерывание выдачи данных",
+    "Отчеты администратора",
+    "Заводской номер",
+    "Фискализация",
+    "Отчеты налогового инспектора",
+    "ЭКЛЗ",
+    "Канал обмена",
+    "Служебные",
+    "Выдача на ленту",
+    "Программирование",
+    "Операции с чеком",
+    "Графика",
+    "Буфер печати",
+    "Купюроприемник",
+    "Данные ККМ",
+    "Команда в HEX-формате",
+    "Выполнить тест из файла",
 };
 
 const QByteArray kBom("\xEF\xBB\xBF");
@@ -189,7 +205,12 @@ QStringList commandsOf(const Catalogue& catalogue)
     for (int i = 0; i < catalogue.commandCount(); ++i) {
         const CommandRecord& c = catalogue.command(i);
         result << QStringLiteral("%1|%2|%3|%4|%5|%6")
-                      .arg(c.group).arg(c.name).arg(c.exec).arg(c.pbexec).arg(c.proc).arg(c.code);
+                      .arg(c.group)
+                      .arg(c.name)
+                      .arg(c.exec)
+                      .arg(c.pbexec)
+                      .arg(c.proc)
+                      .arg(c.code);
     }
     return result;
 }
@@ -225,10 +246,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<int>("tablesGroup");
 
-        QTest::newRow("comments and blank lines only")
-            << "// header\n\n//[GROUP]\n   \n" << QStringList{} << QStringList{} << -1;
+        QTest::newRow("comments and blank lines only") << "// header\n\n//[GROUP]\n   \n"
+                                                       << QStringList{} << QStringList{} << -1;
         QTest::newRow("an empty Таблицы group starts after the commands before it")
-            << "[GROUP]\nNAME=A\n[COMMAND]\nNAME=a1\n[COMMAND]\nNAME=a2\n[GROUP]\nNAME=Таблицы\n[GROUP]\nNAME=B\n[COMMAND]\nNAME=b1\n"
+            << "[GROUP]\nNAME=A\n[COMMAND]\nNAME=a1\n[COMMAND]\nNAME=a2\n[GROUP]\nNAME=Таблицы\n["
+               "GROUP]\nNAME=B\n[COMMAND]\nNAME=b1\n"
             << QStringList{"A:0:2", "Таблицы:2:0", "B:2:1"}
             << QStringList{"0|a1|-1|-1|-1|0", "0|a2|-1|-1|-1|0", "2|b1|-1|-1|-1|0"} << 1;
         QTest::newRow("the last Таблицы group wins")
@@ -238,25 +260,29 @@ private Q_SLOTS:
             << "[group]\nname=g\n  [GROUP]\n[command]\nname=c\n  EXEC=1\nexec=1\n"
             << QStringList{"g:0:1"} << QStringList{"0|c|1|-1|-1|0"} << -1;
         QTest::newRow("a name keeps its trailing blanks")
-            << "[GROUP]\nNAME=g  \n[COMMAND]\nNAME= c \n" << QStringList{"g  :0:1"}
-            << QStringList{"0| c |-1|-1|-1|0"} << -1;
+            << "[GROUP]\nNAME=g  \n[COMMAND]\nNAME= c \n"
+            << QStringList{"g  :0:1"} << QStringList{"0| c |-1|-1|-1|0"} << -1;
         QTest::newRow("numbers are trimmed, bad ones leave -1")
             << "[COMMAND]\nEXEC= 1 \nPBEXEC=x\nPROC=-2\n[COMMAND]\nEXEC=\nPBEXEC=0\nPROC=4\n"
-            << QStringList{} << QStringList{"-1|UNDEFINED|1|-1|-1|0", "-1|UNDEFINED|-1|0|4|0"} << -1;
+            << QStringList{} << QStringList{"-1|UNDEFINED|1|-1|-1|0", "-1|UNDEFINED|-1|0|4|0"}
+            << -1;
         QTest::newRow("command codes")
-            << "[COMMAND]\nCMD=$cmd=B0,#4prlasa\n[COMMAND]\nCMD=$CMD=fc\n[COMMAND]\nCMD=#4prlsa\n[COMMAND]\nCMD=$cmd=zz\n[COMMAND]\nCMD=$cmd=-1\n[COMMAND]\nRPL=$cmd,#error\n"
+            << "[COMMAND]\nCMD=$cmd=B0,#4prlasa\n[COMMAND]\nCMD=$CMD=fc\n[COMMAND]\nCMD=#4prlsa\n["
+               "COMMAND]\nCMD=$cmd=zz\n[COMMAND]\nCMD=$cmd=-1\n[COMMAND]\nRPL=$cmd,#error\n"
             << QStringList{}
-            << QStringList{"-1|UNDEFINED|-1|-1|-1|176", "-1|UNDEFINED|-1|-1|-1|252", "-1|UNDEFINED|-1|-1|-1|-1",
-                           "-1|UNDEFINED|-1|-1|-1|0", "-1|UNDEFINED|-1|-1|-1|0", "-1|UNDEFINED|-1|-1|-1|0"}
+            << QStringList{"-1|UNDEFINED|-1|-1|-1|176", "-1|UNDEFINED|-1|-1|-1|252",
+                           "-1|UNDEFINED|-1|-1|-1|-1",  "-1|UNDEFINED|-1|-1|-1|0",
+                           "-1|UNDEFINED|-1|-1|-1|0",   "-1|UNDEFINED|-1|-1|-1|0"}
             << -1;
         QTest::newRow("EXEC= after a [GROUP] changes the previous group's last command")
             << "[GROUP]\nNAME=A\n[COMMAND]\nNAME=a\n[GROUP]\nNAME=B\nEXEC=1\nCMD=$cmd=11\n"
             << QStringList{"A:0:1", "B:1:0"} << QStringList{"0|a|1|-1|-1|17"} << -1;
         QTest::newRow("NAME= after a group's first command does not rename the group")
-            << "[GROUP]\nNAME=A\n[COMMAND]\nNAME=a\nNAME=b\n" << QStringList{"A:0:1"}
-            << QStringList{"0|b|-1|-1|-1|0"} << -1;
+            << "[GROUP]\nNAME=A\n[COMMAND]\nNAME=a\nNAME=b\n"
+            << QStringList{"A:0:1"} << QStringList{"0|b|-1|-1|-1|0"} << -1;
         QTest::newRow("commented-out sections are skipped")
-            << "[GROUP]\nNAME=S\n[COMMAND]\nNAME=one\n//[COMMAND]\n//NAME=hidden\n//CMD=$cmd=01\n[COMMAND]\nNAME=two\n"
+            << "[GROUP]\nNAME=S\n[COMMAND]\nNAME=one\n//[COMMAND]\n//NAME=hidden\n//"
+               "CMD=$cmd=01\n[COMMAND]\nNAME=two\n"
             << QStringList{"S:0:2"} << QStringList{"0|one|-1|-1|-1|0", "0|two|-1|-1|-1|0"} << -1;
     }
     void outerFormat()
@@ -277,9 +303,10 @@ private Q_SLOTS:
     void filePositionIsTheByteOffsetOfTheLineAfterCommand_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("UTF-8 with BOM, CR LF") << crlf(QStringLiteral("[GROUP]\nNAME=Группа\n[COMMAND]\nNAME=Гудок\n"));
-        QTest::newRow("Windows-1251, LF")
-            << QByteArray("[GROUP]\nNAME=\xC3\xF0\xF3\xEF\xEF\xE0\n[COMMAND]\nNAME=\xC3\xF3\xE4\xEE\xEA\n");
+        QTest::newRow("UTF-8 with BOM, CR LF")
+            << crlf(QStringLiteral("[GROUP]\nNAME=Группа\n[COMMAND]\nNAME=Гудок\n"));
+        QTest::newRow("Windows-1251, LF") << QByteArray(
+            "[GROUP]\nNAME=\xC3\xF0\xF3\xEF\xEF\xE0\n[COMMAND]\nNAME=\xC3\xF3\xE4\xEE\xEA\n");
     }
     void filePositionIsTheByteOffsetOfTheLineAfterCommand()
     {
@@ -295,8 +322,10 @@ private Q_SLOTS:
     void unreadableFileShowsTheCriticalBox()
     {
         QStringList boxes;
-        const MsgBoxHandler previous = setMsgBoxHandler([&boxes](MsgIcon icon, const QString& title, const QString& text) {
-            boxes << QStringLiteral("%1|%2|%3").arg(icon == MsgIcon::Critical ? "critical" : "information", title, text);
+        const MsgBoxHandler previous = setMsgBoxHandler([&boxes](MsgIcon icon, const QString& title,
+                                                                 const QString& text) {
+            boxes << QStringLiteral("%1|%2|%3")
+                         .arg(icon == MsgIcon::Critical ? "critical" : "information", title, text);
         });
         QDir(m_dir.path()).mkdir(QStringLiteral("Directory.ini"));
         QFile file(m_dir.filePath(QStringLiteral("Directory.ini")));
@@ -328,7 +357,10 @@ private Q_SLOTS:
         for (int g = 0; g < groups; ++g) {
             text += QStringLiteral("[GROUP]\nNAME=g%1\n").arg(g);
             for (int c = 0; c < commandsPerGroup; ++c)
-                text += QStringLiteral("[COMMAND]\nNAME=c%1.%2\nEXEC=1\nCMD=$cmd=%3\n").arg(g).arg(c).arg(c % 256, 2, 16, QLatin1Char('0'));
+                text += QStringLiteral("[COMMAND]\nNAME=c%1.%2\nEXEC=1\nCMD=$cmd=%3\n")
+                            .arg(g)
+                            .arg(c)
+                            .arg(c % 256, 2, 16, QLatin1Char('0'));
         }
         Catalogue catalogue;
         QFile file;
@@ -352,7 +384,9 @@ private Q_SLOTS:
         Catalogue catalogue;
         QFile file;
         testsupport::MessageRecorder recorder;
-        QVERIFY(load(catalogue, file, crlf(QStringLiteral("[GROUP]\nNAME=%1\n[COMMAND]\nNAME=x%1\n").arg(longName))));
+        QVERIFY(
+            load(catalogue, file,
+                 crlf(QStringLiteral("[GROUP]\nNAME=%1\n[COMMAND]\nNAME=x%1\n").arg(longName))));
         QCOMPARE(catalogue.group(0).name, QString(127, QChar(0x0416)));
         QCOMPARE(catalogue.command(0).name, QStringLiteral("x") + QString(127, QChar(0x0416)));
         QCOMPARE(recorder.messages(QtWarningMsg).size(), 2);
@@ -362,19 +396,23 @@ private Q_SLOTS:
     {
         Catalogue catalogue;
         QFile file;
-        QVERIFY(load(catalogue, file, crlf(QStringLiteral("[GROUP]\nNAME=Состояние\n[COMMAND]\nNAME=Гудок\nEXEC=1\nPBEXEC=0\nCMD=$cmd=13\n"))));
+        QVERIFY(load(catalogue, file,
+                     crlf(QStringLiteral("[GROUP]\nNAME=Состояние\n[COMMAND]\nNAME=Гудок\nEXEC="
+                                         "1\nPBEXEC=0\nCMD=$cmd=13\n"))));
         testsupport::MessageRecorder recorder;
         catalogue.dumpCommands();
         const QStringList lines = recorder.messages(QtDebugMsg);
-        QCOMPARE(lines, (QStringList{
-                            "Command file-----------------------------",
-                            "groupsVol --------------- 1",
-                            "0  Group \"Состояние\" 0 1",
-                            "frGroupTabs -1",
-                            "commandsVol --------------- 1",
-                            "Group \"Состояние\"",
-                            QStringLiteral("   0 \"Гудок\" %1 1 0 -1 19").arg(catalogue.command(0).filePos),
-                        }));
+        QCOMPARE(
+            lines,
+            (QStringList{
+                "Command file-----------------------------",
+                "groupsVol --------------- 1",
+                "0  Group \"Состояние\" 0 1",
+                "frGroupTabs -1",
+                "commandsVol --------------- 1",
+                "Group \"Состояние\"",
+                QStringLiteral("   0 \"Гудок\" %1 1 0 -1 19").arg(catalogue.command(0).filePos),
+            }));
     }
 
     void shippedCatalogue()

@@ -30,9 +30,11 @@ private Q_SLOTS:
         QTest::newRow("Cyrillic") << QStringLiteral("ТЕСТ") << QByteArray::fromHex("D2C5D1D2");
         QTest::newRow("ASCII") << QStringLiteral("COM2") << QByteArray("COM2");
         QTest::newRow("missing character becomes ?") << QStringLiteral("a漢b") << QByteArray("a?b");
-        QTest::newRow("character outside the BMP is one ?") << QStringLiteral("x\U0001F600y") << QByteArray("x?y");
+        QTest::newRow("character outside the BMP is one ?")
+            << QStringLiteral("x\U0001F600y") << QByteArray("x?y");
         QTest::newRow("a real 1Ah stays") << QStringLiteral("\x1a") << QByteArray("\x1a");
-        QTest::newRow("euro sign and numero") << QStringLiteral("€№") << QByteArray::fromHex("88B9");
+        QTest::newRow("euro sign and numero")
+            << QStringLiteral("€№") << QByteArray::fromHex("88B9");
     }
     void encode()
     {

@@ -117,15 +117,21 @@ private Q_SLOTS:
         int numberOnly = 0;
         for (int code = 1; code <= 255; ++code) {
             const QString& line = lines[code - 1];
-            QVERIFY2(line == QString::number(code) || line.startsWith(QString::number(code) + ' '), qPrintable(line));
+            QVERIFY2(line == QString::number(code) || line.startsWith(QString::number(code) + ' '),
+                     qPrintable(line));
             numberOnly += line == QString::number(code);
         }
         QCOMPARE(numberOnly, 84);
         const QList<QPair<int, QString>> quoted = {
-            {1, "Неисправен накопитель ФП 1, ФП 2 или часы"}, {2, "Отсутствует ФП 1"},
-            {51, "Некорректные параметры в команде"}, {55, "Команда не поддерживается в данной реализации ФР"},
-            {79, "Неверный пароль"}, {93, "Таблица не определена"}, {122, "Поле не редактируется"},
-            {165, "Авария КС в составе ЭКЛЗ"}, {255, "Нет связи с ФР"},
+            {1, "Неисправен накопитель ФП 1, ФП 2 или часы"},
+            {2, "Отсутствует ФП 1"},
+            {51, "Некорректные параметры в команде"},
+            {55, "Команда не поддерживается в данной реализации ФР"},
+            {79, "Неверный пароль"},
+            {93, "Таблица не определена"},
+            {122, "Поле не редактируется"},
+            {165, "Авария КС в составе ЭКЛЗ"},
+            {255, "Нет связи с ФР"},
         };
         for (const auto& [code, text] : quoted)
             QCOMPARE(lines[code - 1], QStringLiteral("%1 %2").arg(code).arg(text));
@@ -139,20 +145,23 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 22);
         QCOMPARE(lines[0], QStringLiteral("1 таймаут при приеме байта"));
         QCOMPARE(lines[15], QStringLiteral("16 нет связи(порт не открыт)"));
-        QCOMPARE(lines[21], QStringLiteral("22 нет ответа от ФР, превышено число повторов команды"));
+        QCOMPARE(lines[21],
+                 QStringLiteral("22 нет ответа от ФР, превышено число повторов команды"));
     }
 
     void symbolAndDefaultRows()
     {
         const QStringList rows = rowsOf(DescriptionFiles::Symbol);
         QCOMPARE(rows.size(), 102);
-        for (const char* row : {"FRM_WGTTW=00", "RegFR_8.1=0x18", "RegFR_10=10", "BR_115200=06", "LANG_1=01"})
+        for (const char* row :
+             {"FRM_WGTTW=00", "RegFR_8.1=0x18", "RegFR_10=10", "BR_115200=06", "LANG_1=01"})
             QVERIFY2(rows.contains(QString::fromLatin1(row)), row);
         const QStringList defaults = rowsOf(DescriptionFiles::Default);
         QCOMPARE(defaults.size(), 4);
         QCOMPARE(defaults[0], QStringLiteral("*0com=COM2"));
         QCOMPARE(defaults[1], QStringLiteral("#4baudrate=4800"));
-        QVERIFY(QRegularExpression(QStringLiteral("^#4prlsa=\\d\\d$")).match(defaults[2]).hasMatch());
+        QVERIFY(
+            QRegularExpression(QStringLiteral("^#4prlsa=\\d\\d$")).match(defaults[2]).hasMatch());
         QCOMPARE(defaults[3], QStringLiteral("#4timeout=10000"));
     }
 
@@ -165,11 +174,13 @@ private Q_SLOTS:
             if (eq > 0)
                 keys.insert(line.left(eq));
         }
-        const QRegularExpression item(QStringLiteral("^[#$?*@^:/]\\d*(?:\\.\\d+)?([A-Za-z][A-Za-z0-9_]*)"));
+        const QRegularExpression item(
+            QStringLiteral("^[#$?*@^:/]\\d*(?:\\.\\d+)?([A-Za-z][A-Za-z0-9_]*)"));
         for (QString line : shippedLines(DescriptionFiles::Command)) {
             if (line.startsWith(QStringLiteral("//")))
                 line = line.mid(2);
-            if (!line.startsWith(QStringLiteral("CMD=")) && !line.startsWith(QStringLiteral("RPL=")))
+            if (!line.startsWith(QStringLiteral("CMD=")) &&
+                !line.startsWith(QStringLiteral("RPL=")))
                 continue;
             const QStringList items = line.mid(4).trimmed().split(QLatin1Char(','));
             for (int i = 1; i < items.size(); ++i) {
@@ -190,18 +201,22 @@ private Q_SLOTS:
     void symbolFamiliesAndTheirItems_data()
     {
         QTest::addColumn<QString>("item");
-        for (const char* item : {"@frmode/FRM_", "@frsubmode/FRSM_", "@unit/UN_", "@rgmkup/KUP_", "@prnflg/PRN_",
-                                 "@grdflg/GRD_", "@otrez/OTREZ_", "@dirrej/REJ_", "@etxt/ET_", "@baud/BR_",
-                                 "@dp/DP_", "@typfld/FLD_", "@typreq/REQ_", "@lstrec/LST_", "@typrep/REP_",
-                                 "@typdoc/DOC_", "@regkup/REG_", "@typout/OUT_", "@regimFR/RegFR_",
-                                 "@subregimFR/SubRegFR_", "@frlang/LANG_"})
+        for (const char* item :
+             {"@frmode/FRM_", "@frsubmode/FRSM_", "@unit/UN_",       "@rgmkup/KUP_",
+              "@prnflg/PRN_", "@grdflg/GRD_",     "@otrez/OTREZ_",   "@dirrej/REJ_",
+              "@etxt/ET_",    "@baud/BR_",        "@dp/DP_",         "@typfld/FLD_",
+              "@typreq/REQ_", "@lstrec/LST_",     "@typrep/REP_",    "@typdoc/DOC_",
+              "@regkup/REG_", "@typout/OUT_",     "@regimFR/RegFR_", "@subregimFR/SubRegFR_",
+              "@frlang/LANG_"})
             QTest::newRow(item) << QString::fromLatin1(item);
     }
     void symbolFamiliesAndTheirItems()
     {
         QFETCH(QString, item);
         const QString text = QString::fromUtf8(shipped(DescriptionFiles::Command));
-        QVERIFY(QRegularExpression(QRegularExpression::escape(item) + QStringLiteral("(,|\\r)")).match(text).hasMatch());
+        QVERIFY(QRegularExpression(QRegularExpression::escape(item) + QStringLiteral("(,|\\r)"))
+                    .match(text)
+                    .hasMatch());
         const QString prefix = item.section(QLatin1Char('/'), 1);
         for (const QString& line : text.split(QStringLiteral("\r\n")))
             if (line.contains(QLatin1Char('/') + prefix))
@@ -211,13 +226,17 @@ private Q_SLOTS:
     void linesQuotedForTheLanguageAreShippedAsQuoted_data()
     {
         QTest::addColumn<QString>("line");
-        for (const char* line : {
-                 "CMD=$cmd=11,#4prlop=prlsa",
-                 "RPL=$cmd,#error,#opr,*2verPOFR,#2sborPOFR,/dataPOFR,#nomerZal,#2nomTekDok,?2flagFR,@regimFR/RegFR_,@subregimFR/SubRegFR_,#portFR,*2verPOFP,#2sborPOFP,/dataPOFP,/date,:time,?flagFP,#4zavNom,#2lastZ,#2freeFP,#fisc,#freeFisc,#6INN",
-                 "CMD=$cmd=80,#4prlop,#5.3vol=1,#5.2price=100,#otd=0,#nlg1=0,#nlg2=0,#nlg3=0,#nlg4=0,*40name",
-                 "CMD=$cmd=14,#4prlsa,#port=0,@baud/BR_,^tmt=100", "CMD=$cmd=B4,#4prlsa,#2numsmn ",
-                 "CMD=$cmd=13,#4prlop=prlsa", "CMD=$cmd=16", "CMD=$cmd=FC", "CMD=$cmd=B0,#4prlasa",
-                 "RPL=$cmd,#opr"})
+        for (const char* line :
+             {"CMD=$cmd=11,#4prlop=prlsa",
+              "RPL=$cmd,#error,#opr,*2verPOFR,#2sborPOFR,/"
+              "dataPOFR,#nomerZal,#2nomTekDok,?2flagFR,@regimFR/RegFR_,@subregimFR/"
+              "SubRegFR_,#portFR,*2verPOFP,#2sborPOFP,/dataPOFP,/"
+              "date,:time,?flagFP,#4zavNom,#2lastZ,#2freeFP,#fisc,#freeFisc,#6INN",
+              "CMD=$cmd=80,#4prlop,#5.3vol=1,#5.2price=100,#otd=0,#nlg1=0,#nlg2=0,#nlg3=0,#nlg4=0,*"
+              "40name",
+              "CMD=$cmd=14,#4prlsa,#port=0,@baud/BR_,^tmt=100", "CMD=$cmd=B4,#4prlsa,#2numsmn ",
+              "CMD=$cmd=13,#4prlop=prlsa", "CMD=$cmd=16", "CMD=$cmd=FC", "CMD=$cmd=B0,#4prlasa",
+              "RPL=$cmd,#opr"})
             QTest::newRow(line) << QString::fromUtf8(line);
     }
     void linesQuotedForTheLanguageAreShippedAsQuoted()

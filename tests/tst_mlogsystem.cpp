@@ -36,16 +36,19 @@ private Q_SLOTS:
         QCOMPARE(lines[1], QString(90, QLatin1Char('*')));
         QCOMPARE(lines[9], QString(90, QLatin1Char('*')));
         QCOMPARE(lines[11], QStringLiteral("Events:"));
-        const QStringList labels = {"Time run:", "Application:", "Version:", "QT version:",
-                                    "Path/File name:", "Computer:", "User:"};
+        const QStringList labels = {"Time run:",       "Application:", "Version:", "QT version:",
+                                    "Path/File name:", "Computer:",    "User:"};
         for (int i = 0; i < labels.size(); ++i) {
             QVERIFY2(lines[i + 2].startsWith(labels[i]), qPrintable(lines[i + 2]));
-            QCOMPARE(lines[i + 2].mid(labels[i].size(), 20 - labels[i].size()).trimmed(), QString());
+            QCOMPARE(lines[i + 2].mid(labels[i].size(), 20 - labels[i].size()).trimmed(),
+                     QString());
         }
         QCOMPARE(lines[3].mid(20), QStringLiteral("velkor"));
         QVERIFY(lines[4].endsWith(QStringLiteral(" (Release)")));
-        QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"))
-                    .match(lines[2].mid(20)).hasMatch());
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"))
+                    .match(lines[2].mid(20))
+                    .hasMatch());
     }
 
     void lineFormat_data()
@@ -55,20 +58,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pattern");
         QTest::newRow("wall clock, all fields")
             << false << QList<int>{}
-            << "^00001: \\{1\\} \\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] \\[\\d\\d\\.\\d\\d\\.\\d{4}\\] hello$";
+            << "^00001: \\{1\\} \\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] \\[\\d\\d\\.\\d\\d\\.\\d{4}\\] "
+               "hello$";
         QTest::newRow("start-up mode leaves the date out")
             << true << QList<int>{} << "^00001: \\{1\\} \\[\\d{6}\\] hello$";
         QTest::newRow("no line number") << false << QList<int>{MLogSystem::SwitchLineNumber}
                                         << "^\\{1\\} \\[[0-9:.]{12}\\] \\[[0-9.]{10}\\] hello$";
         QTest::newRow("no time, no date")
-            << false << QList<int>{MLogSystem::SwitchTime, MLogSystem::SwitchDate} << "^00001: \\{1\\} hello$";
+            << false << QList<int>{MLogSystem::SwitchTime, MLogSystem::SwitchDate}
+            << "^00001: \\{1\\} hello$";
     }
     void lineFormat()
     {
         QFETCH(bool, startUpMode);
         QFETCH(QList<int>, switchesOff);
         QFETCH(QString, pattern);
-        const QString file = path(QStringLiteral("format_%1.log").arg(QTest::currentDataTag()).remove(QLatin1Char(' ')).remove(QLatin1Char(',')));
+        const QString file = path(QStringLiteral("format_%1.log")
+                                      .arg(QTest::currentDataTag())
+                                      .remove(QLatin1Char(' '))
+                                      .remove(QLatin1Char(',')));
         {
             MLogSystem log;
             log.setTimeStampMode(startUpMode ? MLogSystem::StartUp : MLogSystem::WallClock);
@@ -79,7 +87,8 @@ private Q_SLOTS:
             log.logWrite(QStringLiteral("again"), LogError);
             log.waitForIdle();
             const QStringList lines = events(readLines(file));
-            QVERIFY2(QRegularExpression(pattern).match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
+            QVERIFY2(QRegularExpression(pattern).match(lines.value(0)).hasMatch(),
+                     qPrintable(lines.value(0)));
             QVERIFY(lines.value(1).contains(QStringLiteral("{5} ")));
             QCOMPARE(log.lineCounter(), 2); // counted whether or not numbers are shown
         }
@@ -96,14 +105,18 @@ private Q_SLOTS:
         log.waitForIdle();
         QVERIFY(!QFile::exists(file));
         log.setLogFile(path(QStringLiteral("sub/dir/../../pending.ext.txt")));
-        QCOMPARE(log.logFile(), QFileInfo(file).absoluteFilePath()); // base name up to the first dot
+        QCOMPARE(log.logFile(),
+                 QFileInfo(file).absoluteFilePath()); // base name up to the first dot
         const QStringList lines = readLines(file);
         QCOMPARE(lines.value(0), QString());
         QCOMPARE(lines.value(1), QString(90, QLatin1Char('*')));
         const QStringList ev = events(lines);
         for (int i = 1; i <= 5; ++i)
-            QVERIFY2(QRegularExpression(QStringLiteral("^0000%1: \\{1\\} \\[\\d{6}\\] early %1$").arg(i))
-                         .match(ev.value(i - 1)).hasMatch(), qPrintable(ev.value(i - 1)));
+            QVERIFY2(
+                QRegularExpression(QStringLiteral("^0000%1: \\{1\\} \\[\\d{6}\\] early %1$").arg(i))
+                    .match(ev.value(i - 1))
+                    .hasMatch(),
+                qPrintable(ev.value(i - 1)));
     }
 
     void markers_data()
@@ -112,13 +125,15 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("written");
         QTest::newRow("#LINE") << "#LINE" << QStringList{QString(90, QLatin1Char('*'))};
         QTest::newRow("#cr") << "#cr" << QStringList{QString()};
-        QTest::newRow("#Header") << "#Header" << QStringList{QString(), QString(90, QLatin1Char('*'))};
+        QTest::newRow("#Header") << "#Header"
+                                 << QStringList{QString(), QString(90, QLatin1Char('*'))};
     }
     void markers()
     {
         QFETCH(QString, marker);
         QFETCH(QStringList, written);
-        const QString file = path(QStringLiteral("marker%1.log").arg(QTest::currentDataTag()).remove(QLatin1Char('#')));
+        const QString file = path(
+            QStringLiteral("marker%1.log").arg(QTest::currentDataTag()).remove(QLatin1Char('#')));
         MLogSystem log;
         log.setSwitch(MLogSystem::SwitchTime, false);
         log.setSwitch(MLogSystem::SwitchDate, false);
@@ -131,7 +146,8 @@ private Q_SLOTS:
         QCOMPARE(ev.value(0), QStringLiteral("00001: {0} one"));
         for (int i = 0; i < written.size(); ++i)
             QCOMPARE(ev.value(1 + i), written[i]);
-        QCOMPARE(ev.value(1 + written.size() + (marker == "#Header" ? 10 : 0)), QStringLiteral("00002: {0} two"));
+        QCOMPARE(ev.value(1 + written.size() + (marker == "#Header" ? 10 : 0)),
+                 QStringLiteral("00002: {0} two"));
     }
 
     void minimumLevelDropsLowerLevels()
@@ -179,7 +195,8 @@ private Q_SLOTS:
         // ... "SystemLog: ...", asterisks, the empty line of #CR, and the split's empty tail.
         QVERIFY(lines.value(lines.size() - 5).endsWith(QStringLiteral("line 199")));
         QVERIFY(lines.value(lines.size() - 4).contains(QStringLiteral(" {3} ")));
-        QVERIFY(lines.value(lines.size() - 4).endsWith(QStringLiteral("SystemLog: Log object destroed.")));
+        QVERIFY(lines.value(lines.size() - 4)
+                    .endsWith(QStringLiteral("SystemLog: Log object destroed.")));
         QCOMPARE(lines.value(lines.size() - 3), QString(90, QLatin1Char('*')));
         QCOMPARE(lines.value(lines.size() - 2), QString());
     }
@@ -220,7 +237,9 @@ private Q_SLOTS:
         QVERIFY(log.logFile().isEmpty());
         log.setLogFile(path(QStringLiteral("later.log")));
         QVERIFY(!log.hasError());
-        QVERIFY(events(readLines(path(QStringLiteral("later.log")))).value(0).endsWith(QStringLiteral(" kept")));
+        QVERIFY(events(readLines(path(QStringLiteral("later.log"))))
+                    .value(0)
+                    .endsWith(QStringLiteral(" kept")));
     }
 
     void aLineThatCannotBeWrittenIsLostButCountsNothing()
@@ -265,7 +284,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("archiveExists");
         QTest::addColumn<QByteArray>("archived");
         QTest::newRow("moved when there is no archive") << false << QByteArray("previous run\n");
-        QTest::newRow("appended to an existing archive") << true << QByteArray("older runs\nprevious run\n");
+        QTest::newRow("appended to an existing archive")
+            << true << QByteArray("older runs\nprevious run\n");
     }
     void archiving()
     {
@@ -306,7 +326,8 @@ private Q_SLOTS:
         QVERIFY(ev.value(0).endsWith(QStringLiteral(" Debug: frCommand:timeout")));
         QVERIFY(ev.value(1).startsWith(QStringLiteral("00002: {4} ")));
         QVERIFY(ev.value(1).endsWith(QStringLiteral(" Warning: port lost")));
-        QCOMPARE(testsupport::readBytes(errors), QByteArray("Debug: frCommand:timeout\nWarning: port lost\n"));
+        QCOMPARE(testsupport::readBytes(errors),
+                 QByteArray("Debug: frCommand:timeout\nWarning: port lost\n"));
     }
 
     void linesFromManyThreadsAreAllNumberedOnce()
@@ -345,10 +366,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("hex");
         QTest::newRow("two bytes on one line") << QByteArray::fromHex("0215") << "0215";
-        QTest::newRow("a break after the first byte") << QByteArray::fromHex("020111") << "02\n0111";
+        QTest::newRow("a break after the first byte")
+            << QByteArray::fromHex("020111") << "02\n0111";
         QTest::newRow("eight bytes, one break")
             << QByteArray::fromHex("02051100000000AA") << "02\n051100000000aa";
-        QTest::newRow("nine bytes, a second break after the third") << QByteArray::fromHex("020611000000001E07") << "02\n0611\n000000001e07";
+        QTest::newRow("nine bytes, a second break after the third")
+            << QByteArray::fromHex("020611000000001E07") << "02\n0611\n000000001e07";
     }
     void hexEntries()
     {
@@ -361,10 +384,14 @@ private Q_SLOTS:
         log.logHexWrite(bytes, false);
         log.waitForIdle();
         log.setHexLogDir(dir.path());
-        QCOMPARE(QFileInfo(log.hexLogFile()).fileName(), QStringLiteral("velkor.unknow.ip.hex.log"));
+        QCOMPARE(QFileInfo(log.hexLogFile()).fileName(),
+                 QStringLiteral("velkor.unknow.ip.hex.log"));
         const QStringList lines = events(readLines(log.hexLogFile()));
         const int hexLines = int(hex.count(QLatin1Char('\n'))) + 1;
-        QVERIFY(QRegularExpression(QStringLiteral("^--> Send \\[\\d\\d\\.\\d\\d\\.\\d{4}\\] \\[[0-9:.]{12}\\]$")).match(lines.value(0)).hasMatch());
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^--> Send \\[\\d\\d\\.\\d\\d\\.\\d{4}\\] \\[[0-9:.]{12}\\]$"))
+                    .match(lines.value(0))
+                    .hasMatch());
         QCOMPARE(lines.mid(1, hexLines).join(QLatin1Char('\n')), hex);
         QVERIFY(lines.value(1 + hexLines).startsWith(QStringLiteral("--< Read [")));
     }

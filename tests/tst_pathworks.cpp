@@ -14,12 +14,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("exeDir");
         QTest::addColumn<QString>("root");
-        QTest::newRow("Release goes up") << "/opt/velkor/Release" << "/opt/velkor";
-        QTest::newRow("debug goes up") << "/opt/velkor/debug" << "/opt/velkor";
-        QTest::newRow("DEBUG in capitals goes up") << "/opt/velkor/DEBUG" << "/opt/velkor";
-        QTest::newRow("bin stays") << "/opt/velkor/bin" << "/opt/velkor/bin";
-        QTest::newRow("a name that only contains release stays")
-            << "/opt/velkor/prerelease" << "/opt/velkor/prerelease";
+        QTest::newRow("Release goes up") << "/opt/velkor/Release"
+                                         << "/opt/velkor";
+        QTest::newRow("debug goes up") << "/opt/velkor/debug"
+                                       << "/opt/velkor";
+        QTest::newRow("DEBUG in capitals goes up") << "/opt/velkor/DEBUG"
+                                                   << "/opt/velkor";
+        QTest::newRow("bin stays") << "/opt/velkor/bin"
+                                   << "/opt/velkor/bin";
+        QTest::newRow("a name that only contains release stays") << "/opt/velkor/prerelease"
+                                                                 << "/opt/velkor/prerelease";
     }
     void rootDirectory()
     {
@@ -32,9 +36,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("base");
-        QTest::newRow("plain") << "/opt/velkor/velkor-testdriver" << "velkor-testdriver";
-        QTest::newRow("two dots") << "/opt/velkor/driver.fr.exe" << "driver";
-        QTest::newRow("relative") << "./velkor-testdriver" << "velkor-testdriver";
+        QTest::newRow("plain") << "/opt/velkor/velkor-testdriver"
+                               << "velkor-testdriver";
+        QTest::newRow("two dots") << "/opt/velkor/driver.fr.exe"
+                                  << "driver";
+        QTest::newRow("relative") << "./velkor-testdriver"
+                                  << "velkor-testdriver";
     }
     void baseName()
     {
@@ -51,7 +58,8 @@ private Q_SLOTS:
         QVERIFY(testsupport::writeBytes(dir.filePath(QStringLiteral("Log/old.log")), "kept"));
         const QDir log = MPathWorks::subDirOf(base, QStringLiteral("Log"));
         QCOMPARE(log.absolutePath(), dir.filePath(QStringLiteral("Log")));
-        QCOMPARE(testsupport::readBytes(dir.filePath(QStringLiteral("Log/old.log"))), QByteArray("kept"));
+        QCOMPARE(testsupport::readBytes(dir.filePath(QStringLiteral("Log/old.log"))),
+                 QByteArray("kept"));
         const QDir data = MPathWorks::subDirOf(base, QStringLiteral("Data"));
         QVERIFY(data.exists());
         QCOMPARE(data.absolutePath(), dir.filePath(QStringLiteral("Data")));

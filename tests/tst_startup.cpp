@@ -13,12 +13,14 @@ using testsupport::readLines;
 
 namespace {
 
-const char* const kSixFiles[] = {"Command.ini", "Symbol.ini", "View.ini", "Default.ini", "Error.txt", "ErrorDrv.txt"};
+const char* const kSixFiles[] = {"Command.ini", "Symbol.ini", "View.ini",
+                                 "Default.ini", "Error.txt",  "ErrorDrv.txt"};
 
 // The message of an event line: what follows its number, level and time stamp.
 QString messageOf(const QString& line)
 {
-    static const QRegularExpression prefix(QStringLiteral("^\\d{5}: \\{\\d\\} \\[[0-9:.]+\\] (?:\\[[0-9.]+\\] )?"));
+    static const QRegularExpression prefix(
+        QStringLiteral("^\\d{5}: \\{\\d\\} \\[[0-9:.]+\\] (?:\\[[0-9.]+\\] )?"));
     return QString(line).remove(prefix);
 }
 
@@ -46,9 +48,12 @@ private:
     static Run runStartup(const QString& appDir)
     {
         Run run;
-        const MsgBoxHandler previous = setMsgBoxHandler([&run](MsgIcon icon, const QString& title, const QString& text) {
-            run.boxes << QStringLiteral("%1|%2|%3").arg(icon == MsgIcon::Critical ? "critical" : "information", title, text);
-        });
+        const MsgBoxHandler previous =
+            setMsgBoxHandler([&run](MsgIcon icon, const QString& title, const QString& text) {
+                run.boxes << QStringLiteral("%1|%2|%3")
+                                 .arg(icon == MsgIcon::Critical ? "critical" : "information", title,
+                                      text);
+            });
         MLogSystem log;
         const QString programPath = appDir + QStringLiteral("/velkor-testdriver");
         {
@@ -78,24 +83,41 @@ private Q_SLOTS:
             QVERIFY2(QFile::exists(appDir + QLatin1Char('/') + QLatin1String(name)), name);
 
         const QStringList expectedOrder = {
-            "Run...", "Decimal point: ", "Country: ", "Group separator: ", "Disk space free ", "Temp path: ",
-            "Home path: ", "Root path: ", "Screens count: ", "Install translator (name=", "Install translator.",
-            "Debug: Command file-----------------------------", "Debug: groupsVol --------------- 21",
-            "Debug: commandsVol --------------- 118", "Command.ini loaded.",
+            "Run...",
+            "Decimal point: ",
+            "Country: ",
+            "Group separator: ",
+            "Disk space free ",
+            "Temp path: ",
+            "Home path: ",
+            "Root path: ",
+            "Screens count: ",
+            "Install translator (name=",
+            "Install translator.",
+            "Debug: Command file-----------------------------",
+            "Debug: groupsVol --------------- 21",
+            "Debug: commandsVol --------------- 118",
+            "Command.ini loaded.",
         };
         int at = 0;
         for (const QString& line : run.events) {
             if (line.isEmpty())
                 continue;
-            QVERIFY2(QRegularExpression(QStringLiteral("^\\d{5}: \\{\\d\\} \\[\\d{6}\\] ")).match(line).hasMatch(),
+            QVERIFY2(QRegularExpression(QStringLiteral("^\\d{5}: \\{\\d\\} \\[\\d{6}\\] "))
+                         .match(line)
+                         .hasMatch(),
                      qPrintable(line)); // start-up time stamps, no date
             if (at < expectedOrder.size() && messageOf(line).startsWith(expectedOrder[at]))
                 ++at;
         }
-        QVERIFY2(at == expectedOrder.size(), qPrintable(QStringLiteral("missing: ") + expectedOrder.value(at)));
+        QVERIFY2(at == expectedOrder.size(),
+                 qPrintable(QStringLiteral("missing: ") + expectedOrder.value(at)));
         QVERIFY(run.events.first().startsWith(QStringLiteral("00001: {5} ")));
-        QVERIFY(messageOf(run.events.filter(QStringLiteral("Screens count")).first()).endsWith(QLatin1Char('.')));
-        QVERIFY(run.events.filter(QStringLiteral("Screens count")).first().contains(QStringLiteral(" {2} ")));
+        QVERIFY(messageOf(run.events.filter(QStringLiteral("Screens count")).first())
+                    .endsWith(QLatin1Char('.')));
+        QVERIFY(run.events.filter(QStringLiteral("Screens count"))
+                    .first()
+                    .contains(QStringLiteral(" {2} ")));
     }
 
     void unreadableCommandFileEndsWithCodeTwo()
@@ -105,7 +127,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(appDir + QStringLiteral("/Command.ini"))); // present but not openable
         for (const char* name : kSixFiles)
             if (QLatin1String(name) != QLatin1String("Command.ini"))
-                QVERIFY(QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name), appDir + QLatin1Char('/') + QLatin1String(name)));
+                QVERIFY(QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name),
+                                    appDir + QLatin1Char('/') + QLatin1String(name)));
         const Run run = runStartup(appDir);
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.boxes, (QStringList{"critical|Инициализация|Нет файла Command.ini",
@@ -121,15 +144,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("appDir");
         QTest::addColumn<QString>("logPath");
-        QTest::newRow("release") << "/opt/a/b/release" << "/opt/a/Log/velkor-testdriver.log";
-        QTest::newRow("Debug") << "/opt/a/b/Debug" << "/opt/a/Log/velkor-testdriver.log";
-        QTest::newRow("bin") << "/opt/a/b/bin" << "/opt/a/b/Log/velkor-testdriver.log";
+        QTest::newRow("release") << "/opt/a/b/release"
+                                 << "/opt/a/Log/velkor-testdriver.log";
+        QTest::newRow("Debug") << "/opt/a/b/Debug"
+                               << "/opt/a/Log/velkor-testdriver.log";
+        QTest::newRow("bin") << "/opt/a/b/bin"
+                             << "/opt/a/b/Log/velkor-testdriver.log";
     }
     void logDirectoryIsAboveTheRoot()
     {
         QFETCH(QString, appDir);
         QFETCH(QString, logPath);
-        QCOMPARE(Startup::logFilePath(appDir, appDir + QStringLiteral("/velkor-testdriver.bin")), logPath);
+        QCOMPARE(Startup::logFilePath(appDir, appDir + QStringLiteral("/velkor-testdriver.bin")),
+                 logPath);
     }
 
     void russianTranslationIsEmbedded()
@@ -159,7 +186,8 @@ private Q_SLOTS:
             QVERIFY(process.waitForFinished(30000));
             QCOMPARE(process.exitStatus(), QProcess::NormalExit);
             QCOMPARE(process.exitCode(), 0);
-            QVERIFY(process.readAllStandardError().contains("Debug: commandsVol --------------- 118"));
+            QVERIFY(
+                process.readAllStandardError().contains("Debug: commandsVol --------------- 118"));
         }
         for (const char* name : kSixFiles)
             QVERIFY2(QFile::exists(appDir + QLatin1Char('/') + QLatin1String(name)), name);
@@ -171,12 +199,14 @@ private Q_SLOTS:
         const QStringList events = eventLines(logPath);
         QCOMPARE(messageOf(events.value(0)), QStringLiteral("Run..."));
         QCOMPARE(events.filter(QStringLiteral("Command.ini loaded.")).size(), 1);
-        QCOMPARE(messageOf(events.value(events.size() - 4)), QStringLiteral("SystemLog: Log object destroed."));
+        QCOMPARE(messageOf(events.value(events.size() - 4)),
+                 QStringLiteral("SystemLog: Log object destroed."));
         QCOMPARE(events.value(events.size() - 3), QString(90, QLatin1Char('*')));
         QCOMPARE(events.value(events.size() - 2), QString());
 
-        const QString archive = dir.filePath(QStringLiteral("Log/velkor-testdriver_%1.log")
-                                                 .arg(QDate::currentDate().toString(QStringLiteral("MMyyyy"))));
+        const QString archive =
+            dir.filePath(QStringLiteral("Log/velkor-testdriver_%1.log")
+                             .arg(QDate::currentDate().toString(QStringLiteral("MMyyyy"))));
         const QStringList archived = readLines(archive);
         QCOMPARE(archived.count(QStringLiteral("Events:")), 1);
         QVERIFY(archived.contains(QString(90, QLatin1Char('*'))));

@@ -47,8 +47,8 @@ MLogSystem::MLogSystem(QObject* parent) : QObject(parent)
 {
     m_worker.setMaxThreadCount(1);
     m_worker.setExpiryTimeout(5000);
-    m_switches = (1u << SwitchTime) | (1u << SwitchDate) | (1u << SwitchLineNumber) |
-                 (1u << SwitchHeader);
+    m_switches =
+        (1u << SwitchTime) | (1u << SwitchDate) | (1u << SwitchLineNumber) | (1u << SwitchHeader);
     m_programName = MPathWorks::programBaseName();
     m_clock.start();
 }
@@ -136,8 +136,8 @@ void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, cons
         Q_EMIT stringWrited(text);
 }
 
-QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev,
-                               const QDateTime& time, int number) const
+QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
+                               int number) const
 {
     QString line;
     for (const QChar field : m_lineFormat) {
@@ -187,11 +187,13 @@ QString MLogSystem::buildHeader() const
         headerLine("Time run:", QDateTime::currentDateTime().toString(
                                     QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"))),
         headerLine("Application:", m_programName),
-        headerLine("Version:", QCoreApplication::applicationVersion() + QStringLiteral(" (Release)")),
+        headerLine("Version:",
+                   QCoreApplication::applicationVersion() + QStringLiteral(" (Release)")),
         headerLine("QT version:", QStringLiteral(QT_VERSION_STR)),
         headerLine("Path/File name:", MPathWorks::programPath()),
         headerLine("Computer:", environmentOr("COMPUTERNAME", QSysInfo::machineHostName())),
-        headerLine("User:", environmentOr("USERNAME", environmentOr("USER", qEnvironmentVariable("LOGNAME")))),
+        headerLine("User:", environmentOr("USERNAME",
+                                          environmentOr("USER", qEnvironmentVariable("LOGNAME")))),
         kAsterisks,
         QString(),
         QStringLiteral("Events:"),
@@ -270,7 +272,8 @@ void MLogSystem::intLogHexWrite(const QByteArray& mes, bool send, const QDateTim
     QStringList texts;
     if (!m_hexStarted)
         texts.append(buildHeader());
-    const QString title = send ? QStringLiteral("--> Send [%2] [%3]") : QStringLiteral("--< Read [%2] [%3]");
+    const QString title =
+        send ? QStringLiteral("--> Send [%2] [%3]") : QStringLiteral("--< Read [%2] [%3]");
     texts.append(title.arg(time.toString(QStringLiteral("dd.MM.yyyy")),
                            time.toString(QStringLiteral("hh:mm:ss.zzz"))) +
                  QLatin1Char('\n') + hexEntryText(mes) + QLatin1Char('\n'));

@@ -12,7 +12,8 @@
 #include <atomic>
 
 // Level written into every log line.
-enum MLogSystem_EventLevel : int {
+enum MLogSystem_EventLevel : int
+{
     LogPlain = 0,   // plain messages
     LogInfo = 1,    // information; toolkit debug messages
     LogStage = 2,   // stages of start-up
@@ -30,7 +31,8 @@ class MLogSystem : public QObject
 
 public:
     // Numbered switches; only the numbers are part of the file format.
-    enum Switch {
+    enum Switch
+    {
         SwitchTime = 0,
         SwitchDate = 1,
         SwitchLineNumber = 2,
@@ -38,7 +40,11 @@ public:
         SwitchLogOff = 7,
         SwitchHexOff = 9,
     };
-    enum TimeStampMode { WallClock, StartUp };
+    enum TimeStampMode
+    {
+        WallClock,
+        StartUp
+    };
 
     explicit MLogSystem(QObject* parent = nullptr);
     ~MLogSystem() override;

@@ -6,7 +6,11 @@
 
 // The modal message box of start-up, the loaders and the test-script runner. The core only
 // sees this seam; the program installs the real box, tests install a recorder.
-enum class MsgIcon { Information, Critical };
+enum class MsgIcon
+{
+    Information,
+    Critical
+};
 
 using MsgBoxHandler = std::function<void(MsgIcon icon, const QString& title, const QString& text)>;
 

@@ -8,10 +8,9 @@
 void installWidgetMsgBox()
 {
     setMsgBoxHandler([](MsgIcon icon, const QString& title, const QString& text) {
-        auto* box = new QMessageBox(icon == MsgIcon::Critical ? QMessageBox::Critical
-                                                              : QMessageBox::Information,
-                                    title, text, QMessageBox::NoButton, nullptr,
-                                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+        auto* box = new QMessageBox(
+            icon == MsgIcon::Critical ? QMessageBox::Critical : QMessageBox::Information, title,
+            text, QMessageBox::NoButton, nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
         box->setAttribute(Qt::WA_DeleteOnClose);
         QFont font(QStringLiteral("Times"), 12);
         font.setBold(true);

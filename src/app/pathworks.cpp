@@ -76,16 +76,46 @@ bool MPathWorks::makeRootCurrent()
     return QDir::setCurrent(rootDir().absolutePath());
 }
 
-QDir MPathConsts::logDir() { return MPathWorks::subDir(QStringLiteral("Log")); }
-QDir MPathConsts::settingsDir() { return MPathWorks::subDir(QStringLiteral("Settings")); }
-QDir MPathConsts::dataDir() { return MPathWorks::subDir(QStringLiteral("Data")); }
-QDir MPathConsts::tempDir() { return MPathWorks::subDir(QStringLiteral("Temp")); }
-QDir MPathConsts::reportsDir() { return MPathWorks::subDir(QStringLiteral("Reports")); }
-QDir MPathConsts::importDir() { return MPathWorks::subDir(QStringLiteral("Import")); }
-QDir MPathConsts::flagsDir() { return MPathWorks::subDir(QStringLiteral("Flags")); }
-QDir MPathConsts::mediaDir() { return MPathWorks::subDirOf(dataDir(), QStringLiteral("Media")); }
-QDir MPathConsts::imagesDir() { return MPathWorks::subDirOf(dataDir(), QStringLiteral("Images")); }
-QDir MPathConsts::shieldCodesDir() { return MPathWorks::subDirOf(dataDir(), QStringLiteral("ShieldCodes")); }
+QDir MPathConsts::logDir()
+{
+    return MPathWorks::subDir(QStringLiteral("Log"));
+}
+QDir MPathConsts::settingsDir()
+{
+    return MPathWorks::subDir(QStringLiteral("Settings"));
+}
+QDir MPathConsts::dataDir()
+{
+    return MPathWorks::subDir(QStringLiteral("Data"));
+}
+QDir MPathConsts::tempDir()
+{
+    return MPathWorks::subDir(QStringLiteral("Temp"));
+}
+QDir MPathConsts::reportsDir()
+{
+    return MPathWorks::subDir(QStringLiteral("Reports"));
+}
+QDir MPathConsts::importDir()
+{
+    return MPathWorks::subDir(QStringLiteral("Import"));
+}
+QDir MPathConsts::flagsDir()
+{
+    return MPathWorks::subDir(QStringLiteral("Flags"));
+}
+QDir MPathConsts::mediaDir()
+{
+    return MPathWorks::subDirOf(dataDir(), QStringLiteral("Media"));
+}
+QDir MPathConsts::imagesDir()
+{
+    return MPathWorks::subDirOf(dataDir(), QStringLiteral("Images"));
+}
+QDir MPathConsts::shieldCodesDir()
+{
+    return MPathWorks::subDirOf(dataDir(), QStringLiteral("ShieldCodes"));
+}
 
 quint64 MFilesWorks::freeDiskSpace(const QString& path)
 {

@@ -110,8 +110,9 @@ void Startup::installCodecsAndTranslator()
     m_translator = std::make_unique<QTranslator>();
     const bool loaded = m_translator->load(QStringLiteral(":/lang/lang_") + localeName);
     QCoreApplication::installTranslator(m_translator.get());
-    m_log->logWrite(trMain("Install translator (name=%1, state=%2).").arg(localeName).arg(loaded ? 1 : 0),
-                    LogInfo);
+    m_log->logWrite(
+        trMain("Install translator (name=%1, state=%2).").arg(localeName).arg(loaded ? 1 : 0),
+        LogInfo);
     m_log->logWrite(trMain("Install translator."), LogInfo);
 }
 

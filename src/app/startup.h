@@ -11,9 +11,9 @@ class MLogSystem;
 
 struct StartupContext
 {
-    QString appDir;             // the directory of the executable
-    QString programPath;        // the program's path as passed on its command line
-    MLogSystem* log = nullptr;  // null: the process-wide log system
+    QString appDir;            // the directory of the executable
+    QString programPath;       // the program's path as passed on its command line
+    MLogSystem* log = nullptr; // null: the process-wide log system
 };
 
 // The start-up sequence after the application object exists, up to the event loop.

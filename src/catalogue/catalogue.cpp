@@ -95,7 +95,13 @@ public:
 
 private:
     // Where the lines read now belong: NAME= names the group only before its first command.
-    enum Section { None, Group, Command, Dropped };
+    enum Section
+    {
+        None,
+        Group,
+        Command,
+        Dropped
+    };
 
     // A group or command beyond the capacity, reported once its NAME= is known.
     struct DroppedRecord
@@ -160,12 +166,16 @@ private:
             qWarning().noquote()
                 << QStringLiteral("Command.ini line %1: group %2 and its commands not loaded: "
                                   "the catalogue holds at most %3 groups")
-                       .arg(m_dropped.line).arg(quoted(m_dropped.name)).arg(MaxGroups);
+                       .arg(m_dropped.line)
+                       .arg(quoted(m_dropped.name))
+                       .arg(MaxGroups);
         else
-            qWarning().noquote()
-                << QStringLiteral("Command.ini line %1: command %2 not loaded: the catalogue "
-                                  "holds at most %3 commands")
-                       .arg(m_dropped.line).arg(quoted(m_dropped.name)).arg(MaxCommands);
+            qWarning().noquote() << QStringLiteral(
+                                        "Command.ini line %1: command %2 not loaded: the catalogue "
+                                        "holds at most %3 commands")
+                                        .arg(m_dropped.line)
+                                        .arg(quoted(m_dropped.name))
+                                        .arg(MaxCommands);
     }
 
     void name(const QString& value)
@@ -195,7 +205,9 @@ private:
         const QString name = cutToUtf8Bytes(value, MaxNameBytes, &cut);
         if (cut)
             qWarning().noquote() << QStringLiteral("Command.ini line %1: name cut to %2 bytes: %3")
-                                        .arg(m_lineNumber).arg(MaxNameBytes).arg(quoted(name));
+                                        .arg(m_lineNumber)
+                                        .arg(MaxNameBytes)
+                                        .arg(quoted(name));
         return name;
     }
 

@@ -15,12 +15,12 @@ struct GroupRecord
 struct CommandRecord
 {
     int group = -1;
-    QString name;        // up to 255 bytes of UTF-8
-    qint64 filePos = 0;  // byte offset of the line after [COMMAND]; negative for run-time tables
+    QString name;       // up to 255 bytes of UTF-8
+    qint64 filePos = 0; // byte offset of the line after [COMMAND]; negative for run-time tables
     int exec = -1;
     int proc = -1;
     int pbexec = -1;
-    int code = 0;        // from the CMD= line; -1 when it does not start with $cmd=
+    int code = 0; // from the CMD= line; -1 when it does not start with $cmd=
 };
 
 // The groups and commands of Command.ini, as the main window shows them in its tree.

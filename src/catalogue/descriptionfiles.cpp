@@ -6,7 +6,7 @@
 namespace {
 
 const char* const kFileNames[DescriptionFiles::NameCount] = {
-    "Command.ini", "Symbol.ini", "View.ini",   "Default.ini",
+    "Command.ini", "Symbol.ini",   "View.ini",   "Default.ini",
     "Error.txt",   "ErrorDrv.txt", "dumpfp.bin", "testfp.txt",
 };
 
@@ -61,8 +61,9 @@ void DescriptionFiles::restore(const QString& appDir, Name name)
             const QString backup = freeBackupName(path);
             if (QFile::copy(path, backup)) {
                 m_backups.append(backup);
-                qWarning().noquote() << QStringLiteral("%1 differs from the shipped copy; kept as %2")
-                                            .arg(fileName(name), QFileInfo(backup).fileName());
+                qWarning().noquote()
+                    << QStringLiteral("%1 differs from the shipped copy; kept as %2")
+                           .arg(fileName(name), QFileInfo(backup).fileName());
             } else {
                 qWarning().noquote() << QStringLiteral("%1 could not be kept as %2; not restored")
                                             .arg(fileName(name), QFileInfo(backup).fileName());

@@ -12,7 +12,18 @@
 class DescriptionFiles
 {
 public:
-    enum Name { Command, Symbol, View, Default, Error, ErrorDrv, DumpFp, TestFp, NameCount };
+    enum Name
+    {
+        Command,
+        Symbol,
+        View,
+        Default,
+        Error,
+        ErrorDrv,
+        DumpFp,
+        TestFp,
+        NameCount
+    };
     static constexpr int EmbeddedCount = ErrorDrv + 1;
 
     static QString fileName(Name name);
