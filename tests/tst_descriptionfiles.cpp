@@ -37,6 +37,21 @@ QStringList rowsOf(DescriptionFiles::Name name)
     return rows;
 }
 
+// A directory prepared once, with Command.ini then edited by the user.
+struct EditedDirectory
+{
+    explicit EditedDirectory(const QByteArray& edit)
+    {
+        files.prepareDescriptionFiles(dir.path());
+        writeBytes(command, edit);
+    }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir dir;
+    DescriptionFiles files;
+    const QString command = dir.filePath(QStringLiteral("Command.ini"));
+};
+
 } // namespace
 
 class TestDescriptionFiles : public QObject
@@ -62,34 +77,27 @@ private Q_SLOTS:
 
     void allPresentNothingIsTouched()
     {
-        QTemporaryDir dir;
-        DescriptionFiles files;
-        files.prepareDescriptionFiles(dir.path());
-        const QString command = dir.filePath(QStringLiteral("Command.ini"));
-        QVERIFY(writeBytes(command, "edited"));
-        files.prepareDescriptionFiles(dir.path());
-        QVERIFY(files.restored().isEmpty());
-        QCOMPARE(readBytes(command), QByteArray("edited"));
+        EditedDirectory edited("edited");
+        edited.files.prepareDescriptionFiles(edited.dir.path());
+        QVERIFY(edited.files.restored().isEmpty());
+        QCOMPARE(readBytes(edited.command), QByteArray("edited"));
     }
 
     void oneMissingRestoresAllAndKeepsEditsAside()
     {
-        QTemporaryDir dir;
-        DescriptionFiles files;
-        files.prepareDescriptionFiles(dir.path());
-        const QString command = dir.filePath(QStringLiteral("Command.ini"));
-        QVERIFY(writeBytes(command, "first edit"));
-        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("Symbol.ini"))));
-        files.prepareDescriptionFiles(dir.path());
-        QCOMPARE(files.restored().size(), 6);
+        EditedDirectory edited("first edit");
+        const QString& command = edited.command;
+        QVERIFY(QFile::remove(edited.path("Symbol.ini")));
+        edited.files.prepareDescriptionFiles(edited.dir.path());
+        QCOMPARE(edited.files.restored().size(), 6);
         QCOMPARE(readBytes(command), shipped(DescriptionFiles::Command));
-        QCOMPARE(files.backups(), QStringList{command + QStringLiteral(".bak")});
+        QCOMPARE(edited.files.backups(), QStringList{command + QStringLiteral(".bak")});
         QCOMPARE(readBytes(command + QStringLiteral(".bak")), QByteArray("first edit"));
 
         // A second restore never overwrites the first backup.
         QVERIFY(writeBytes(command, "second edit"));
-        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("ErrorDrv.txt"))));
-        files.prepareDescriptionFiles(dir.path());
+        QVERIFY(QFile::remove(edited.path("ErrorDrv.txt")));
+        edited.files.prepareDescriptionFiles(edited.dir.path());
         QCOMPARE(readBytes(command + QStringLiteral(".bak")), QByteArray("first edit"));
         QCOMPARE(readBytes(command + QStringLiteral(".bak.1")), QByteArray("second edit"));
     }

@@ -25,6 +25,14 @@ private:
         return start < 0 ? QStringList() : lines.mid(start + 1);
     }
 
+    // Lines of the form "00001: {0} text", so tests can compare them whole.
+    static void withoutTimeStamps(MLogSystem& log, const QString& file)
+    {
+        log.setSwitch(MLogSystem::SwitchTime, false);
+        log.setSwitch(MLogSystem::SwitchDate, false);
+        log.setLogFile(file);
+    }
+
 private Q_SLOTS:
     void headerBlock()
     {
@@ -135,9 +143,7 @@ private Q_SLOTS:
         const QString file = path(
             QStringLiteral("marker%1.log").arg(QTest::currentDataTag()).remove(QLatin1Char('#')));
         MLogSystem log;
-        log.setSwitch(MLogSystem::SwitchTime, false);
-        log.setSwitch(MLogSystem::SwitchDate, false);
-        log.setLogFile(file);
+        withoutTimeStamps(log, file);
         log.logWrite(QStringLiteral("one"));
         log.logWrite(marker);
         log.logWrite(QStringLiteral("two"));
@@ -246,9 +252,7 @@ private Q_SLOTS:
     {
         const QString file = path(QStringLiteral("blocked.log"));
         MLogSystem log;
-        log.setSwitch(MLogSystem::SwitchTime, false);
-        log.setSwitch(MLogSystem::SwitchDate, false);
-        log.setLogFile(file);
+        withoutTimeStamps(log, file);
         QVERIFY(QDir().mkdir(file)); // the file's name is taken by a directory
         log.logWrite(QStringLiteral("lost"));
         log.waitForIdle();
@@ -334,9 +338,7 @@ private Q_SLOTS:
     {
         const QString file = path(QStringLiteral("threads.log"));
         MLogSystem log;
-        log.setSwitch(MLogSystem::SwitchTime, false);
-        log.setSwitch(MLogSystem::SwitchDate, false);
-        log.setLogFile(file);
+        withoutTimeStamps(log, file);
         constexpr int threads = 4;
         constexpr int perThread = 250;
         std::vector<std::unique_ptr<QThread>> workers;
