@@ -94,6 +94,9 @@ private Q_SLOTS:
             "Screens count: ",
             "Install translator (name=",
             "Install translator.",
+            "Symbol.ini loaded.",
+            "Default.ini loaded.",
+            "View.ini loaded.",
             "Debug: Command file-----------------------------",
             "Debug: groupsVol --------------- 21",
             "Debug: commandsVol --------------- 118",
@@ -138,6 +141,59 @@ private Q_SLOTS:
         QVERIFY(failure.first().contains(QStringLiteral(" {5} ")));
         QVERIFY(!run.events.filter(QStringLiteral("Debug: groupsVol --------------- 0")).isEmpty());
         QVERIFY(run.events.filter(QStringLiteral("Command.ini loaded.")).isEmpty());
+    }
+
+    // The first table that fails ends start-up with its box and code; later ones are not read.
+    void tableFailureEndsStartup_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content"); // empty: a directory in its place
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QString>("listing");
+        QTest::addColumn<QStringList>("notRead");
+        QTest::newRow("bad Symbol.ini row")
+            << "Symbol.ini"
+            << QByteArray("\xEF\xBB\xBF"
+                          "FRM_KKM=00\r\nno equals sign\r\n")
+            << QStringList{"information|Таблица символов|Symbol.ini - были ошибки"}
+            << "Debug: symbolsVol 1"
+            << QStringList{"Default.ini", "View.ini loaded", "Command file"};
+        QTest::newRow("unreadable Symbol.ini")
+            << "Symbol.ini" << QByteArray()
+            << QStringList{"critical|Инициализация|Нет файла Symbol.ini",
+                           "information|Таблица символов|Symbol.ini - были ошибки"}
+            << "Debug: symbolsVol 0" << QStringList{"Default.ini", "Command file"};
+        QTest::newRow("bad Default.ini row")
+            << "Default.ini" << QByteArray("#4prlsa=abc\r\n")
+            << QStringList{"information|Таблица умолчаний|Default.ini - были ошибки"}
+            << "Debug: dfltsVol 0" << QStringList{"View.ini loaded", "Command file"};
+    }
+    void tableFailureEndsStartup()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, listing);
+        QFETCH(QStringList, notRead);
+        QTemporaryDir dir;
+        const QString appDir = dir.filePath(QStringLiteral("app"));
+        QVERIFY(QDir().mkpath(appDir));
+        for (const char* name : kSixFiles)
+            QVERIFY(QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name),
+                                appDir + QLatin1Char('/') + QLatin1String(name)));
+        const QString path = appDir + QLatin1Char('/') + file;
+        QVERIFY(QFile::remove(path));
+        QVERIFY(content.isEmpty() ? QDir().mkpath(path) : testsupport::writeBytes(path, content));
+
+        const Run run = runStartup(appDir);
+        QCOMPARE(run.exitCode, int(Startup::DescriptionTableFailed));
+        QCOMPARE(run.boxes, boxes);
+        const QString failure = file + QStringLiteral(" - были ошибки");
+        QCOMPARE(run.events.filter(failure).size(), 1);
+        QVERIFY(run.events.filter(failure).first().contains(QStringLiteral(" {5} ")));
+        QVERIFY2(!run.events.filter(listing).isEmpty(), qPrintable(listing));
+        for (const QString& text : notRead)
+            QVERIFY2(run.events.filter(text).isEmpty(), qPrintable(text));
     }
 
     void logDirectoryIsAboveTheRoot_data()

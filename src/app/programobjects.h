@@ -2,6 +2,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/descriptionfiles.h"
+#include "catalogue/errortexts.h"
+#include "catalogue/symboltables.h"
 
 #include <QFile>
 #include <QString>
@@ -14,5 +16,7 @@ struct ProgramObjects
     // The pane file "Log.txt", written by the log pane.
     QFile screenLog;
     DescriptionFiles descriptionFiles;
+    SymbolTables symbols;
+    ErrorTexts errors;
     Catalogue catalogue;
 };

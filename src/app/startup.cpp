@@ -53,9 +53,16 @@ int Startup::run()
     installCodecsAndTranslator();
     prepareLogFiles();
 
-    m_objects.descriptionFiles.prepareDescriptionFiles(m_context.appDir);
-    m_objects.catalogue.setCommandFile(m_objects.descriptionFiles.file(DescriptionFiles::Command));
+    DescriptionFiles& files = m_objects.descriptionFiles;
+    files.prepareDescriptionFiles(m_context.appDir);
+    m_objects.catalogue.setCommandFile(files.file(DescriptionFiles::Command));
+    m_objects.symbols.setFiles(files.file(DescriptionFiles::Symbol),
+                               files.file(DescriptionFiles::Default),
+                               files.file(DescriptionFiles::View));
+    m_objects.errors.setFiles(files.file(DescriptionFiles::Error),
+                              files.file(DescriptionFiles::ErrorDrv));
     m_objects.catalogue.reset();
+    m_objects.symbols.reset();
 
     return loadDescriptionTables();
 }
@@ -132,9 +139,17 @@ void Startup::prepareLogFiles()
 int Startup::loadDescriptionTables()
 {
     Catalogue& catalogue = m_objects.catalogue;
-    // Symbol.ini, Default.ini and View.ini load here, in that order, ahead of Command.ini,
-    // each ending start-up with DescriptionTableFailed.
+    SymbolTables& symbols = m_objects.symbols;
+    const auto dumpSymbols = [&symbols] { symbols.dumpSymbols(); };
     const std::vector<TableLoadStep> steps = {
+        {"Symbol.ini", "Таблица символов",
+         [&symbols] { return symbols.loadSymbolFile(SymbolTables::Symbols); }, dumpSymbols, false,
+         DescriptionTableFailed},
+        {"Default.ini", "Таблица умолчаний",
+         [&symbols] { return symbols.loadSymbolFile(SymbolTables::Defaults); }, dumpSymbols, false,
+         DescriptionTableFailed},
+        {"View.ini", "Таблица названий", [&symbols] { return symbols.loadViewFile(); },
+         [&symbols] { symbols.dumpViews(); }, false, DescriptionTableFailed},
         {"Command.ini", "Таблица команд", [&catalogue] { return catalogue.loadCommands(); },
          [&catalogue] { catalogue.dumpCommands(); }, true, CommandFileFailed},
     };

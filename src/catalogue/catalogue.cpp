@@ -250,6 +250,16 @@ private:
 
 Catalogue::Catalogue(QFile* commandFile) : m_file(commandFile) {}
 
+int Catalogue::appendCommand(const CommandRecord& record)
+{
+    if (commandCount() >= MaxCommands)
+        return -1;
+    m_commands.push_back(record);
+    if (record.group >= 0 && record.group < groupCount())
+        ++m_groups[size_t(record.group)].count;
+    return commandCount() - 1;
+}
+
 void Catalogue::reset()
 {
     m_groups.clear();

@@ -49,6 +49,13 @@ public:
     int tablesGroup() const { return m_tablesGroup; }
     int currentCommand() const { return m_currentCommand; }
     void setCurrentCommand(int index) { m_currentCommand = index; }
+    // Appends a run-time record (a device table) to the last group; its index, or -1 when
+    // the table is full.
+    int appendCommand(const CommandRecord& record);
+    void setCommandProc(int index, int proc) { m_commands.at(size_t(index)).proc = proc; }
+    // Catalogue index of the first run-time table record; -1 until the tables are listed.
+    int tableProcBase() const { return m_tableProcBase; }
+    void setTableProcBase(int index) { m_tableProcBase = index; }
 
 private:
     class Loader;
@@ -58,4 +65,5 @@ private:
     std::vector<CommandRecord> m_commands;
     int m_tablesGroup = -1;
     int m_currentCommand = -1;
+    int m_tableProcBase = -1;
 };

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "cmditem.h"
+#include "itemlexer.h"
+
+#include <QByteArray>
+#include <QString>
+
+class Catalogue;
+class SymbolTables;
+
+// The command codec: parses the selected command's CMD= and RPL= lines into the command
+// and reply item tables, encodes the command items into the command array and decodes a
+// reply into the reply items' texts.
+class RazbCmd
+{
+public:
+    static constexpr int MaxViewBytes = 127;
+
+    RazbCmd(Catalogue* catalogue, SymbolTables* tables);
+
+    // The current system-administrator password as decimal text, the default of the
+    // password item of a CMD= line.
+    void setPasswordText(const QByteArray& text) { m_passwordText = text; }
+    const QByteArray& passwordText() const { return m_passwordText; }
+
+    // Parses the catalogue's current command; a run-time table entry only gets its
+    // procedure number.
+    bool parseCommand();
+    bool parseLine(const QByteArray& text, bool isCmd);
+    // Parses the current item text into the current slot.
+    bool convCmdItem();
+    void dumpItems(bool isCmd) const;
+
+    ItemTable& commandItems() { return m_cmdItems; }
+    ItemTable& replyItems() { return m_rplItems; }
+    const ItemTable& commandItems() const { return m_cmdItems; }
+    const ItemTable& replyItems() const { return m_rplItems; }
+
+    // Encoding. An enumeration item takes the value of a family member chosen by ordinal
+    // (zero bytes when the family has none); then every item's text becomes its bytes.
+    void setEnumChoice(int index, int ordinal);
+    bool ceConvParmCmd(int* errIndex);
+    QByteArray commandArray() const;
+
+    // Decoding: the reply's bytes over the reply items, then their texts.
+    void splitReply(const QByteArray& reply);
+    void ceConvParmRpl();
+    // The text the reply part of the form shows for an item: an enumeration's display
+    // name, otherwise the decoded text read as Windows-1251.
+    QString replyText(const CmdItem& item) const;
+
+private:
+    bool constItem();
+    bool numbItem();
+    bool hexsItem();
+    bool charItem();
+    bool dateItem(char type);
+    bool enumItem();
+    bool tmtItem();
+    bool setItem(char type, bool dflt, bool ned, int len, int dp, const QByteArray& ident);
+    ItemTable& currentTable() { return m_isCmd ? m_cmdItems : m_rplItems; }
+    bool convertCommandItem(CmdItem& item);
+
+    Catalogue* m_catalogue;
+    SymbolTables* m_tables;
+    QByteArray m_passwordText;
+    ItemTable m_cmdItems;
+    ItemTable m_rplItems;
+
+    // Parse state.
+    CmdItem* m_item = nullptr;
+    int m_offset = 0;
+    int m_itemIndex = 0;
+    bool m_isCmd = false;
+    ItemLexer m_lexer;
+};
