@@ -417,6 +417,18 @@ private Q_SLOTS:
         QCOMPARE(c.codec.replyItems()[8].len, 0);
     }
 
+    void variableItemTakesAtMostItsValueField()
+    {
+        Codec c;
+        QVERIFY(c.codec.parseLine("$cmd,#error,$0val,#x", false));
+        QByteArray reply(300, '\x11');
+        c.codec.splitReply(reply);
+        c.codec.ceConvParmRpl();
+        QCOMPARE(c.codec.replyItems()[2].len, int(CmdItem::ValueSize));
+        QCOMPARE(c.codec.replyItems()[2].dftval.size(), 3 * CmdItem::ValueSize - 1);
+        QCOMPARE(c.shown("x"), QStringLiteral("17"));
+    }
+
     void tableEntryGetsItsProcedure()
     {
         Codec c;

@@ -383,7 +383,7 @@ void RazbCmd::splitReply(const QByteArray& reply)
     for (int i = 0; i < m_rplItems.count; ++i) {
         CmdItem& item = m_rplItems[i];
         if (item.len == 0 && item.rel <= size)
-            item.len = size - item.rel;
+            item.len = std::min(size - item.rel, int(CmdItem::ValueSize));
         std::fill_n(item.value.begin(), 8, quint8(0));
         // An item without bytes in this reply shows nothing rather than a made-up value.
         item.beyondReply = item.len == 0 || item.rel + item.len > size;
