@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QStringList>
+
+class ErrorTexts;
+class LogPane;
+
+// The device link: frames a command array, exchanges it with the registrar under the
+// ENQ/ACK/NAK handshake with up to ten attempts, and returns the reply with a driver result
+// code. Also opens, closes and probes its serial port. One exchange at a time, on the thread
+// that owns it; every wait runs a local event loop.
+class FrVelkor : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint8 STX = 0x02;
+    static constexpr quint8 ENQ = 0x05;
+    static constexpr quint8 ACK = 0x06;
+    static constexpr quint8 NAK = 0x15;
+
+    // Driver result codes: 500 + the line of the driver error table.
+    enum Code
+    {
+        Ok = 0,
+        ByteTimeout = 501,
+        ExchangeError = 502,
+        OpenFailed = 510,
+        BaudFailed = 511,
+        NotStx = 517,
+        BadLength = 518,
+        BadChecksum = 519,
+        GotAck = 520,
+        GotNak = 521,
+        NoAnswer = 522,
+    };
+    static constexpr int Attempts = 10;
+    static constexpr int MaxPayload = 255;
+
+    struct Reply
+    {
+        int code = 0;
+        QByteArray data;
+    };
+
+    explicit FrVelkor(const ErrorTexts* errors = nullptr, QObject* parent = nullptr);
+
+    void setLogPane(LogPane* pane) { m_pane = pane; }
+    // The byte state machine talks through this device; null means the serial port.
+    void setDevice(QIODevice* device) { m_device = device; }
+    QSerialPort& port() { return m_port; }
+
+    Reply frCommand(const QByteArray& command, int timeoutMs);
+    int exeCmd();
+    int exchangeOnce();
+    int sendFrame();
+    int receiveFrame();
+    void putByte(quint8 byte);
+    int readByte(int waitMs, quint8* byte);
+    void pauseMs(int ms);
+    void purgeInput();
+    QString errText(int code) const;
+
+    int frInit(const QString& portName, int baudRate);
+    int openComPort();
+    void closeComPort();
+    int frSetLink(int baudRate, int timeoutMs);
+    static QStringList availablePorts();
+
+    bool busy() const { return m_busy; }
+    int lastCode() const { return m_lastCode; }
+    const QByteArray& answer() const { return m_answer; }
+    const QString& portName() const { return m_portName; }
+    int baudRate() const { return m_baudRate; }
+
+Q_SIGNALS:
+    // The port failed under an open link (adapter unplugged, peer gone); it is being closed.
+    void portLost(const QString& errorString);
+    // Wakes a wait early; internal.
+    void wake();
+
+private:
+    QIODevice* device() { return m_device ? m_device : &m_port; }
+    void onPortError(QSerialPort::SerialPortError error);
+    // Runs the event loop until `ms` have passed or wake() / readyRead.
+    void waitEvents(int ms);
+
+    const ErrorTexts* m_errors;
+    LogPane* m_pane = nullptr;
+    QSerialPort m_port;
+    QIODevice* m_device = nullptr;
+    QString m_portName;
+    int m_baudRate = 0;
+    int m_replyTimeout = 10000;
+    QByteArray m_command;
+    QByteArray m_rxData;
+    QByteArray m_answer;
+    int m_lastCode = 0;
+    bool m_busy = false;
+    bool m_frameSent = false; // this frCommand's frame has gone out at least once
+    bool m_portFailed = false;
+};

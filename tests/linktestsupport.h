@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/logpane.h"
+#include "catalogue/errortexts.h"
+#include "link/frvelkor.h"
+#include "ptyemulator.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <memory>
+
+namespace testsupport {
+
+// Records what the link reports through the log pane: "S:05" for a byte sent, "R:15" for
+// a byte received.
+class TraceRecorder : public LogPane
+{
+public:
+    QStringList bytes;
+    QStringList lines;
+
+    void logError(const QString& title, const QString& text) override
+    {
+        lines << QStringLiteral("error|") + title + QLatin1Char('|') + text;
+    }
+    void logInfo(const QString& title, const QString& text) override
+    {
+        lines << QStringLiteral("info|") + title + QLatin1Char('|') + text;
+    }
+    void setStatus(const QString& first, const QString& second) override
+    {
+        lines << QStringLiteral("status|") + first + QLatin1Char('|') + second;
+    }
+    void logSndBlock(const QByteArray& block) override
+    {
+        lines << QStringLiteral("snd|") + QString::fromLatin1(block.toHex());
+    }
+    void logRcvBlock(const QByteArray& block) override
+    {
+        lines << QStringLiteral("rcv|") + QString::fromLatin1(block.toHex());
+    }
+    void logSndHex(const QByteArray& byte) override
+    {
+        bytes << QStringLiteral("S:") + QString::fromLatin1(byte.toHex());
+    }
+    void logRcvHex(const QByteArray& byte) override
+    {
+        bytes << QStringLiteral("R:") + QString::fromLatin1(byte.toHex());
+    }
+};
+
+// The emulator on a pseudo-terminal and the link connected to it at the device's rate.
+struct EmulatedLine
+{
+    QFile driverErrors{QStringLiteral(":/Ini/ErrorDrv.txt")};
+    ErrorTexts errors{nullptr, &driverErrors};
+    std::unique_ptr<emu::PtyEmulator> emulator;
+    FrVelkor link{&errors};
+    TraceRecorder pane;
+
+    explicit EmulatedLine(const emu::FaultPlan& plan = {}, int deviceBaud = 4800,
+                          int portBaud = 4800)
+        : emulator(std::make_unique<emu::PtyEmulator>(plan, deviceBaud))
+    {
+        if (!emulator->open())
+            qFatal("emulator: %s", emulator->error().c_str());
+        emulator->start();
+        link.setLogPane(&pane);
+        openCode = link.frInit(QString::fromStdString(emulator->portPath()), portBaud);
+    }
+    unsigned executions(uint8_t code)
+    {
+        return emulator->withModel([code](emu::DeviceModel& m) { return m.executions(code); });
+    }
+
+    int openCode = -1;
+};
+
+// Command arrays with the emulator's password.
+inline QByteArray withPassword(quint8 code, const QByteArray& data = {})
+{
+    return QByteArray(1, char(code)) + QByteArray::fromHex("1e000000") + data;
+}
+
+// The frame of a payload, as bytes on the wire in trace form.
+inline QStringList frameTrace(const QString& direction, const QByteArray& payload)
+{
+    QStringList trace;
+    quint8 sum = quint8(payload.size());
+    trace << direction + QStringLiteral("02") << direction + QString::asprintf("%02x", sum);
+    for (const char b : payload) {
+        trace << direction + QString::asprintf("%02x", quint8(b));
+        sum ^= quint8(b);
+    }
+    trace << direction + QString::asprintf("%02x", sum);
+    return trace;
+}
+
+} // namespace testsupport

@@ -1,0 +1,225 @@
+#include "linktestsupport.h"
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace testsupport;
+
+namespace {
+
+const int kTimeout = 10000;
+
+} // namespace
+
+class TestFrVelkor : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // ENQ, NAK, the frame, ACK, the reply and the host's ACK: one byte per trace entry.
+    void plainExchangeTracesEveryByte()
+    {
+        EmulatedLine line;
+        QCOMPARE(line.openCode, 0);
+        const QByteArray command = withPassword(0x10);
+        const FrVelkor::Reply reply = line.link.frCommand(command, kTimeout);
+        QCOMPARE(reply.code, 0);
+        QCOMPARE(reply.data.size(), 16);
+        QCOMPARE(quint8(reply.data.at(0)), quint8(0x10));
+        QStringList expected{"S:05", "R:15"};
+        expected << frameTrace(QStringLiteral("S:"), command) << QStringLiteral("R:06")
+                 << frameTrace(QStringLiteral("R:"), reply.data) << QStringLiteral("S:06");
+        QCOMPARE(line.pane.bytes, expected);
+        QCOMPARE(line.link.lastCode(), 0);
+        QCOMPARE(line.link.answer(), reply.data);
+    }
+
+    // Faults the protocol recovers from, and how often the device executed the command.
+    void recoveries_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("retries"); // "retry cmd #" lines
+        QTest::addColumn<unsigned>("executions");
+        QTest::newRow("bad checksum, repeated") << "corrupt" << 0 << 0 << 1u;
+        QTest::newRow("pending reply first") << "pending" << 0 << 1 << 2u; // one is the old one
+        QTest::newRow("frame not acknowledged") << "ignore" << 0 << 1 << 1u;
+        QTest::newRow("garbage to ENQ") << "garbage" << 0 << 1 << 1u;
+        QTest::newRow("LEN 0 reply") << "zero" << 0 << 0 << 1u;
+        QTest::newRow("reply lost twice") << "lose" << 0 << 1 << 1u;
+    }
+    void recoveries()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, code);
+        QFETCH(int, retries);
+        QFETCH(unsigned, executions);
+        emu::FaultPlan plan;
+        if (fault == QLatin1String("corrupt"))
+            plan.corruptReplies = {1};
+        else if (fault == QLatin1String("pending"))
+            plan.pendingAtStart = true;
+        else if (fault == QLatin1String("ignore"))
+            plan.ignoreFrames = {1};
+        else if (fault == QLatin1String("garbage"))
+            plan.garbageEnqs = {1};
+        else if (fault == QLatin1String("zero"))
+            plan.zeroLengthReplies = {1};
+        else if (fault == QLatin1String("lose"))
+            plan.loseReplies = {1, 2};
+        EmulatedLine line(plan);
+        MessageRecorder recorder;
+        const FrVelkor::Reply reply = line.link.frCommand(withPassword(0x13), 1500);
+        QCOMPARE(reply.code, code);
+        QCOMPARE(reply.data.toHex(), QByteArray("130001"));
+        QCOMPARE(recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #")).size(),
+                 retries);
+        QCOMPARE(line.executions(0x13) + line.executions(0x10), executions);
+
+        if (fault == QLatin1String("corrupt")) {
+            const int nak = int(line.pane.bytes.lastIndexOf(QStringLiteral("S:15")));
+            QVERIFY(nak > 0);
+            QCOMPARE(line.pane.bytes.mid(nak + 1, 2), (QStringList{"S:05", "R:06"}));
+        }
+        if (fault == QLatin1String("zero")) {
+            const int zero = int(line.pane.bytes.indexOf(QStringLiteral("R:00")));
+            QCOMPARE(line.pane.bytes.value(zero - 1), QStringLiteral("R:02"));
+            QCOMPARE(line.pane.bytes.value(zero + 1), QStringLiteral("S:05")); // no ACK, no NAK
+        }
+        if (fault == QLatin1String("garbage"))
+            QVERIFY(line.pane.bytes.contains(QStringLiteral("S:06")));
+    }
+
+    void silentDeviceTakesTenAttempts()
+    {
+        emu::FaultPlan plan;
+        plan.silent = true;
+        EmulatedLine line(plan);
+        MessageRecorder recorder;
+        QElapsedTimer clock;
+        clock.start();
+        const FrVelkor::Reply reply = line.link.frCommand(withPassword(0x10), kTimeout);
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(reply.code, 502);
+        QVERIFY(reply.data.isEmpty());
+        const QStringList retries =
+            recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #"));
+        QCOMPARE(retries.size(), 10);
+        for (int n = 1; n <= 10; ++n)
+            QCOMPARE(retries[n - 1], QStringLiteral("FrVelkor::exeCmd; retry cmd # \"%1\"").arg(n));
+        QCOMPARE(line.pane.bytes.count(QStringLiteral("S:05")), 10);
+        QVERIFY2(elapsed >= 11400 && elapsed < 13500, qPrintable(QString::number(elapsed)));
+        QCOMPARE(line.link.errText(reply.code),
+                 QStringLiteral("Ошибка драйвера  [2]: ошибка обмена с ФР."));
+    }
+
+    void longestReplyIsAccepted()
+    {
+        EmulatedLine line;
+        const FrVelkor::Reply reply = line.link.frCommand(QByteArray::fromHex("eeff"), kTimeout);
+        QCOMPARE(reply.code, 0);
+        QCOMPARE(reply.data.size(), 255);
+        QCOMPARE(quint8(reply.data.at(254)), quint8(254));
+    }
+
+    void overlongCommandIsNeverSent()
+    {
+        EmulatedLine line;
+        const FrVelkor::Reply reply = line.link.frCommand(QByteArray(256, '\x10'), kTimeout);
+        QCOMPARE(reply.code, 518);
+        QVERIFY(line.pane.bytes.isEmpty());
+        QCOMPARE(line.executions(0x10), 0u);
+    }
+
+    void deviceErrorIsTheDevicesAffair()
+    {
+        EmulatedLine line;
+        const FrVelkor::Reply wrong =
+            line.link.frCommand(QByteArray::fromHex("1001000000"), kTimeout);
+        QCOMPARE(wrong.code, 0);
+        QCOMPARE(wrong.data.toHex(), QByteArray("104f")); // 79: wrong password
+        QCOMPARE(line.link.frCommand(QByteArray::fromHex("77"), kTimeout).data.toHex(),
+                 QByteArray("7737")); // 55: unknown command
+    }
+
+    void probe_data()
+    {
+        QTest::addColumn<bool>("pending");
+        QTest::addColumn<int>("deviceBaud");
+        QTest::addColumn<int>("result");
+        QTest::newRow("idle device") << false << 4800 << 1;
+        QTest::newRow("reply pending") << true << 4800 << 1;
+        QTest::newRow("other rate") << false << 9600 << 0;
+    }
+    void probe()
+    {
+        QFETCH(bool, pending);
+        QFETCH(int, deviceBaud);
+        QFETCH(int, result);
+        emu::FaultPlan plan;
+        plan.pendingAtStart = pending;
+        EmulatedLine line(plan, deviceBaud);
+        QCOMPARE(line.link.frSetLink(4800, kTimeout), result);
+        if (result == 0)
+            return;
+        // The pending reply was drained: the next command needs one attempt.
+        MessageRecorder recorder;
+        QCOMPARE(line.link.frCommand(withPassword(0x13), kTimeout).code, 0);
+        QVERIFY(recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #")).isEmpty());
+    }
+
+    void baudChangeMovesTheDevice()
+    {
+        EmulatedLine line;
+        const QByteArray to115200 = withPassword(0x14, QByteArray::fromHex("000664"));
+        QCOMPARE(line.link.frCommand(to115200, kTimeout).data.toHex(), QByteArray("1400"));
+        QCOMPARE(line.link.frSetLink(4800, kTimeout), 0);
+        QCOMPARE(line.link.frSetLink(115200, kTimeout), 1);
+        QCOMPARE(
+            line.link.frCommand(withPassword(0x15, QByteArray(1, '\0')), kTimeout).data.toHex(),
+            QByteArray("15000664"));
+    }
+
+    void reopeningClosesFirst()
+    {
+        EmulatedLine line;
+        MessageRecorder recorder;
+        QCOMPARE(line.link.frInit(line.link.portName(), 4800), 0);
+        const QStringList debug = recorder.messages(QtDebugMsg);
+        QVERIFY(debug.contains(QStringLiteral("openComPort close port!")));
+        QVERIFY(debug.contains(QStringLiteral("frInit err 0")));
+        QCOMPARE(line.link.frCommand(withPassword(0x13), kTimeout).code, 0);
+    }
+
+    // A hung-up line ends the exchange at once and closes the port, instead of ten attempts
+    // against a port that keeps failing.
+    void lostPortEndsTheExchange()
+    {
+        EmulatedLine line;
+        QSignalSpy lost(&line.link, &FrVelkor::portLost);
+        QCOMPARE(line.link.frCommand(withPassword(0x13), kTimeout).code, 0);
+        line.emulator.reset();
+        QElapsedTimer clock;
+        clock.start();
+        const FrVelkor::Reply reply = line.link.frCommand(withPassword(0x13), kTimeout);
+        QVERIFY(reply.code != 0);
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(lost.wait(1000) || lost.count() == 1);
+        QCOMPARE(lost.count(), 1);
+        QVERIFY(!line.link.port().isOpen());
+    }
+
+    void missingPortFailsToOpen()
+    {
+        FrVelkor link;
+        MessageRecorder recorder;
+        QCOMPARE(link.frInit(QStringLiteral("/nonexistent/ttyVELKOR"), 4800), 510);
+        QVERIFY(recorder.messages(QtDebugMsg).contains(QStringLiteral("frInit err 510")));
+        QVERIFY(!link.port().isOpen());
+        QCOMPARE(link.errText(510), QStringLiteral("Ошибка драйвера 10"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFrVelkor)
+#include "tst_frvelkor.moc"
