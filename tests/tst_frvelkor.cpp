@@ -42,12 +42,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("retries"); // "retry cmd #" lines
         QTest::addColumn<unsigned>("executions");
-        QTest::newRow("bad checksum, repeated") << "corrupt" << 0 << 0 << 1u;
-        QTest::newRow("pending reply first") << "pending" << 0 << 1 << 2u; // one is the old one
-        QTest::newRow("frame not acknowledged") << "ignore" << 0 << 1 << 1u;
-        QTest::newRow("garbage to ENQ") << "garbage" << 0 << 1 << 1u;
-        QTest::newRow("LEN 0 reply") << "zero" << 0 << 0 << 1u;
-        QTest::newRow("reply lost twice") << "lose" << 0 << 1 << 1u;
+        QTest::addColumn<QString>("failedAttempt"); // the debug line of the failed attempt
+        QTest::newRow("bad checksum, repeated") << "corrupt" << 0 << 0 << 1u << "";
+        // The device executed the old command and this one, each once.
+        QTest::newRow("pending reply first") << "pending" << 0 << 1 << 2u << "FrVelkor::exeCmd 520";
+        QTest::newRow("frame not acknowledged")
+            << "ignore" << 0 << 1 << 1u << "FrVelkor::exeCmd 520";
+        QTest::newRow("garbage to ENQ") << "garbage" << 0 << 1 << 1u << "FrVelkor::exeCmd 502";
+        QTest::newRow("LEN 0 reply") << "zero" << 0 << 0 << 1u << "";
+        QTest::newRow("reply lost twice") << "lose" << 0 << 1 << 1u << "FrVelkor::exeCmd 522";
     }
     void recoveries()
     {
@@ -55,6 +58,7 @@ private Q_SLOTS:
         QFETCH(int, code);
         QFETCH(int, retries);
         QFETCH(unsigned, executions);
+        QFETCH(QString, failedAttempt);
         emu::FaultPlan plan;
         if (fault == QLatin1String("corrupt"))
             plan.corruptReplies = {1};
@@ -76,6 +80,10 @@ private Q_SLOTS:
         QCOMPARE(recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #")).size(),
                  retries);
         QCOMPARE(line.executions(0x13) + line.executions(0x10), executions);
+        const QStringList attempts =
+            recorder.messages(QtDebugMsg)
+                .filter(QRegularExpression(QStringLiteral("^FrVelkor::exeCmd \\d")));
+        QCOMPARE(attempts.join(QLatin1Char(',')), failedAttempt);
 
         if (fault == QLatin1String("corrupt")) {
             const int nak = int(line.pane.bytes.lastIndexOf(QStringLiteral("S:15")));
@@ -151,6 +159,7 @@ private Q_SLOTS:
         QTest::newRow("idle device") << false << 4800 << 1;
         QTest::newRow("reply pending") << true << 4800 << 1;
         QTest::newRow("other rate") << false << 9600 << 0;
+        QTest::newRow("garbage") << false << 0 << 0;
     }
     void probe()
     {
@@ -159,7 +168,9 @@ private Q_SLOTS:
         QFETCH(int, result);
         emu::FaultPlan plan;
         plan.pendingAtStart = pending;
-        EmulatedLine line(plan, deviceBaud);
+        if (deviceBaud == 0)
+            plan.garbageEnqs = {1};
+        EmulatedLine line(plan, deviceBaud ? deviceBaud : 4800);
         QCOMPARE(line.link.frSetLink(4800, kTimeout), result);
         if (result == 0)
             return;
