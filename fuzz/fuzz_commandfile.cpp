@@ -5,7 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    ShippedCodec& shipped = ShippedCodec::instance();
+    auto& shipped = shippedCodec();
     static QTemporaryFile* file = [] {
         auto* created = new QTemporaryFile;
         created->open();

@@ -6,7 +6,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    ShippedCodec& shipped = ShippedCodec::instance();
+    auto& shipped = shippedCodec();
     RazbCmd& codec = shipped.codec;
     const bool isCmd = data[0] & 1;
     const QByteArray input(reinterpret_cast<const char*>(data + 1), int(size - 1));

@@ -6,7 +6,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    ShippedCodec& shipped = ShippedCodec::instance();
+    auto& shipped = shippedCodec();
     shipped.catalogue.setCurrentCommand(data[0] % shipped.catalogue.commandCount());
     if (!shipped.codec.parseCommand())
         return 0;

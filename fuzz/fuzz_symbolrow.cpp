@@ -3,7 +3,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    ShippedCodec::instance();
+    shippedCodec();
     SymbolTables tables;
     const QByteArray input(reinterpret_cast<const char*>(data), int(size));
     const QList<QByteArray> lines = input.split('\n');

@@ -1,7 +1,5 @@
-#include "catalogue/catalogue.h"
-#include "catalogue/symboltables.h"
-#include "codec/razbcmd.h"
 #include "deviceside.h"
+#include "shippedcodec.h"
 
 #include <QtTest>
 
@@ -69,17 +67,10 @@ private Q_SLOTS:
     // The catalogue and the device model are written apart; they must agree on every reply.
     void everyCatalogueCommandGetsAFullReply()
     {
-        QFile symbolFile(QStringLiteral(":/Ini/Symbol.ini"));
-        QFile defaultFile(QStringLiteral(":/Ini/Default.ini"));
-        QFile viewFile(QStringLiteral(":/Ini/View.ini"));
-        QFile commandFile(QStringLiteral(":/Ini/Command.ini"));
-        SymbolTables tables(&symbolFile, &defaultFile, &viewFile);
-        QVERIFY(tables.loadSymbolFile(SymbolTables::Symbols));
-        QVERIFY(tables.loadSymbolFile(SymbolTables::Defaults));
-        Catalogue catalogue(&commandFile);
-        QVERIFY(catalogue.loadCommands());
-        RazbCmd codec(&catalogue, &tables);
-        codec.setPasswordText("30");
+        testsupport::ShippedCodec shipped;
+        QVERIFY(shipped.load());
+        Catalogue& catalogue = shipped.catalogue;
+        RazbCmd& codec = shipped.codec;
 
         int checked = 0;
         for (int i = 0; i < catalogue.commandCount(); ++i) {

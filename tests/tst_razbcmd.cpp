@@ -1,31 +1,17 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/symboltables.h"
 #include "codec/razbcmd.h"
+#include "shippedcodec.h"
 #include "testsupport.h"
 
 #include <QtTest>
 
 namespace {
 
-// The shipped description tables and a codec over them.
-struct Codec
+// The shipped tables and codec, with helpers to select, encode and decode.
+struct Codec : testsupport::ShippedCodec
 {
-    QFile symbolFile{QStringLiteral(":/Ini/Symbol.ini")};
-    QFile defaultFile{QStringLiteral(":/Ini/Default.ini")};
-    QFile viewFile{QStringLiteral(":/Ini/View.ini")};
-    QFile commandFile{QStringLiteral(":/Ini/Command.ini")};
-    SymbolTables tables{&symbolFile, &defaultFile, &viewFile};
-    Catalogue catalogue{&commandFile};
-    RazbCmd codec{&catalogue, &tables};
-
-    Codec()
-    {
-        tables.loadSymbolFile(SymbolTables::Symbols);
-        tables.loadSymbolFile(SymbolTables::Defaults);
-        tables.loadViewFile();
-        catalogue.loadCommands();
-        codec.setPasswordText("30");
-    }
+    Codec() { load(); }
     int indexOfCode(int code) const
     {
         for (int i = 0; i < catalogue.commandCount(); ++i)

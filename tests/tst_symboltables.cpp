@@ -1,29 +1,13 @@
 #include "app/msgbox.h"
 #include "catalogue/startdefaults.h"
 #include "catalogue/symboltables.h"
+#include "shippedcodec.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-// The shipped three tables, loaded from the embedded copies.
-struct ShippedTables
-{
-    QFile symbolFile{QStringLiteral(":/Ini/Symbol.ini")};
-    QFile defaultFile{QStringLiteral(":/Ini/Default.ini")};
-    QFile viewFile{QStringLiteral(":/Ini/View.ini")};
-    SymbolTables tables{&symbolFile, &defaultFile, &viewFile};
-
-    bool load()
-    {
-        return tables.loadSymbolFile(SymbolTables::Symbols) &&
-               tables.loadSymbolFile(SymbolTables::Defaults) && tables.loadViewFile();
-    }
-};
-
-} // namespace
+using ShippedTables = testsupport::ShippedCodec;
 
 class TestSymbolTables : public QObject
 {

@@ -154,6 +154,12 @@ bool RazbCmd::setItem(char type, bool dflt, bool ned, int len, int dp, const QBy
     return true;
 }
 
+bool RazbCmd::readHead(ItemHead* head)
+{
+    return m_lexer.getSizeDp(1, &head->size, &head->dp) &&
+           m_lexer.getIdentDfltOfItem(&head->ident, &head->dflt, &head->written);
+}
+
 bool RazbCmd::constItem()
 {
     quint64 number = 0;
@@ -169,13 +175,10 @@ bool RazbCmd::constItem()
 bool RazbCmd::numbItem()
 {
     qDebug() << "numbItem";
-    int size = 0;
-    int dp = -1;
-    QByteArray ident;
-    QByteArray dflt;
-    bool written = false;
-    if (!m_lexer.getSizeDp(1, &size, &dp) || !m_lexer.getIdentDfltOfItem(&ident, &dflt, &written))
+    ItemHead head;
+    if (!readHead(&head))
         return false;
+    auto& [size, dp, ident, dflt, written] = head;
     if (!written) {
         qDebug() << "numbItem1" << size << dp << ident;
         return setItem('#', false, false, size, dp, ident);
@@ -208,14 +211,10 @@ bool RazbCmd::hexsItem()
 {
     const char type = m_lexer.text().at(0);
     qDebug() << "hexsItem" << type;
-    int size = 0;
-    int dp = -1;
-    QByteArray ident;
-    QByteArray dflt;
-    bool written = false;
-    if (!m_lexer.getSizeDp(1, &size, &dp) || dp >= 0 ||
-        !m_lexer.getIdentDfltOfItem(&ident, &dflt, &written))
+    ItemHead head;
+    if (!readHead(&head) || head.dp >= 0)
         return false;
+    const auto& [size, dp, ident, dflt, written] = head;
     qDebug() << "hexsItem ident dflt" << ident << dflt;
     // A default is taken only when every character is a hex digit and they pair up.
     const bool taken = written && QByteArray::fromHex(dflt).size() * 2 == dflt.size();
@@ -229,15 +228,10 @@ bool RazbCmd::hexsItem()
 
 bool RazbCmd::charItem()
 {
-    int size = 0;
-    int dp = -1;
-    QByteArray ident;
-    QByteArray dflt;
-    bool written = false;
-    if (!m_lexer.getSizeDp(1, &size, &dp) || dp >= 0 ||
-        !m_lexer.getIdentDfltOfItem(&ident, &dflt, &written) || written)
+    ItemHead head;
+    if (!readHead(&head) || head.dp >= 0 || head.written)
         return false;
-    return setItem('*', false, false, size, -1, ident);
+    return setItem('*', false, false, head.size, -1, head.ident);
 }
 
 bool RazbCmd::dateItem(char type)
@@ -267,13 +261,10 @@ bool RazbCmd::enumItem()
 bool RazbCmd::tmtItem()
 {
     qDebug() << "RazbCmd::tmtItem";
-    int size = 0;
-    int dp = -1;
-    QByteArray ident;
-    QByteArray dflt;
-    bool written = false;
-    if (!m_lexer.getSizeDp(1, &size, &dp) || !m_lexer.getIdentDfltOfItem(&ident, &dflt, &written))
+    ItemHead head;
+    if (!readHead(&head))
         return false;
+    auto& [size, dp, ident, dflt, written] = head;
     if (!written) {
         qDebug() << "RazbCmd::tmtItem1" << ident;
         return setItem('^', false, false, size, dp, ident);

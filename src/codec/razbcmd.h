@@ -51,6 +51,16 @@ public:
     QString replyText(const CmdItem& item) const;
 
 private:
+    // What most items start with: size digits and decimals, an identifier, a default.
+    struct ItemHead
+    {
+        int size = 0;
+        int dp = -1;
+        QByteArray ident;
+        QByteArray dflt;
+        bool written = false; // a "=" was there
+    };
+    bool readHead(ItemHead* head);
     bool constItem();
     bool numbItem();
     bool hexsItem();
