@@ -17,7 +17,7 @@ enum class Password
 
 // The device's own command set: the shortest command it accepts, the length of its
 // reply, and the password it checks in bytes 1-4.
-struct CommandSpec
+struct CommandLayout
 {
     uint8_t code;
     int commandLength;
@@ -25,7 +25,7 @@ struct CommandSpec
     Password password;
 };
 
-const CommandSpec kCommands[] = {
+const CommandLayout kCommands[] = {
     {0x01, 6, 4, Password::Admin},
     {0x02, 5, 5 + DeviceModel::BlockSize, Password::Admin},
     {0x1A, 6, 9, Password::Admin},
@@ -149,11 +149,11 @@ const CommandSpec kCommands[] = {
     {0xFC, 1, 8, Password::None},
 };
 
-const CommandSpec* findSpec(uint8_t code)
+const CommandLayout* findLayout(uint8_t code)
 {
-    for (const CommandSpec& spec : kCommands)
-        if (spec.code == code)
-            return &spec;
+    for (const CommandLayout& layout : kCommands)
+        if (layout.code == code)
+            return &layout;
     return nullptr;
 }
 
@@ -331,17 +331,17 @@ Bytes DeviceModel::execute(const Bytes& command)
     const uint8_t code = command[0];
     ++m_executions[code];
     ++m_total;
-    const CommandSpec* spec = findSpec(code);
-    if (!spec)
+    const CommandLayout* layout = findLayout(code);
+    if (!layout)
         return reply(code, UnknownCommand);
-    if (int(command.size()) < spec->commandLength)
+    if (int(command.size()) < layout->commandLength)
         return reply(code, BadParameters);
     if (command.size() >= 5) {
         const uint32_t password = readNumber(command, 1, 4);
-        if ((spec->password == Password::Admin || spec->password == Password::Inspector) &&
+        if ((layout->password == Password::Admin || layout->password == Password::Inspector) &&
             password != AdminPassword)
             return reply(code, WrongPassword);
-        if (spec->password == Password::Zero && password != 0)
+        if (layout->password == Password::Zero && password != 0)
             return reply(code, WrongPassword);
     }
 
@@ -398,13 +398,13 @@ Bytes DeviceModel::execute(const Bytes& command)
     case 0xB3:
     case 0xB5:
     case 0xC9: {
-        Bytes bytes = fixedReply(code, spec->replyLength);
+        Bytes bytes = fixedReply(code, layout->replyLength);
         const Bytes text = cp1251("Строка отчёта ЭКЛЗ");
         bytes.insert(bytes.end(), text.begin(), text.end());
         return bytes;
     }
     default:
-        return fixedReply(code, spec->replyLength);
+        return fixedReply(code, layout->replyLength);
     }
 }
 
