@@ -9,6 +9,11 @@
 
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +30,47 @@ double threadCpuSeconds()
 int wireBytes(int commandSize, int replySize)
 {
     return 2 + (commandSize + 3) + 1 + (replySize + 3) + 1;
+}
+
+// The round trip of one byte through a bare pseudo-terminal with an echo thread: the floor
+// of every turnaround in the measurements above, which a real serial port does not have.
+void measurePtyRoundTrip()
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return;
+    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    termios settings{};
+    tcgetattr(slave, &settings);
+    cfmakeraw(&settings);
+    tcsetattr(slave, TCSANOW, &settings);
+    constexpr int kTrips = 2000;
+    std::thread echo([master] {
+        char byte = 0;
+        for (int i = 0; i < kTrips; ++i) {
+            pollfd fd{master, POLLIN, 0};
+            poll(&fd, 1, 1000);
+            if (read(master, &byte, 1) == 1 && write(master, &byte, 1) != 1)
+                return;
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    char byte = 'x';
+    for (int i = 0; i < kTrips; ++i) {
+        if (write(slave, &byte, 1) != 1)
+            break;
+        pollfd fd{slave, POLLIN, 0};
+        poll(&fd, 1, 1000);
+        if (read(slave, &byte, 1) != 1)
+            break;
+    }
+    const double micros = double(clock.nsecsElapsed()) / 1e3 / kTrips;
+    echo.join();
+    close(slave);
+    close(master);
+    std::printf("bare pseudo-terminal round trip: %.0f us (an exchange has three turnarounds)\n",
+                micros);
 }
 
 void measureRatio(const char* label, const QByteArray& command, int exchanges)
@@ -87,5 +133,6 @@ int main(int argc, char** argv)
     measureRatio("status 11h (48-byte reply)", QByteArray::fromHex("111e000000"), 200);
     measureRatio("255-byte reply", QByteArray::fromHex("eeff"), 100);
     measureIdleCpu();
+    measurePtyRoundTrip();
     return 0;
 }
