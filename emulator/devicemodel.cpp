@@ -360,6 +360,8 @@ Bytes DeviceModel::execute(const Bytes& command)
         return reply(code, NoError);
     }
     case 0xEE: {
+        if (command[1] == 1)
+            return Bytes{code}; // a reply cut short: no error byte
         Bytes bytes = reply(code, NoError);
         for (int i = 2; i < std::max<int>(command[1], 2); ++i)
             bytes.push_back(uint8_t(i));

@@ -1,6 +1,7 @@
 #include "app/mlogsystem.h"
 #include "app/msgbox.h"
 #include "app/startup.h"
+#include "mainwin/mainwin.h"
 #include "testsupport.h"
 
 #include <QProcess>
@@ -57,7 +58,10 @@ private:
         MLogSystem log;
         const QString programPath = appDir + QStringLiteral("/velkor-testdriver");
         {
-            Startup startup({appDir, programPath, &log});
+            // No splash wait; the window closes as soon as the event loop runs.
+            Startup startup({appDir, programPath, &log, 0, [](MainWin& window) {
+                                 QTimer::singleShot(0, &window, &QWidget::close);
+                             }});
             run.exitCode = startup.run();
             qInstallMessageHandler(startup.previousMessageHandler());
             startup.exitPath();
@@ -78,7 +82,10 @@ private Q_SLOTS:
         const Run run = runStartup(appDir);
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.boxes.isEmpty());
-        QVERIFY(!QFile::exists(appDir + QStringLiteral("/Log.txt")));
+        // The previous run's pane file is gone; this run's pane wrote the port check.
+        const QByteArray pane = testsupport::readBytes(appDir + QStringLiteral("/Log.txt"));
+        QVERIFY(!pane.contains("previous pane"));
+        QVERIFY(pane.contains("\xD1\xCE\xCC-\xEF\xEE\xF0\xF2 \xED\xE5 \xE2\xFB\xE1\xF0\xE0\xED")); // "СОМ-порт не выбран" in Windows-1251
         for (const char* name : kSixFiles)
             QVERIFY2(QFile::exists(appDir + QLatin1Char('/') + QLatin1String(name)), name);
 
@@ -101,16 +108,18 @@ private Q_SLOTS:
             "Debug: groupsVol --------------- 21",
             "Debug: commandsVol --------------- 118",
             "Command.ini loaded.",
+            "Init COM ports completed.",
+            "Run application.",
         };
         int at = 0;
         for (const QString& line : run.events) {
-            if (line.isEmpty())
+            if (line.isEmpty() || at == expectedOrder.size())
                 continue;
             QVERIFY2(QRegularExpression(QStringLiteral("^\\d{5}: \\{\\d\\} \\[\\d{6}\\] "))
                          .match(line)
                          .hasMatch(),
                      qPrintable(line)); // start-up time stamps, no date
-            if (at < expectedOrder.size() && messageOf(line).startsWith(expectedOrder[at]))
+            if (messageOf(line).startsWith(expectedOrder[at]))
                 ++at;
         }
         QVERIFY2(at == expectedOrder.size(),
@@ -121,6 +130,12 @@ private Q_SLOTS:
         QVERIFY(run.events.filter(QStringLiteral("Screens count"))
                     .first()
                     .contains(QStringLiteral(" {2} ")));
+        QVERIFY(run.events.filter(QStringLiteral("Run application.")).first().contains(" {2} "));
+        QStringList last = run.events;
+        last.removeAll(QString());
+        QCOMPARE(messageOf(last.value(last.size() - 2)),
+                 QStringLiteral("Execution complete. Return code: 0"));
+        QCOMPARE(messageOf(last.value(last.size() - 1)), QStringLiteral("Bye..."));
     }
 
     void unreadableCommandFileEndsWithCodeTwo()
@@ -221,30 +236,34 @@ private Q_SLOTS:
         QVERIFY(translator.load(QStringLiteral(":/lang/lang_ru_RU")));
     }
 
-    // The real program in an empty directory: the six files, the log with its header, the
-    // catalogue listing and the closing lines last; a second run archives the first log.
+    // The real program in an empty directory, stopped from outside once it runs: the six
+    // files, the log with its header, the start-up lines in order, the closing lines last,
+    // and the previous run's log folded into the monthly archive.
     void programInAnEmptyDirectory()
     {
         QTemporaryDir dir;
         const QString appDir = dir.filePath(QStringLiteral("app"));
-        QVERIFY(QDir().mkpath(appDir));
+        QVERIFY(QDir().mkpath(appDir + QStringLiteral("/../Log")));
         const QString program = appDir + QStringLiteral("/velkor-testdriver");
         QVERIFY(QFile::copy(QStringLiteral(VELKOR_PROGRAM), program));
         const QString logPath = dir.filePath(QStringLiteral("Log/velkor-testdriver.log"));
+        QVERIFY(testsupport::writeBytes(logPath, "Events:\nthe previous run\n"));
 
-        for (int runNumber = 1; runNumber <= 2; ++runNumber) {
-            QProcess process;
-            process.setWorkingDirectory(appDir);
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-            process.setProcessEnvironment(env);
-            process.start(program, {});
-            QVERIFY(process.waitForFinished(30000));
-            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(process.exitCode(), 0);
-            QVERIFY(
-                process.readAllStandardError().contains("Debug: commandsVol --------------- 118"));
-        }
+        QProcess process;
+        process.setWorkingDirectory(appDir);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        process.start(program, {});
+        QVERIFY(process.waitForStarted());
+        // The splash stays five seconds; then the window runs until it is told to stop.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !eventLines(logPath).filter(QStringLiteral("Run application.")).isEmpty(), 30000);
+        process.terminate();
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.readAllStandardError().contains("Debug: commandsVol --------------- 118"));
         for (const char* name : kSixFiles)
             QVERIFY2(QFile::exists(appDir + QLatin1Char('/') + QLatin1String(name)), name);
 
@@ -252,20 +271,26 @@ private Q_SLOTS:
         QCOMPARE(lines.value(0), QString());
         QCOMPARE(lines.value(1), QString(90, QLatin1Char('*')));
         QVERIFY(lines.value(3).endsWith(QStringLiteral("velkor-testdriver")));
-        const QStringList events = eventLines(logPath);
+        QStringList events = eventLines(logPath);
+        events.removeAll(QString());
         QCOMPARE(messageOf(events.value(0)), QStringLiteral("Run..."));
-        QCOMPARE(events.filter(QStringLiteral("Command.ini loaded.")).size(), 1);
+        const QStringList order = {"Command.ini loaded.", "Init COM ports completed.",
+                                   "Run application."};
+        int at = 0;
+        for (const QString& line : std::as_const(events))
+            if (at < order.size() && messageOf(line) == order[at])
+                ++at;
+        QCOMPARE(at, int(order.size()));
         QCOMPARE(messageOf(events.value(events.size() - 4)),
-                 QStringLiteral("SystemLog: Log object destroed."));
-        QCOMPARE(events.value(events.size() - 3), QString(90, QLatin1Char('*')));
-        QCOMPARE(events.value(events.size() - 2), QString());
+                 QStringLiteral("Execution complete. Return code: 0"));
+        QCOMPARE(messageOf(events.value(events.size() - 3)), QStringLiteral("Bye..."));
+        QVERIFY(events.value(events.size() - 2).endsWith(QStringLiteral("SystemLog: Log object destroed.")));
+        QCOMPARE(events.value(events.size() - 1), QString(90, QLatin1Char('*')));
 
         const QString archive =
             dir.filePath(QStringLiteral("Log/velkor-testdriver_%1.log")
                              .arg(QDate::currentDate().toString(QStringLiteral("MMyyyy"))));
-        const QStringList archived = readLines(archive);
-        QCOMPARE(archived.count(QStringLiteral("Events:")), 1);
-        QVERIFY(archived.contains(QString(90, QLatin1Char('*'))));
+        QVERIFY(readLines(archive).contains(QStringLiteral("the previous run")));
     }
 };
 

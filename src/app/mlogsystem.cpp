@@ -80,7 +80,15 @@ void MLogSystem::logWrite(const QString& mes, MLogSystem_EventLevel lev)
         return;
     Q_EMIT stringWrited(mes, lev);
     const QDateTime now = QDateTime::currentDateTime();
-    m_worker.start([this, mes, lev, now] { intLogWrite(mes, lev, now); });
+    qint64 elapsed = WallClockLine;
+    {
+        // The stamp is the moment of the call: the worker may format the line later, after
+        // the mode has changed.
+        QMutexLocker lock(&m_lock);
+        if (m_mode == StartUp)
+            elapsed = m_clock.elapsed();
+    }
+    m_worker.start([this, mes, lev, now, elapsed] { intLogWrite(mes, lev, now, elapsed); });
 }
 
 void MLogSystem::logHexWrite(const QByteArray& mes, bool send)
@@ -98,7 +106,8 @@ void MLogSystem::clearLog()
     m_lineCounter = 0;
 }
 
-void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time)
+void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
+                             qint64 elapsedMs)
 {
     QStringList texts;
     {
@@ -117,7 +126,11 @@ void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, cons
         else if (marker == QLatin1String("#line"))
             texts.append(kAsterisks + QLatin1Char('\n'));
         else
-            texts.append(formatLine(mes, lev, time, m_lineCounter + 1));
+            texts.append(formatLine(mes, lev, time,
+                                    elapsedMs != NowElapsed ? elapsedMs
+                                    : m_mode == StartUp     ? m_clock.elapsed()
+                                                            : WallClockLine,
+                                    m_lineCounter + 1));
 
         if (m_path.isEmpty()) {
             m_pending.append(texts);
@@ -137,7 +150,7 @@ void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, cons
 }
 
 QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
-                               int number) const
+                               qint64 elapsedMs, int number) const
 {
     QString line;
     for (const QChar field : m_lineFormat) {
@@ -152,13 +165,13 @@ QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev, co
         case 't':
             if (!isSwitchOn(SwitchTime))
                 break;
-            if (m_mode == WallClock)
+            if (elapsedMs < 0)
                 line += QStringLiteral("[%1] ").arg(time.toString(QStringLiteral("hh:mm:ss.zzz")));
             else
-                line += QStringLiteral("[%1] ").arg(m_clock.elapsed(), 6, 10, QLatin1Char('0'));
+                line += QStringLiteral("[%1] ").arg(elapsedMs, 6, 10, QLatin1Char('0'));
             break;
         case 'd':
-            if (isSwitchOn(SwitchDate) && m_mode == WallClock)
+            if (isSwitchOn(SwitchDate) && elapsedMs < 0)
                 line += QStringLiteral("[%1] ").arg(time.toString(QStringLiteral("dd.MM.yyyy")));
             break;
         case 'l':

@@ -84,7 +84,10 @@ public Q_SLOTS:
     void logWrite(const QString& mes, MLogSystem_EventLevel lev = LogPlain);
     void logHexWrite(const QByteArray& mes, bool send);
     void clearLog();
-    void intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time);
+    // elapsedMs: the elapsed clock when the line was logged in start-up mode; negative for a
+    // line logged in wall-clock mode; absent: the mode and clock of the moment of writing.
+    void intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
+                     qint64 elapsedMs = NowElapsed);
     void intLogHexWrite(const QByteArray& mes, bool send, const QDateTime& time);
 
 Q_SIGNALS:
@@ -92,8 +95,10 @@ Q_SIGNALS:
     void stringWrited(const QString& mes, MLogSystem_EventLevel lev);
 
 private:
+    static constexpr qint64 NowElapsed = -2;
+    static constexpr qint64 WallClockLine = -1;
     QString formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
-                       int number) const;
+                       qint64 elapsedMs, int number) const;
     QString buildHeader() const;
     static QString hexEntryText(const QByteArray& mes);
 

@@ -4,6 +4,7 @@
 #include "catalogue/descriptionfiles.h"
 #include "catalogue/errortexts.h"
 #include "catalogue/symboltables.h"
+#include "codec/razbcmd.h"
 
 #include <QFile>
 #include <QString>
@@ -19,4 +20,10 @@ struct ProgramObjects
     SymbolTables symbols;
     ErrorTexts errors;
     Catalogue catalogue;
+    // The command codec and its two item tables, for the command selected last.
+    RazbCmd codec{&catalogue, &symbols};
+    // A PROC= procedure window is open: the tree starts nothing else.
+    bool procedureRunning = false;
+    // The number of device tables; -1 until they have been read.
+    int tableCount = -1;
 };

@@ -4,12 +4,17 @@
 #include "mlogsystem.h"
 #include "msgbox.h"
 #include "msgboxwidget.h"
+#include "link/frvelkor.h"
+#include "mainwin/mainwin.h"
 #include "pathworks.h"
+#include "shell/splashscreen.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
 
@@ -38,6 +43,13 @@ struct TableLoadStep
 
 Startup::Startup(StartupContext context) : m_context(std::move(context)) {}
 
+// The window goes before the link it reports on and the objects it shows.
+Startup::~Startup()
+{
+    m_window.reset();
+    m_link.reset();
+}
+
 QString Startup::logFilePath(const QString& appDir, const QString& programPath)
 {
     const QString aboveRoot = QFileInfo(MPathWorks::rootDirOf(appDir)).path();
@@ -47,7 +59,17 @@ QString Startup::logFilePath(const QString& appDir, const QString& programPath)
 
 int Startup::run()
 {
+    const int loaded = loadTables();
+    if (loaded != 0)
+        return loaded;
+    buildWindow();
+    return runEventLoop();
+}
+
+int Startup::loadTables()
+{
     setIdentity();
+    m_splash = std::make_unique<SplashScreen>();
     startLog();
     reportEnvironment();
     installCodecsAndTranslator();
@@ -67,9 +89,52 @@ int Startup::run()
     return loadDescriptionTables();
 }
 
+void Startup::buildWindow()
+{
+    m_objects.procedureRunning = false;
+    m_objects.tableCount = -1;
+    m_objects.catalogue.setTableProcBase(-1);
+    m_link = std::make_unique<FrVelkor>(&m_objects.errors);
+
+    m_splash->runSplash(m_context.splashMs);
+
+    m_window = std::make_unique<MainWin>(MainWinParts{m_objects, *m_link, m_log});
+    m_window->initComPorts(FrVelkor::availablePorts());
+    m_log->logWrite(trMain("Init COM ports completed."), LogInfo);
+    m_window->applyStartDefaults();
+    m_window->buildTree();
+    m_window->setRunEnabled(false);
+    QGuiApplication::setQuitOnLastWindowClosed(true);
+    m_window->show();
+    m_window->checkSavedPort();
+    m_log->logWrite(trMain("Run application."), LogStage);
+    m_log->setTimeStampMode(MLogSystem::WallClock);
+}
+
+void Startup::quit()
+{
+    m_quitRequested = true;
+    if (m_window) {
+        m_link->closeComPort();
+        m_window->close();
+    }
+}
+
+int Startup::runEventLoop()
+{
+    if (m_context.windowReady)
+        m_context.windowReady(*m_window);
+    const int exitCode = m_quitRequested ? 0 : QCoreApplication::exec();
+    m_log->logWrite(trMain("Execution complete. Return code: %1").arg(exitCode), LogInfo);
+    m_log->logWrite(trMain("Bye..."), LogInfo);
+    return exitCode;
+}
+
 void Startup::exitPath()
 {
     m_translator.reset();
+    m_toolkitTranslator.reset();
+    m_splash.reset();
 }
 
 void Startup::setIdentity()
@@ -121,6 +186,11 @@ void Startup::installCodecsAndTranslator()
         trMain("Install translator (name=%1, state=%2).").arg(localeName).arg(loaded ? 1 : 0),
         LogInfo);
     m_log->logWrite(trMain("Install translator."), LogInfo);
+    // The toolkit's own texts (standard buttons, file dialogs) in Russian, like the rest.
+    m_toolkitTranslator = std::make_unique<QTranslator>();
+    if (m_toolkitTranslator->load(QStringLiteral("qtbase_ru"),
+                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(m_toolkitTranslator.get());
 }
 
 void Startup::prepareLogFiles()
@@ -175,7 +245,9 @@ int runProgram(int argc, char** argv)
     installWidgetMsgBox();
     // Start-up's program-wide objects live until the process ends.
     static Startup* startup = new Startup(
-        {QCoreApplication::applicationDirPath(), QCoreApplication::arguments().value(0), nullptr});
+        {QCoreApplication::applicationDirPath(), QCoreApplication::arguments().value(0), nullptr,
+         SplashScreen::ShowMs, {}});
+    onTerminationSignal([] { startup->quit(); });
     const int exitCode = startup->run();
     startup->exitPath();
     return exitCode;

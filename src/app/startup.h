@@ -5,15 +5,22 @@
 #include <QString>
 #include <QTranslator>
 
+#include <functional>
 #include <memory>
 
+class FrVelkor;
+class MainWin;
 class MLogSystem;
+class SplashScreen;
 
 struct StartupContext
 {
     QString appDir;            // the directory of the executable
     QString programPath;       // the program's path as passed on its command line
     MLogSystem* log = nullptr; // null: the process-wide log system
+    int splashMs = 5000;       // how long the splash stays; tests shorten it
+    // Called with the shown main window just before the event loop runs (tests drive it).
+    std::function<void(MainWin&)> windowReady;
 };
 
 // The start-up sequence after the application object exists, up to the event loop.
@@ -25,13 +32,24 @@ public:
     static constexpr int CommandFileFailed = 2;
 
     explicit Startup(StartupContext context);
+    ~Startup();
 
-    // Runs the start-up steps; returns the program's exit code.
+    // Runs the start-up steps, the event loop and the closing lines; returns the exit code.
     int run();
+    // The steps up to the loaded description tables; 0 or a table failure's exit code.
+    int loadTables();
+    // The link, the splash, the main window filled and shown, up to "Run application.".
+    void buildWindow();
+    // The event loop and the closing lines; returns the event loop's code.
+    int runEventLoop();
+    // Leaves as the exit menu does: the port closed, the window closed, the loop ended.
+    void quit();
     // The exit path: releases what start-up owns for its own duration.
     void exitPath();
 
     ProgramObjects& objects() { return m_objects; }
+    MainWin* mainWindow() const { return m_window.get(); }
+    FrVelkor* link() const { return m_link.get(); }
     QtMessageHandler previousMessageHandler() const { return m_previousHandler; }
 
     // Log directory rule: "Log" one level above the application root.
@@ -49,6 +67,11 @@ private:
     MLogSystem* m_log = nullptr;
     ProgramObjects m_objects;
     std::unique_ptr<QTranslator> m_translator;
+    std::unique_ptr<QTranslator> m_toolkitTranslator;
+    std::unique_ptr<SplashScreen> m_splash;
+    std::unique_ptr<FrVelkor> m_link;
+    std::unique_ptr<MainWin> m_window;
+    bool m_quitRequested = false;
     QtMessageHandler m_previousHandler = nullptr;
 };
 

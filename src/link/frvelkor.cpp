@@ -251,9 +251,13 @@ int FrVelkor::openComPort()
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     qDebug() << "openComPort open";
     if (!m_port.open(QIODevice::ReadWrite)) {
-        qDebug() << m_port.errorString();
+        m_openError = m_port.error();
+        m_openErrorString = m_port.errorString();
+        qDebug() << m_openErrorString;
         return OpenFailed;
     }
+    m_openError = QSerialPort::NoError;
+    m_openErrorString.clear();
     // What the line held before the port was opened is not an answer to anything.
     m_port.clear(QSerialPort::Input);
     m_port.readAll();

@@ -69,6 +69,9 @@ public:
     void closeComPort();
     int frSetLink(int baudRate, int timeoutMs);
     static QStringList availablePorts();
+    // Why the last openComPort failed, as the port library reported it.
+    QSerialPort::SerialPortError openError() const { return m_openError; }
+    const QString& openErrorString() const { return m_openErrorString; }
 
     bool busy() const { return m_busy; }
     int lastCode() const { return m_lastCode; }
@@ -102,4 +105,6 @@ private:
     bool m_busy = false;
     bool m_frameSent = false; // this frCommand's frame has gone out at least once
     bool m_portFailed = false;
+    QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
+    QString m_openErrorString;
 };

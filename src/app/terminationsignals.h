@@ -1,0 +1,8 @@
+#pragma once
+
+#include <functional>
+
+// Turns SIGTERM, SIGINT and SIGHUP into a call on the GUI thread, so a program stopped from
+// outside (a service shutdown, Ctrl+C) leaves like the exit menu does and writes its
+// closing log lines.
+void onTerminationSignal(std::function<void()> handler);

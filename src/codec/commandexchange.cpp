@@ -1,0 +1,69 @@
+#include "commandexchange.h"
+
+#include "app/logpane.h"
+#include "catalogue/errortexts.h"
+#include "link/frvelkor.h"
+#include "razbcmd.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+namespace {
+
+QString trCodec(const char* text)
+{
+    return QCoreApplication::translate("RazbCmd", text);
+}
+
+} // namespace
+
+CommandExchange::CommandExchange(RazbCmd& codec, FrVelkor& link, const ErrorTexts& errors,
+                                 LogPane& pane)
+    : m_codec(codec), m_link(link), m_errors(errors), m_pane(pane)
+{
+}
+
+CommandExchange::Outcome CommandExchange::run(const QString& commandName, int timeoutMs)
+{
+    const QString title = trCodec(commandName.toUtf8().constData());
+    int failed = 0;
+    if (!m_codec.ceConvParmCmd(&failed)) {
+        const QString view = trCodec(m_codec.commandItems()[failed].view.toUtf8().constData());
+        m_pane.logError(title, trCodec("Ошибка в параметре") + QStringLiteral(" \"") + view +
+                                   QLatin1Char('"'));
+        return ParameterError;
+    }
+    const QByteArray command = m_codec.commandArray();
+    qDebug() << "ceSendCmdRcvRpl snd";
+    m_pane.logSndBlock(command);
+    const FrVelkor::Reply reply = m_link.frCommand(command, timeoutMs);
+    if (reply.code != FrVelkor::Ok) {
+        m_pane.logError(title, m_link.errText(reply.code));
+        return LinkError;
+    }
+    qDebug() << "ceSendCmdRcvRpl rcv<";
+    m_pane.logRcvBlock(reply.data);
+    // Without byte 1 there is no error code to judge the reply by, so nothing is decoded.
+    if (reply.data.size() < 2) {
+        m_pane.logError(title, trCodec("Ответ устройства неполный: нет кода ошибки."));
+        return IncompleteReply;
+    }
+    const int error = quint8(reply.data.at(1));
+    qDebug() << "ceSendCmdRcvRpl >rcv" << error;
+    if (error != 0) {
+        showDevError(error);
+        return DeviceError;
+    }
+    qDebug() << "ceSendCmdRcvRpl 1";
+    m_codec.splitReply(reply.data);
+    qDebug() << "ceSendCmdRcvRpl 2";
+    m_codec.dumpItems(false);
+    qDebug() << "ceSendCmdRcvRpl 3";
+    m_codec.ceConvParmRpl();
+    return Decoded;
+}
+
+void CommandExchange::showDevError(int code)
+{
+    m_pane.logError(trCodec("Ошибка"), m_errors.devErrorText(code));
+}

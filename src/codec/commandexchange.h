@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class ErrorTexts;
+class FrVelkor;
+class LogPane;
+class RazbCmd;
+
+// One run of the selected command after its form has been read: encodes the command items,
+// exchanges the command array with the device and decodes a good reply into the reply
+// items. Every failure is reported through the log pane.
+class CommandExchange
+{
+public:
+    enum Outcome
+    {
+        ParameterError, // an item could not be encoded; nothing was sent
+        LinkError,      // the link returned a driver result code
+        IncompleteReply, // the reply has no error byte
+        DeviceError,    // the device answered with an error code
+        Decoded,        // the reply items hold the reply's texts
+    };
+
+    CommandExchange(RazbCmd& codec, FrVelkor& link, const ErrorTexts& errors, LogPane& pane);
+
+    Outcome run(const QString& commandName, int timeoutMs);
+    // The device error line: "Ошибка" and the device's text for the code.
+    void showDevError(int code);
+
+private:
+    RazbCmd& m_codec;
+    FrVelkor& m_link;
+    const ErrorTexts& m_errors;
+    LogPane& m_pane;
+};

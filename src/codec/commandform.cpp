@@ -1,0 +1,280 @@
+#include "commandform.h"
+
+#include "app/logpane.h"
+#include "catalogue/cp1251.h"
+#include "catalogue/symboltables.h"
+#include "commandexchange.h"
+#include "razbcmd.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QScrollArea>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+const QByteArray kCmdIdent("CMD");
+const QByteArray kPrlsaIdent("PRLSA");
+
+QString trCodec(const char* text)
+{
+    return QCoreApplication::translate("RazbCmd", text);
+}
+
+bool hiddenFromForm(const CmdItem& item)
+{
+    return item.ident == kCmdIdent || item.ident == kPrlsaIdent;
+}
+
+// The text an editor starts with: string defaults are Windows-1251, the others ASCII.
+QString editorText(const CmdItem& item)
+{
+    return item.type == '*' ? Cp1251::decode(item.dftval) : QString::fromUtf8(item.dftval);
+}
+
+} // namespace
+
+CommandForm::CommandForm(RazbCmd& codec, const SymbolTables& tables, QScrollArea* area)
+    : m_codec(codec), m_tables(tables), m_area(area)
+{
+}
+
+int CommandForm::ceWidth(const CmdItem& item)
+{
+    switch (item.type) {
+    case '*':
+        return item.len ? item.len : 40;
+    case '$':
+        return item.len ? 3 * item.len - 1 : 80;
+    case '?':
+        return item.len ? 2 * item.len : 80;
+    case '#': {
+        static const int widths[] = {17, 4, 5, 10, 10, 13, 14, 14, 17};
+        return item.len >= 1 && item.len <= 8 ? widths[item.len] : 17;
+    }
+    case '^':
+        return 6;
+    case '0':
+        return 4;
+    case '/':
+    case ':':
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+void CommandForm::forgetWidgets()
+{
+    for (ItemTable* table : {&m_codec.commandItems(), &m_codec.replyItems()})
+        for (CmdItem& item : table->items)
+            item.wid = item.head = nullptr;
+}
+
+void CommandForm::clearForm()
+{
+    delete m_area->takeWidget();
+    m_replyRows.clear();
+    m_container = nullptr;
+    m_layout = nullptr;
+    forgetWidgets();
+}
+
+quint8 CommandForm::commandCode() const
+{
+    const ItemTable& items = m_codec.commandItems();
+    for (int i = 0; i < items.count; ++i)
+        if (items[i].ident == kCmdIdent)
+            return items[i].value[0];
+    return 0;
+}
+
+void CommandForm::ceShowCmd(bool isCmd)
+{
+    qDebug() << "ceShowCmd" << (isCmd ? "true" : "false");
+    ItemTable& items = isCmd ? m_codec.commandItems() : m_codec.replyItems();
+    if (isCmd || !m_container) {
+        clearForm();
+        m_container = new QWidget;
+        m_layout = new QVBoxLayout;
+        m_layout->setAlignment(Qt::AlignTop);
+        m_area->setWidget(m_container);
+    } else {
+        qDebug() << "delete" << items.count;
+        for (CmdItem& item : items.items) {
+            if (item.wid) {
+                qDebug() << "wid != 0";
+                delete item.wid;
+            }
+            if (item.head) {
+                qDebug() << "head != 0";
+                delete item.head;
+            }
+            item.wid = item.head = nullptr;
+        }
+        // The emptied rows go too, so runs do not pile up empty layouts.
+        qDeleteAll(m_replyRows);
+        m_replyRows.clear();
+        qDebug() << "/delete";
+    }
+    const int pointSize = m_area->font().pointSize();
+    const int areaWidth = m_area->width();
+    m_layout->setSpacing(1);
+    int rows = 0;
+    for (int i = 0; i < items.count; ++i) {
+        CmdItem& item = items[i];
+        qDebug() << "cmdItem:" << item.ident << QString(QLatin1Char(item.type));
+        if (hiddenFromForm(item))
+            continue;
+        QLayout* row = addRow(item, isCmd, pointSize, areaWidth);
+        if (!isCmd)
+            m_replyRows.push_back(row);
+        ++rows;
+        if (item.type == '?' && m_flagRows)
+            m_flagRows(commandCode(), item.ident, m_container, m_layout);
+    }
+    if (isCmd && rows > 0) {
+        auto* line = new QFrame;
+        line->setFrameShape(QFrame::HLine);
+        line->setFrameShadow(QFrame::Sunken);
+        line->setLineWidth(2);
+        m_layout->addWidget(line);
+    }
+    if (!m_container->layout())
+        m_container->setLayout(m_layout);
+    qDebug() << "/ceShowCmd";
+}
+
+QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaWidth)
+{
+    const QString labelText = trCodec(item.view.toUtf8().constData());
+    auto* label = new QLabel(labelText);
+    item.head = label;
+    QBoxLayout* row = nullptr;
+    if (item.type == '@') {
+        row = new QHBoxLayout;
+        row->addWidget(label);
+        if (isCmd) {
+            auto* combo = new QComboBox;
+            combo->addItems(m_tables.enumNames(item.pref));
+            item.wid = combo;
+        } else {
+            auto* editor = new QLineEdit;
+            editor->setReadOnly(true);
+            item.wid = editor;
+        }
+        row->addWidget(item.wid);
+    } else if (item.type == '$' && !isCmd && item.len > 8) {
+        qDebug() << " $$$$$$$$$$$$";
+        row = new QVBoxLayout;
+        row->setAlignment(Qt::AlignTop);
+        auto* box = new QTextEdit;
+        box->setReadOnly(true);
+        item.wid = box;
+        row->addWidget(label);
+        row->addWidget(box);
+        qDebug() << " /$$$$$$$$$$$$";
+    } else {
+        auto* editor = new QLineEdit;
+        item.wid = editor;
+        if (!isCmd) {
+            editor->setReadOnly(true);
+        } else if (item.ned) {
+            editor->setReadOnly(true);
+            editor->setStyleSheet(QStringLiteral("color: black; background: lightGray"));
+        } else {
+            if (item.dflt)
+                editor->setText(editorText(item));
+            if (item.type == '/') {
+                // Belongs to the form container, so it lives as long as the editors using it.
+                auto* validator = new QRegularExpressionValidator(
+                    QRegularExpression(QStringLiteral("[0-3][0-9]/[0-1][0-9]/[0-9][0-9]")),
+                    m_container);
+                editor->setValidator(validator);
+                editor->setInputMask(QStringLiteral("99/99/99"));
+            }
+        }
+        const int width = ceWidth(item);
+        qDebug() << "ceWidth=" << width;
+        const int labelLength = int(labelText.size());
+        if (areaWidth - 10 < pointSize * labelLength / 2 + width * pointSize) {
+            row = new QVBoxLayout;
+            row->setAlignment(Qt::AlignTop);
+            row->addWidget(label);
+            row->addWidget(editor);
+        } else {
+            editor->setFixedWidth((width + 1) * pointSize);
+            row = new QHBoxLayout;
+            row->addWidget(label);
+            row->addStretch();
+            row->addWidget(editor);
+        }
+    }
+    m_layout->addLayout(row);
+    return row;
+}
+
+void CommandForm::readForm()
+{
+    ItemTable& items = m_codec.commandItems();
+    for (int i = 0; i < items.count; ++i) {
+        CmdItem& item = items[i];
+        if (hiddenFromForm(item))
+            continue;
+        if (item.type == '@') {
+            const auto* combo = qobject_cast<QComboBox*>(item.wid);
+            m_codec.setEnumChoice(i, combo ? combo->currentIndex() : -1);
+            continue;
+        }
+        if (item.ned)
+            continue;
+        const auto* editor = qobject_cast<QLineEdit*>(item.wid);
+        if (!editor)
+            continue;
+        item.dftval =
+            item.type == '*' ? Cp1251::encode(editor->text()) : editor->text().toUtf8();
+    }
+    m_codec.dumpItems(true);
+}
+
+void CommandForm::cePutParmRpl()
+{
+    ItemTable& items = m_codec.replyItems();
+    for (int i = 0; i < items.count; ++i) {
+        const CmdItem& item = items[i];
+        if (item.ident == kCmdIdent)
+            continue;
+        const QString text = m_codec.replyText(item);
+        if (auto* box = qobject_cast<QTextEdit*>(item.wid)) {
+            box->setPlainText(text);
+        } else if (auto* editor = qobject_cast<QLineEdit*>(item.wid)) {
+            editor->setText(text);
+            editor->setCursorPosition(0);
+        }
+    }
+    qDebug() << "cePutParmRpl2";
+    m_codec.dumpItems(false);
+    qDebug() << "/cePutParmRpl";
+}
+
+void CommandForm::ceSendCmdRcvRpl(CommandExchange& exchange, LogPane& pane,
+                                  const QString& commandName, int timeoutMs)
+{
+    qDebug() << "ceSendCmdRcvRpl";
+    readForm();
+    if (exchange.run(commandName, timeoutMs) != CommandExchange::Decoded)
+        return;
+    qDebug() << "ceSendCmdRcvRpl 4";
+    ceShowCmd(false);
+    qDebug() << "ceSendCmdRcvRpl 5";
+    cePutParmRpl();
+    qDebug() << "ceSendCmdRcvRpl 6";
+    pane.setStatus(trCodec(commandName.toUtf8().constData()), trCodec(" - без ошибок."));
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+// The file a port name stands for: a full path as it is, otherwise the name under /dev.
+QString portSystemPath(const QString& portName);
+
+// What to tell the user when a port would not open: the system's reason and, for a
+// permission problem, how to fix it. A port that we may use but that another program
+// holds (the port library reports its lock as a permission error) is called busy.
+QString openFailureReason(const QString& portName, QSerialPort::SerialPortError error,
+                          const QString& errorString);
