@@ -1,10 +1,13 @@
 #include "app/mlogsystem.h"
+#include "app/modaldialog.h"
 #include "app/msgbox.h"
 #include "app/startup.h"
 #include "mainwin/mainwin.h"
 #include "testsupport.h"
 
+#include <QDialog>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -45,8 +48,9 @@ private:
         QStringList events;
     };
 
-    // Runs start-up in this process against appDir with a log system of its own.
-    static Run runStartup(const QString& appDir)
+    // Runs start-up in this process against appDir with a log system of its own; the
+    // window closes as soon as the event loop runs, unless `drive` takes it over.
+    static Run runStartup(const QString& appDir, std::function<void(MainWin&)> drive = {})
     {
         Run run;
         const MsgBoxHandler previous =
@@ -58,10 +62,9 @@ private:
         MLogSystem log;
         const QString programPath = appDir + QStringLiteral("/velkor-testdriver");
         {
-            // No splash wait; the window closes as soon as the event loop runs.
-            Startup startup({appDir, programPath, &log, 0, [](MainWin& window) {
-                                 QTimer::singleShot(0, &window, &QWidget::close);
-                             }});
+            if (!drive)
+                drive = [](MainWin& window) { QTimer::singleShot(0, &window, &QWidget::close); };
+            Startup startup({appDir, programPath, &log, 0, drive});
             run.exitCode = startup.run();
             qInstallMessageHandler(startup.previousMessageHandler());
             startup.exitPath();
@@ -136,6 +139,63 @@ private Q_SLOTS:
         QCOMPARE(messageOf(last.value(last.size() - 2)),
                  QStringLiteral("Execution complete. Return code: 0"));
         QCOMPARE(messageOf(last.value(last.size() - 1)), QStringLiteral("Bye..."));
+    }
+
+    // The system menu: Exit ends the program with code 0 after its three lines; Cancel
+    // leaves the window as it was.
+    void systemMenu_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("windowStays");
+        QTest::newRow("exit") << "butExit"
+                              << QStringList{"MainWin: Main: Create exit menu.",
+                                             "MainWin: Main: Exit menu return = 3.",
+                                             "MainWin: Main: Exit programm."}
+                              << false;
+        QTest::newRow("cancel") << "butCancel"
+                                << QStringList{"MainWin: Main: Create exit menu.",
+                                               "MainWin: Main: Exit menu return = 0."}
+                                << true;
+    }
+    void systemMenu()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, windowStays);
+        QTemporaryDir dir;
+        const QString appDir = dir.filePath(QStringLiteral("app"));
+        QVERIFY(QDir().mkpath(appDir));
+        QStringList shownButtons;
+        const ModalRunner previous = setModalRunner([&](QDialog* dialog) {
+            for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                if (!b->isHidden())
+                    shownButtons << b->objectName();
+            dialog->findChild<QPushButton*>(button)->click();
+            return dialog->result();
+        });
+        bool stayed = false;
+        const Run run = runStartup(appDir, [&stayed](MainWin& window) {
+            QTimer::singleShot(0, &window, [&window, &stayed] {
+                window.on_butSysMenu_clicked();
+                stayed = window.isVisible();
+                window.close();
+            });
+        });
+        setModalRunner(previous);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(stayed, windowStays);
+        shownButtons.sort();
+        QCOMPARE(shownButtons, (QStringList{"butCancel", "butExit"}));
+        QStringList messages;
+        for (const QString& line : run.events)
+            if (!line.isEmpty())
+                messages << messageOf(line);
+        const QStringList menuLines = messages.filter(QStringLiteral("MainWin: Main:"));
+        QCOMPARE(menuLines, lines);
+        QCOMPARE(messages.mid(messages.indexOf(lines.last())).filter(QStringLiteral("Execution complete")),
+                 QStringList{"Execution complete. Return code: 0"});
+        QCOMPARE(messages.last(), QStringLiteral("Bye..."));
     }
 
     void unreadableCommandFileEndsWithCodeTwo()

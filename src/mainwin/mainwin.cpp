@@ -11,6 +11,7 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace {
@@ -39,16 +40,24 @@ MainWin::MainWin(MainWinParts parts)
                    Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
     m_link.setLogPane(&m_pane);
 
+    m_ui->SettingsWidget->setAttribute(Qt::WA_StyledBackground);
+    m_ui->gridLayout->setColumnStretch(0, 1);
+    m_ui->gridLayout->setColumnStretch(1, 1);
+    m_ui->gridLayout->setContentsMargins(16, 16, 16, 16);
+    m_ui->gridLayout->setSpacing(8);
     m_ui->SettingsWidget->hide();
     m_ui->frame->hide();
     m_overlay = new QWidget(this);
     m_overlay->setObjectName(QStringLiteral("overlay"));
     m_overlay->setStyleSheet(QStringLiteral("background-color: rgba(236, 236, 236,80%);"));
     m_overlay->hide();
+    // Tree and form share the width two to three, commands and log the height three to one.
     m_ui->splitter->setStretchFactor(0, 2);
     m_ui->splitter->setStretchFactor(1, 3);
+    m_ui->splitter->setSizes({400, 600});
     m_ui->splitter_2->setStretchFactor(0, 3);
     m_ui->splitter_2->setStretchFactor(1, 1);
+    m_ui->splitter_2->setSizes({450, 150});
 
     connect(&m_link, &FrVelkor::portLost, this, &MainWin::onPortLost);
     loadSettings();
@@ -83,7 +92,12 @@ void MainWin::applyStartDefaults()
 
 void MainWin::checkSavedPort()
 {
-    if (m_ports.contains(m_devName))
+    // The system's list has no pseudo-terminals or typed paths; a saved full path that
+    // exists is present too.
+    const bool present =
+        m_ports.contains(m_devName) ||
+        (m_devName.startsWith(QLatin1Char('/')) && QFileInfo::exists(m_devName));
+    if (present)
         m_pane.logInfo(QString(), tr("СОМ-порт %1 из настроек найден и используется.").arg(m_devName));
     else if (m_devName.isEmpty())
         m_pane.logError(QString(),

@@ -1,0 +1,364 @@
+// The real main window against the emulator on a pseudo-terminal, driven as a user would.
+#include "app/modaldialog.h"
+#include "windowrig.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+using testsupport::WindowRig;
+
+namespace {
+
+const QString kLinkTitle = QStringLiteral("Установка связи с ФР");
+
+QString readConfig(const QString& path, const QString& key)
+{
+    QSettings config(path, QSettings::IniFormat);
+    return config.value(QStringLiteral("Settings/") + key).toString();
+}
+
+// Saves a picture of the window when VELKOR_SCREENSHOTS names a directory (for the docs).
+void snapshot(QWidget* window, const char* name)
+{
+    const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
+    if (dir.isEmpty())
+        return;
+    QTest::qWait(100); // rows added to a shown form appear through queued calls
+    window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
+} // namespace
+
+class TestMainWin : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void toggleConnectsAndDisconnects()
+    {
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.clickToggle();
+        QVERIFY(rig.win().connected());
+        QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Отключение"));
+        QVERIFY(rig.ui().pbTestLink->isChecked());
+        QCOMPARE(rig.paneTexts().value(0),
+                 kLinkTitle + QStringLiteral(" (115200): Связь есть."));
+
+        rig.clickToggle();
+        QVERIFY(!rig.win().connected());
+        QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Подключение"));
+        QVERIFY(!rig.ui().pbTestLink->isChecked());
+        QCOMPARE(rig.status(), QStringLiteral(": Нет связи"));
+    }
+
+    // "Гудок" runs on selection (EXEC=1), connecting first; its run button stays off.
+    void beepRunsOnSelection()
+    {
+        WindowRig rig;
+        rig.select(QStringLiteral("Гудок"));
+        QVERIFY(rig.win().connected());
+        const auto* opr = qobject_cast<QLineEdit*>(rig.field("opr"));
+        QVERIFY(opr);
+        QCOMPARE(opr->text(), QStringLiteral("1"));
+        QCOMPARE(rig.status(), QStringLiteral("Гудок:  - без ошибок."));
+        QVERIFY(!rig.ui().pbCmdSend->isEnabled());
+        const QStringList texts = rig.paneTexts();
+        QCOMPARE(texts.value(0), QStringLiteral("rcv 130001"));
+        QCOMPARE(texts.value(1), QStringLiteral("snd 131e000000"));
+        QCOMPARE(rig.executions(0x13), 1u);
+        QCOMPARE(rig.ui().treeCommand->headerItem()->text(0),
+                 QStringLiteral("/Состояние/Гудок"));
+    }
+
+    // EXEC= and PBEXEC= of the selected entry: run at once or not, run button on or off.
+    void selectionSwitches_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<quint8>("code");
+        QTest::addColumn<bool>("runsAtOnce");
+        QTest::addColumn<bool>("runEnabled");
+        QTest::newRow("EXEC=1 PBEXEC=0") << "Короткий запрос" << quint8(0x10) << true << false;
+        QTest::newRow("EXEC=1 only") << "Открыть смену" << quint8(0xE0) << true << true;
+        QTest::newRow("neither") << "Продажа" << quint8(0x80) << false << true;
+    }
+    void selectionSwitches()
+    {
+        QFETCH(QString, name);
+        QFETCH(quint8, code);
+        QFETCH(bool, runsAtOnce);
+        QFETCH(bool, runEnabled);
+        WindowRig rig;
+        rig.select(name);
+        QCOMPARE(rig.executions(code), runsAtOnce ? 1u : 0u);
+        QCOMPARE(rig.ui().pbCmdSend->isEnabled(), runEnabled);
+    }
+
+    void deviceErrorKeepsTheReplyPart()
+    {
+        WindowRig::Options options;
+        options.secPass = QStringLiteral("31"); // the device expects 30
+        WindowRig rig(options);
+        rig.select(QStringLiteral("Гудок"));
+        QCOMPARE(rig.paneTexts().value(0), QStringLiteral("Ошибка: [79]: Неверный пароль."));
+        QCOMPARE(rig.status(), QStringLiteral("Ошибка:  [79]: Неверный пароль."));
+        QVERIFY(!rig.field("opr")); // no reply part was built
+    }
+
+    void parameterErrorSendsNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("ident");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("empty price") << "Продажа" << QByteArray("price") << ""
+                                     << "Продажа: Ошибка в параметре \"Цена\"";
+        QTest::newRow("date of 7 characters")
+            << "Отчет по диапазону дат" << QByteArray("fdate") << "1/2/25"
+            << "Отчет по диапазону дат: Ошибка в параметре \"Первая дата\"";
+    }
+    void parameterErrorSendsNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, ident);
+        QFETCH(QString, text);
+        QFETCH(QString, line);
+        WindowRig rig;
+        rig.clickToggle();
+        rig.select(name);
+        if (auto* password = qobject_cast<QLineEdit*>(rig.field("prlni", true)))
+            password->setText(QStringLiteral("30"));
+        auto* editor = qobject_cast<QLineEdit*>(rig.field(ident, true));
+        QVERIFY(editor);
+        editor->setInputMask(QString()); // what the user could leave in it, however typed
+        editor->setText(text);
+        const QStringList before = rig.paneTexts();
+        rig.clickRun();
+        const QStringList after = rig.paneTexts();
+        QCOMPARE(after.size(), before.size() + 1);
+        QCOMPARE(after.value(0), line);
+        QVERIFY(!after.value(1).startsWith(QStringLiteral("snd")));
+    }
+
+    // The error byte is checked whatever the RPL= line says; "Открыть смену" has no #error.
+    void errorByteOutsideTheReplyLine()
+    {
+        WindowRig rig;
+        rig.select(QStringLiteral("Открыть смену"));
+        const auto* opr = qobject_cast<QLineEdit*>(rig.field("opr"));
+        QVERIFY(opr);
+        QCOMPARE(opr->text(), QStringLiteral("0"));
+    }
+
+    void linkFailureKeepsTheReplyPart()
+    {
+        WindowRig::Options options;
+        for (unsigned enq = 2; enq <= 12; ++enq)
+            options.plan.garbageEnqs.insert(enq); // the probe's ENQ is answered, then no more
+        WindowRig rig(options);
+        rig.clickToggle();
+        QVERIFY(rig.win().connected());
+        rig.select(QStringLiteral("Продажа"));
+        rig.clickRun();
+        const QStringList texts = rig.paneTexts();
+        QCOMPARE(texts.value(0),
+                 (QStringLiteral("Продажа: ") +
+                  rig.objects().errors.driverErrorText(FrVelkor::ExchangeError))
+                     .simplified());
+        QVERIFY(texts.value(1).startsWith(QStringLiteral("snd 80")));
+        QVERIFY(texts.filter(QStringLiteral("rcv")).isEmpty());
+        QVERIFY(!rig.field("opr"));
+    }
+
+    // A reply without its error byte is reported and nothing of it is decoded.
+    void incompleteReplyDecodesNothing()
+    {
+        WindowRig rig;
+        rig.clickToggle();
+        rig.objects().codec.parseLine("$cmd=EE,#len=1", true);
+        rig.objects().codec.parseLine("$cmd,#error,#opr", false);
+        rig.win().form().ceSendCmdRcvRpl(rig.win().exchange(), rig.win().logPane(),
+                                         QStringLiteral("Проверка"), 1000);
+        QCOMPARE(rig.paneTexts().value(0),
+                 QStringLiteral("Проверка: Ответ устройства неполный: нет кода ошибки."));
+        QCOMPARE(rig.paneTexts().value(1), QStringLiteral("rcv ee"));
+    }
+
+    // Accepting the settings while connected disconnects, reconnects with the panel's
+    // values and writes all three keys.
+    void settingsAcceptedWhileConnected()
+    {
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.clickToggle();
+        QVERIFY(rig.win().connected());
+        QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
+        QVERIFY(rig.ui().SettingsWidget->isVisible());
+        QVERIFY(rig.ui().frame->isVisible());
+        QCOMPARE(rig.ui().sd_port->text(), rig.portPath);
+        QCOMPARE(rig.ui().sd_br->currentText(), QStringLiteral("115200"));
+        QCOMPARE(rig.ui().sd_passInput->text(), QStringLiteral("30"));
+        snapshot(&rig.win(), "settings");
+        rig.ui().sd_passInput->setText(QStringLiteral("0030"));
+        QTest::mouseClick(rig.ui().sd_accept, Qt::LeftButton);
+
+        QVERIFY(!rig.ui().SettingsWidget->isVisible());
+        QVERIFY(!rig.ui().frame->isVisible());
+        QVERIFY(rig.win().connected());
+        QVERIFY(rig.ui().pbTestLink->isChecked());
+        QCOMPARE(rig.ui().sd_passInput->text(), QStringLiteral("30"));
+        const QStringList texts = rig.paneTexts();
+        QCOMPARE(texts.filter(QStringLiteral("Связь есть.")).size(), 2);
+        QCOMPARE(readConfig(rig.configPath(), QStringLiteral("devName")), rig.portPath);
+        QCOMPARE(readConfig(rig.configPath(), QStringLiteral("baudRate")), QStringLiteral("115200"));
+        QCOMPARE(readConfig(rig.configPath(), QStringLiteral("secPass")), QStringLiteral("0030"));
+    }
+
+    void settingsPanelRates_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("second") << 1 << 4800;
+        QTest::newRow("last") << 6 << 115200;
+    }
+    void settingsPanelRates()
+    {
+        QFETCH(int, position);
+        QFETCH(int, rate);
+        WindowRig rig;
+        QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
+        rig.ui().sd_br->setCurrentIndex(position);
+        QTest::mouseClick(rig.ui().sd_accept, Qt::LeftButton);
+        QCOMPARE(rig.win().baudRate(), rate);
+        QCOMPARE(readConfig(rig.configPath(), QStringLiteral("baudRate")), QString::number(rate));
+        QCOMPARE(rig.win().connected(), rate == WindowRig::DeviceBaud);
+    }
+
+    void choosingAPortCopiesItsName()
+    {
+        WindowRig rig;
+        rig.win().initComPorts({QStringLiteral("ttyS0"), QStringLiteral("ttyUSB1")});
+        QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
+        QCOMPARE(rig.ui().sd_listWidget->count(), 2);
+        rig.ui().sd_listWidget->setCurrentRow(1);
+        QCOMPARE(rig.ui().sd_port->text(), QStringLiteral("ttyUSB1"));
+        QTest::mouseClick(rig.ui().sd_cancell, Qt::LeftButton);
+        QVERIFY(!rig.ui().SettingsWidget->isVisible());
+        QCOMPARE(rig.win().devName(), rig.portPath);
+    }
+
+    void startupPortCheck_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("found") << true << QStringList{"ttyS0", "PORT"}
+                               << "СОМ-порт PORT из настроек найден и используется.";
+        QTest::newRow("none chosen") << false << QStringList{"ttyS0"}
+                                     << "СОМ-порт не выбран. Пожалуйста зайдите в настройки и "
+                                        "выберите порт.";
+        QTest::newRow("missing") << true << QStringList{"ttyS0"}
+                                 << "Сохраненный СОМ-порт PORT отсутствует в системе.";
+    }
+    void startupPortCheck()
+    {
+        QFETCH(bool, named);
+        QFETCH(QStringList, ports);
+        QFETCH(QString, line);
+        WindowRig::Options options;
+        options.writeConfig = false;
+        WindowRig rig(options);
+        if (named) {
+            QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
+            rig.ui().sd_port->setText(QStringLiteral("PORT"));
+            QTest::mouseClick(rig.ui().sd_accept, Qt::LeftButton);
+        }
+        rig.win().initComPorts(ports);
+        rig.win().checkSavedPort();
+        QCOMPARE(rig.paneTexts().value(0), line);
+        QCOMPARE(rig.status(), line);
+    }
+
+    // A saved full path that exists is in use, though the system's list never names it.
+    void savedPathIsFound()
+    {
+        WindowRig rig;
+        rig.win().initComPorts({});
+        rig.win().checkSavedPort();
+        QCOMPARE(rig.paneTexts().value(0),
+                 QStringLiteral("СОМ-порт %1 из настроек найден и используется.").arg(rig.portPath));
+    }
+
+    // A port that will not open: the fixed text, the driver's text and the system's reason.
+    void portThatWillNotOpen()
+    {
+        WindowRig rig;
+        QVERIFY(!rig.win().mpSetComPort(rig.appDir + QStringLiteral("/no-such-port"), 115200));
+        const QStringList texts = rig.paneTexts();
+        QCOMPARE(texts.value(2), kLinkTitle + QStringLiteral(": Ошибка в параметрах канала"));
+        QCOMPARE(texts.value(1),
+                 (kLinkTitle + QStringLiteral(": ") +
+                  rig.objects().errors.driverErrorText(FrVelkor::OpenFailed))
+                     .simplified());
+        QVERIFY2(texts.value(0).contains(QStringLiteral("не найден")), qPrintable(texts.value(0)));
+    }
+
+    // While a command is on the line, the tree, the run button and the toggle start
+    // nothing, and the form that the command fills stays.
+    void noExchangeInsideAnExchange()
+    {
+        WindowRig::Options options;
+        options.plan.replyDelayMs = 400;
+        WindowRig rig(options);
+        rig.select(QStringLiteral("Открыть смену")); // a sale needs an open shift
+        rig.select(QStringLiteral("Продажа"));
+        QWidget* priceEditor = rig.field("price", true);
+        QTimer::singleShot(150, &rig.win(), [&rig] {
+            rig.select(QStringLiteral("Гудок"));
+            rig.clickRun();
+            rig.clickToggle();
+        });
+        rig.clickRun();
+        QCOMPARE(rig.executions(0x80), 1u);
+        QCOMPARE(rig.executions(0x13), 0u);
+        QVERIFY(rig.win().connected());
+        QVERIFY(rig.ui().pbTestLink->isChecked());
+        QCOMPARE(rig.field("price", true), priceEditor);
+        QVERIFY(qobject_cast<QLineEdit*>(rig.field("opr")));
+        QCOMPARE(rig.status(), QStringLiteral("Продажа:  - без ошибок."));
+    }
+
+    // The emulator goes away under an open link: one error line, the toggle reset, and the
+    // window goes on.
+    void lostPortIsReportedOnce()
+    {
+        WindowRig rig;
+        rig.clickToggle();
+        QVERIFY(rig.win().connected());
+        rig.stopEmulator();
+        rig.select(QStringLiteral("Гудок"));
+        QTRY_VERIFY(!rig.win().connected());
+        QTest::qWait(200);
+        QCOMPARE(rig.paneTexts().filter(QStringLiteral("потеряна")).size(), 1);
+        QVERIFY(!rig.ui().pbTestLink->isChecked());
+        QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Подключение"));
+    }
+
+    // A decoded status reply, as the user sees it; the picture goes to the docs.
+    void statusReplyIsDecoded()
+    {
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.select(QStringLiteral("Состояние ККМ"));
+        QCOMPARE(rig.status(), QStringLiteral("Состояние ККМ:  - без ошибок."));
+        const auto* mode = qobject_cast<QLineEdit*>(rig.field("regimFR"));
+        QVERIFY(mode);
+        QVERIFY(!mode->text().isEmpty());
+        snapshot(&rig.win(), "mainwin");
+    }
+};
+
+QTEST_MAIN(TestMainWin)
+#include "tst_mainwin.moc"

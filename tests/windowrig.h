@@ -1,0 +1,142 @@
+#pragma once
+
+#include "app/mlogsystem.h"
+#include "app/programobjects.h"
+#include "app/startup.h"
+#include "link/frvelkor.h"
+#include "mainwin/mainwin.h"
+#include "ptyemulator.h"
+#include "testsupport.h"
+#include "ui_mainwin.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace testsupport {
+
+// The real main window, built by start-up in a fresh application directory, with the
+// emulator on a pseudo-terminal as the port named in config.ini.
+class WindowRig
+{
+public:
+    static constexpr int DeviceBaud = 115200;
+
+    struct Options
+    {
+        emu::FaultPlan plan;
+        bool writeConfig = true; // devName = the emulator, baudRate = the device's rate
+        QString secPass = QStringLiteral("30");
+    };
+
+    WindowRig() : WindowRig(Options()) {}
+    explicit WindowRig(const Options& options)
+        : m_emulator(std::make_unique<emu::PtyEmulator>(options.plan, DeviceBaud))
+    {
+        appDir = m_dir.filePath(QStringLiteral("app"));
+        QDir().mkpath(appDir);
+        if (!m_emulator->open())
+            qFatal("emulator: %s", m_emulator->error().c_str());
+        m_emulator->start();
+        portPath = QString::fromStdString(m_emulator->portPath());
+        if (options.writeConfig) {
+            QSettings config(appDir + QStringLiteral("/config.ini"), QSettings::IniFormat);
+            config.beginGroup(QStringLiteral("Settings"));
+            config.setValue(QStringLiteral("devName"), portPath);
+            config.setValue(QStringLiteral("baudRate"), DeviceBaud);
+            config.setValue(QStringLiteral("secPass"), options.secPass);
+        }
+        m_startup = std::make_unique<Startup>(
+            StartupContext{appDir, appDir + QStringLiteral("/velkor-testdriver"), &log, 0, {}});
+        if (m_startup->loadTables() != 0)
+            qFatal("the description tables did not load");
+        m_startup->buildWindow();
+        // Debug lines go to this run's log file, not to the test's output.
+    }
+    ~WindowRig()
+    {
+        qInstallMessageHandler(m_startup->previousMessageHandler());
+        m_startup->exitPath();
+        m_startup.reset();
+        log.waitForIdle();
+    }
+    WindowRig(const WindowRig&) = delete;
+    WindowRig& operator=(const WindowRig&) = delete;
+
+    MainWin& win() { return *m_startup->mainWindow(); }
+    Ui::MainWin& ui() { return *win().ui(); }
+    ProgramObjects& objects() { return m_startup->objects(); }
+    emu::PtyEmulator& emulator() { return *m_emulator; }
+    void stopEmulator() { m_emulator.reset(); }
+
+    QTreeWidgetItem* treeItem(const QString& name)
+    {
+        const QList<QTreeWidgetItem*> found = ui().treeCommand->findItems(
+            name, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.value(0);
+    }
+    // A click on the tree entry, as the user gives it.
+    void select(const QString& name)
+    {
+        QTreeWidgetItem* item = treeItem(name);
+        QVERIFY2(item, qPrintable(name));
+        QTreeWidget* tree = ui().treeCommand;
+        if (item->parent())
+            item->parent()->setExpanded(true);
+        tree->scrollToItem(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(item).center());
+    }
+    void clickRun() { QTest::mouseClick(ui().pbCmdSend, Qt::LeftButton); }
+    void clickToggle() { QTest::mouseClick(ui().pbTestLink, Qt::LeftButton); }
+
+    // The editor of a command item (isCmd) or the field of a reply item.
+    QWidget* field(const QByteArray& ident, bool isCmd = false)
+    {
+        const ItemTable& items =
+            isCmd ? objects().codec.commandItems() : objects().codec.replyItems();
+        for (int i = 0; i < items.count; ++i)
+            if (items[i].ident == ident)
+                return items[i].wid;
+        return nullptr;
+    }
+    QStringList paneLines() const
+    {
+        return m_startup->mainWindow()->ui()->tedLog->toPlainText().split(
+            QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The pane's lines without their time stamps, newest first, blanks as the pane's HTML
+    // shows them (runs of blanks as one).
+    QStringList paneTexts() const
+    {
+        QStringList texts;
+        for (const QString& line : paneLines())
+            texts << line.mid(line.indexOf(QStringLiteral(": ")) + 2).simplified();
+        return texts;
+    }
+    QString status() { return ui().labStatus->text(); }
+    unsigned executions(uint8_t code)
+    {
+        return m_emulator->withModel([code](emu::DeviceModel& m) { return m.executions(code); });
+    }
+    QString configPath() const { return appDir + QStringLiteral("/config.ini"); }
+    QString logPath() const
+    {
+        return Startup::logFilePath(appDir, appDir + QStringLiteral("/velkor-testdriver"));
+    }
+
+    MLogSystem log;
+    QString appDir;
+    QString portPath;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<emu::PtyEmulator> m_emulator;
+    std::unique_ptr<Startup> m_startup;
+};
+
+} // namespace testsupport
