@@ -1,3 +1,4 @@
+#include "link/openfailure.h"
 #include "linktestsupport.h"
 #include "testsupport.h"
 
@@ -17,6 +18,42 @@ class TestFrVelkor : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A port held by another link is reported as busy, with the system's reason.
+    void secondOpenFindsThePortBusy()
+    {
+        testsupport::EmulatedLine line;
+        QCOMPARE(line.openCode, int(FrVelkor::Ok));
+        FrVelkor other(&line.errors);
+        const QString path = QString::fromStdString(line.emulator->portPath());
+        QCOMPARE(other.frInit(path, 4800), int(FrVelkor::OpenFailed));
+        const QString reason =
+            openFailureReason(path, other.openError(), other.openErrorString());
+        QVERIFY2(reason.startsWith(QStringLiteral("Порт %1 занят другой программой.").arg(path)),
+                 qPrintable(reason));
+        QVERIFY(reason.contains(other.openErrorString()));
+    }
+
+    void openFailureReasons_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("missing device") << "ttyNOPE0" << int(QSerialPort::DeviceNotFoundError)
+                                        << "Порт /dev/ttyNOPE0 не найден в системе.";
+        QTest::newRow("other error") << "/dev/null" << int(QSerialPort::OpenError)
+                                     << "Причина: the reason.";
+    }
+    void openFailureReasons()
+    {
+        QFETCH(QString, port);
+        QFETCH(int, error);
+        QFETCH(QString, start);
+        const QString reason = openFailureReason(port, QSerialPort::SerialPortError(error),
+                                                 QStringLiteral("the reason"));
+        QVERIFY2(reason.startsWith(start), qPrintable(reason));
+        QVERIFY(reason.endsWith(QStringLiteral("Причина: the reason.")));
+    }
+
     // ENQ, NAK, the frame, ACK, the reply and the host's ACK: one byte per trace entry.
     void plainExchangeTracesEveryByte()
     {

@@ -193,9 +193,13 @@ QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaW
             if (item.dflt)
                 editor->setText(editorText(item));
             if (item.type == '/') {
-                // Belongs to the form container, so it lives as long as the editors using it.
+                // dd/mm/yy with the day's first digit 0-3 and the month's 0-1. The mask's blank
+                // stands for a digit not typed yet: without it the empty editor would already
+                // be invalid and no keystroke would ever be refused. The validator belongs to
+                // the form container, so it lives as long as the editors using it.
                 auto* validator = new QRegularExpressionValidator(
-                    QRegularExpression(QStringLiteral("[0-3][0-9]/[0-1][0-9]/[0-9][0-9]")),
+                    QRegularExpression(
+                        QStringLiteral("[0-3 ][0-9 ]/[0-1 ][0-9 ]/[0-9 ][0-9 ]")),
                     m_container);
                 editor->setValidator(validator);
                 editor->setInputMask(QStringLiteral("99/99/99"));

@@ -1,0 +1,201 @@
+// The log pane's writers: pane entries and colours, the status line, the pane file in
+// Windows-1251 and the program log, under the two switches.
+#include "app/mlogsystem.h"
+#include "catalogue/cp1251.h"
+#include "mainwin/panelog.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+struct PaneRig
+{
+    QTemporaryDir dir;
+    QTextEdit pane;
+    QLabel status;
+    QCheckBox full;
+    QCheckBox toFile;
+    QFile screenLog{dir.filePath(QStringLiteral("Log.txt"))};
+    MLogSystem log;
+    QStringList logged; // "level|text" of every line given to the program log
+    PaneLog writer{{&pane, &status, &full, &toFile}, &screenLog, &log};
+
+    PaneRig(bool fullOn, bool fileOn)
+    {
+        full.setChecked(fullOn);
+        toFile.setChecked(fileOn);
+        QObject::connect(&log,
+                         qOverload<const QString&, MLogSystem_EventLevel>(&MLogSystem::stringWrited),
+                         [this](const QString& text, MLogSystem_EventLevel level) {
+                             logged << QStringLiteral("%1|%2").arg(int(level)).arg(text);
+                         });
+    }
+    QStringList paneLines() const
+    {
+        return pane.toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The pane file's lines decoded from Windows-1251.
+    QStringList fileLines() const
+    {
+        return Cp1251::decode(testsupport::readBytes(screenLog.fileName()))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The colour of the pane's first line, where the newest entry is.
+    QString topColour() const
+    {
+        QTextBlock block = pane.document()->begin();
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.hasProperty(QTextFormat::ForegroundBrush))
+                return format.foreground().color().name();
+        }
+        return QStringLiteral("default");
+    }
+};
+
+const QRegularExpression kStamp(
+    QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3}: "));
+
+QString withoutStamp(const QString& line)
+{
+    return QString(line).remove(kStamp);
+}
+
+} // namespace
+
+class TestPaneLog : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void entries_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("colour");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("error without title")
+            << "error" << "" << "Нет связи" << "Нет связи" << "Нет связи" << "#ff0000"
+            << "5|Нет связи";
+        QTest::newRow("error with title")
+            << "error" << "Гудок" << "Гудок: Нет связи" << "Гудок: Нет связи"
+            << "Гудок: Нет связи" << "#ff0000" << "5|Нет связи";
+        QTest::newRow("information without title")
+            << "info" << "" << "Связь есть." << "Связь есть." << "Связь есть." << "default"
+            << "1|Связь есть.";
+        QTest::newRow("information with title")
+            << "info" << "Поиск" << "Поиск: Связь есть." << "Поиск: Связь есть."
+            << "Поиск: Связь есть." << "default" << "1|Связь есть.";
+    }
+    void entries()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, title);
+        QFETCH(QString, pane);
+        QFETCH(QString, file);
+        QFETCH(QString, status);
+        QFETCH(QString, colour);
+        QFETCH(QString, logged);
+        const QString text = kind == QLatin1String("error") ? QStringLiteral("Нет связи")
+                                                             : QStringLiteral("Связь есть.");
+        PaneRig rig(false, true);
+        if (kind == QLatin1String("error"))
+            rig.writer.logError(title, text);
+        else
+            rig.writer.logInfo(title, text);
+        QCOMPARE(rig.paneLines().size(), 1);
+        QVERIFY(kStamp.match(rig.paneLines().first()).hasMatch());
+        QCOMPARE(withoutStamp(rig.paneLines().first()), pane);
+        QCOMPARE(rig.fileLines().size(), 1);
+        QCOMPARE(withoutStamp(rig.fileLines().first()), file);
+        QCOMPARE(rig.status.text(), status);
+        QCOMPARE(rig.topColour(), colour);
+        QVERIFY(rig.logged.contains(logged));
+    }
+
+    // Without "Сохранять в файле" neither the pane file nor the program log hear of errors
+    // and information; frame lines still reach the program log.
+    void fileSwitchOff()
+    {
+        PaneRig rig(false, false);
+        rig.writer.logError(QStringLiteral("Гудок"), QStringLiteral("Нет связи"));
+        rig.writer.logInfo(QString(), QStringLiteral("Связь есть."));
+        rig.writer.logSndBlock(QByteArray::fromHex("131e000000"));
+        QVERIFY(!rig.screenLog.exists());
+        QCOMPARE(rig.logged.size(), 1);
+        QVERIFY(rig.logged.first().startsWith(QStringLiteral("0|")));
+        QVERIFY(rig.logged.first().endsWith(QStringLiteral(": snd 131e000000")));
+        QCOMPARE(rig.paneLines().size(), 3);
+    }
+
+    // One command without the full log: the snd and rcv lines, newest on top, in black.
+    void framesNewestFirst()
+    {
+        PaneRig rig(false, true);
+        rig.writer.logSndBlock(QByteArray::fromHex("131e000000"));
+        rig.writer.logSndHex(QByteArray::fromHex("05"));
+        rig.writer.logRcvHex(QByteArray::fromHex("15"));
+        rig.writer.logRcvBlock(QByteArray::fromHex("1300ff"));
+        QStringList texts;
+        for (const QString& line : rig.paneLines())
+            texts << withoutStamp(line).trimmed();
+        QCOMPARE(texts, (QStringList{"rcv 1300ff", "snd 131e000000"}));
+        QCOMPARE(rig.topColour(), QStringLiteral("#000000"));
+        QCOMPARE(rig.fileLines().size(), 2);
+        QCOMPARE(withoutStamp(rig.fileLines().value(0)), QStringLiteral("snd 131e000000"));
+    }
+
+    // The full log adds one line per byte: green sent, dark magenta received.
+    void byteTrace_data()
+    {
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<QString>("colour");
+        QTest::addColumn<QString>("fileLine");
+        QTest::newRow("sent") << true << "#008000" << ">>> 05";
+        QTest::newRow("received") << false << "#8b008b" << "<<< 15";
+    }
+    void byteTrace()
+    {
+        QFETCH(bool, sent);
+        QFETCH(QString, colour);
+        QFETCH(QString, fileLine);
+        PaneRig rig(true, true);
+        if (sent)
+            rig.writer.logSndHex(QByteArray::fromHex("05"));
+        else
+            rig.writer.logRcvHex(QByteArray::fromHex("15"));
+        QCOMPARE(rig.paneLines().value(0).trimmed(), fileLine.mid(4));
+        QCOMPARE(rig.topColour(), colour);
+        QCOMPARE(rig.fileLines(), QStringList{fileLine});
+        QCOMPARE(rig.logged, QStringList{QStringLiteral("0|") + fileLine.mid(4)});
+    }
+
+    void statusHasTwoParts()
+    {
+        PaneRig rig(false, true);
+        rig.writer.setStatus(QString(), QStringLiteral("Нет связи"));
+        QCOMPARE(rig.status.text(), QStringLiteral(": Нет связи"));
+        QVERIFY(rig.paneLines().isEmpty());
+        QVERIFY(!rig.screenLog.exists());
+    }
+
+    // Texts from the device or the files are shown as text, never taken as markup.
+    void markupInTextsIsShown()
+    {
+        PaneRig rig(false, false);
+        rig.writer.logError(QStringLiteral("<b>"), QStringLiteral("a < b & c"));
+        QCOMPARE(withoutStamp(rig.paneLines().first()), QStringLiteral("<b>: a < b & c"));
+    }
+};
+
+QTEST_MAIN(TestPaneLog)
+#include "tst_panelog.moc"
