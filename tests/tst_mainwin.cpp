@@ -1,7 +1,10 @@
 // The real main window against the emulator on a pseudo-terminal, driven as a user would.
 #include "app/modaldialog.h"
+#include "shell/splashscreen.h"
+#include "shell/systemmenudialog.h"
 #include "windowrig.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -42,6 +45,7 @@ private Q_SLOTS:
         rig.win().resize(1024, 768);
         rig.clickToggle();
         QVERIFY(rig.win().connected());
+        snapshot(&rig.win(), "mainwin");
         QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Отключение"));
         QVERIFY(rig.ui().pbTestLink->isChecked());
         QCOMPARE(rig.paneTexts().value(0),
@@ -356,7 +360,36 @@ private Q_SLOTS:
         const auto* mode = qobject_cast<QLineEdit*>(rig.field("regimFR"));
         QVERIFY(mode);
         QVERIFY(!mode->text().isEmpty());
-        snapshot(&rig.win(), "mainwin");
+        snapshot(&rig.win(), "reply");
+    }
+
+    // The splash and the system menu as the shipped translation shows them.
+    void shellDialogs()
+    {
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/lang/lang_ru")));
+        QCoreApplication::installTranslator(&translator);
+        SplashScreen splash;
+        QCOMPARE(splash.windowTitle(), QStringLiteral("Dialog"));
+        QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lab_VersionNo"))->text(),
+                 QCoreApplication::applicationVersion());
+        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lab_VersionDate"))->text(),
+                 QStringLiteral(__DATE__));
+        splash.show();
+        snapshot(&splash, "splash");
+
+        SystemMenuDialog menu;
+        QCOMPARE(menu.windowTitle(), QStringLiteral("Системное меню"));
+        QStringList shown;
+        for (const QPushButton* button : menu.findChildren<QPushButton*>())
+            if (!button->isHidden())
+                shown << button->text();
+        shown.sort();
+        QCOMPARE(shown, (QStringList{"Выход", "Отмена"}));
+        menu.show();
+        snapshot(&menu, "systemmenu");
+        QCoreApplication::removeTranslator(&translator);
     }
 };
 
