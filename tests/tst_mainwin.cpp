@@ -1,5 +1,6 @@
 // The real main window against the emulator on a pseudo-terminal, driven as a user would.
 #include "app/modaldialog.h"
+#include "catalogue/cp1251.h"
 #include "shell/splashscreen.h"
 #include "shell/systemmenudialog.h"
 #include "windowrig.h"
@@ -87,6 +88,8 @@ private Q_SLOTS:
         QTest::newRow("EXEC=1 PBEXEC=0") << "Короткий запрос" << quint8(0x10) << true << false;
         QTest::newRow("EXEC=1 only") << "Открыть смену" << quint8(0xE0) << true << true;
         QTest::newRow("neither") << "Продажа" << quint8(0x80) << false << true;
+        QTest::newRow("group of one command") << "Продолжение печати" << quint8(0xB0) << true
+                                              << false;
     }
     void selectionSwitches()
     {
@@ -98,6 +101,55 @@ private Q_SLOTS:
         rig.select(name);
         QCOMPARE(rig.executions(code), runsAtOnce ? 1u : 0u);
         QCOMPARE(rig.ui().pbCmdSend->isEnabled(), runEnabled);
+    }
+
+    // A PROC= entry goes to the dispatcher; while its window is open the tree selects
+    // nothing and only clears the form.
+    void procedureEntries()
+    {
+        WindowRig rig;
+        QList<int> dispatched;
+        rig.select(QStringLiteral("Программирование даты и времени"));
+        QVERIFY(!rig.objects().procedureRunning); // no dispatcher yet: the mark comes and goes
+        rig.win().setProcedureDispatcher([&dispatched](int proc) { dispatched << proc; });
+        rig.select(QStringLiteral("Программирование даты и времени"));
+        QCOMPARE(dispatched, QList<int>{1});
+        QVERIFY(rig.objects().procedureRunning);
+        QVERIFY(!rig.ui().pbCmdSend->isEnabled());
+        rig.select(QStringLiteral("Гудок"));
+        QCOMPARE(rig.executions(0x13), 0u);
+        QVERIFY(!rig.ui().saWid->widget());
+        QCOMPARE(dispatched, QList<int>{1});
+    }
+
+    // The tables group lists the device's tables on its first selection only; a table
+    // entry reaches the dispatcher as the table-procedure base plus its number.
+    void tablesGroup()
+    {
+        WindowRig rig;
+        int listings = 0;
+        rig.win().setTableLister([&listings](QList<QByteArray>* names) {
+            ++listings;
+            *names = {Cp1251::encode(QStringLiteral("ПАРАМЕТРЫ ККМ")),
+                      Cp1251::encode(QStringLiteral("Отделы"))};
+            return true;
+        });
+        QList<int> dispatched;
+        rig.win().setProcedureDispatcher([&](int proc) {
+            dispatched << proc;
+            rig.objects().procedureRunning = false;
+        });
+        const int base = rig.objects().catalogue.commandCount();
+        rig.select(QStringLiteral("Таблицы"));
+        rig.select(QStringLiteral("Таблицы"));
+        QCOMPARE(listings, 1);
+        QTreeWidgetItem* group = rig.treeItem(QStringLiteral("Таблицы"));
+        QCOMPARE(group->childCount(), 2);
+        QCOMPARE(group->child(0)->text(0), QStringLiteral("Таблица 1. Параметры ккм"));
+        QCOMPARE(group->child(1)->text(0), QStringLiteral("Таблица 2. Отделы"));
+        QCOMPARE(rig.objects().catalogue.command(base + 1).filePos, -2);
+        rig.select(QStringLiteral("Таблица 2. Отделы"));
+        QCOMPARE(dispatched, QList<int>{base + 2});
     }
 
     void deviceErrorKeepsTheReplyPart()
@@ -336,13 +388,21 @@ private Q_SLOTS:
 
     // The emulator goes away under an open link: one error line, the toggle reset, and the
     // window goes on.
+    void lostPortIsReportedOnce_data()
+    {
+        QTest::addColumn<bool>("duringCommand");
+        QTest::newRow("between exchanges") << false;
+        QTest::newRow("during a command") << true;
+    }
     void lostPortIsReportedOnce()
     {
+        QFETCH(bool, duringCommand);
         WindowRig rig;
         rig.clickToggle();
         QVERIFY(rig.win().connected());
         rig.stopEmulator();
-        rig.select(QStringLiteral("Гудок"));
+        if (duringCommand)
+            rig.select(QStringLiteral("Гудок"));
         QTRY_VERIFY(!rig.win().connected());
         QTest::qWait(200);
         QCOMPARE(rig.paneTexts().filter(QStringLiteral("потеряна")).size(), 1);

@@ -82,7 +82,13 @@ private Q_SLOTS:
         const QString appDir = dir.filePath(QStringLiteral("app"));
         QVERIFY(QDir().mkpath(appDir));
         QVERIFY(testsupport::writeBytes(appDir + QStringLiteral("/Log.txt"), "previous pane"));
-        const Run run = runStartup(appDir);
+        QString cancel;
+        const Run run = runStartup(appDir, [&cancel](MainWin& window) {
+            // The toolkit's own buttons are Russian whatever the system's language.
+            cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
+            QTimer::singleShot(0, &window, &QWidget::close);
+        });
+        QCOMPARE(cancel, QStringLiteral("Отмена"));
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.boxes.isEmpty());
         // The previous run's pane file is gone; this run's pane wrote the port check.

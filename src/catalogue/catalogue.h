@@ -52,6 +52,12 @@ public:
     // Appends a run-time record (a device table) to the last group; its index, or -1 when
     // the table is full.
     int appendCommand(const CommandRecord& record);
+    // Makes a group stand for the commands first .. first + count - 1 (the device's tables).
+    void setGroupRange(int group, int first, int count)
+    {
+        m_groups.at(size_t(group)).first = first;
+        m_groups.at(size_t(group)).count = count;
+    }
     void setCommandProc(int index, int proc) { m_commands.at(size_t(index)).proc = proc; }
     // Catalogue index of the first run-time table record; -1 until the tables are listed.
     int tableProcBase() const { return m_tableProcBase; }

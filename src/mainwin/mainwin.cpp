@@ -229,11 +229,14 @@ bool MainWin::mpCreListTab()
             return false;
         Catalogue& catalogue = m_objects.catalogue;
         catalogue.setTableProcBase(catalogue.commandCount());
+        const int group = catalogue.tablesGroup();
+        catalogue.setGroupRange(group, catalogue.commandCount(), 0);
         for (int n = 1; n <= tableCount; ++n) {
             const QString name = Cp1251::decode(names.at(n - 1));
             const QString text = tr("Таблица ") + QString::number(n) + QStringLiteral(". ") +
                                  name.left(1) + name.mid(1).toLower();
             CommandRecord record;
+            record.group = group;
             record.name = text;
             record.filePos = -n;
             if (catalogue.appendCommand(record) < 0)
