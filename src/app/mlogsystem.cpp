@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QTextStream>
+#include <QThread>
 
 #include <cstdio>
 
@@ -88,7 +89,17 @@ void MLogSystem::logWrite(const QString& mes, MLogSystem_EventLevel lev)
         if (m_mode == StartUp)
             elapsed = m_clock.elapsed();
     }
-    m_worker.start([this, mes, lev, now, elapsed] { intLogWrite(mes, lev, now, elapsed); });
+    // Lines queue up while the worker writes; it takes all of them with one opening of the
+    // file, so a burst of debug lines costs one write instead of one per line.
+    bool schedule = false;
+    {
+        QMutexLocker lock(&m_queueLock);
+        m_queue.push_back({mes, lev, now, elapsed});
+        schedule = !m_drainScheduled;
+        m_drainScheduled = true;
+    }
+    if (schedule)
+        m_worker.start([this] { drainQueue(); });
 }
 
 void MLogSystem::logHexWrite(const QByteArray& mes, bool send)
@@ -109,41 +120,73 @@ void MLogSystem::clearLog()
 void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
                              qint64 elapsedMs)
 {
+    writeLines({{mes, lev, time, elapsedMs}});
+}
+
+void MLogSystem::drainQueue()
+{
+    // A burst (the per-byte trace, an item dump) gathers for a moment and is written at
+    // once, so the worker wakes a few hundred times a second rather than once per line.
+    QThread::msleep(GatherMs);
+    for (;;) {
+        std::vector<QueuedLine> lines;
+        {
+            QMutexLocker lock(&m_queueLock);
+            if (m_queue.empty()) {
+                m_drainScheduled = false;
+                return;
+            }
+            lines.swap(m_queue);
+        }
+        writeLines(lines);
+    }
+}
+
+void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
+{
     QStringList texts;
     {
         QMutexLocker lock(&m_lock);
-        if (isSwitchOn(SwitchLogOff) || lev < m_minimumLevel)
+        const bool startedBefore = m_started;
+        const int counterBefore = m_lineCounter;
+        for (const QueuedLine& line : lines) {
+            if (isSwitchOn(SwitchLogOff) || line.level < m_minimumLevel)
+                continue;
+            if (!m_started && isSwitchOn(SwitchHeader))
+                texts.append(buildHeader());
+            const QString marker = line.text.toLower();
+            const bool counted = marker != QLatin1String("#cr") &&
+                                 marker != QLatin1String("#header") &&
+                                 marker != QLatin1String("#line");
+            if (marker == QLatin1String("#cr"))
+                texts.append(QStringLiteral("\n"));
+            else if (marker == QLatin1String("#header"))
+                texts.append(buildHeader());
+            else if (marker == QLatin1String("#line"))
+                texts.append(kAsterisks + QLatin1Char('\n'));
+            else
+                texts.append(formatLine(line.text, line.level, line.time,
+                                        line.elapsedMs != NowElapsed ? line.elapsedMs
+                                        : m_mode == StartUp         ? m_clock.elapsed()
+                                                                    : WallClockLine,
+                                        m_lineCounter + 1));
+            m_started = true;
+            if (counted)
+                ++m_lineCounter;
+        }
+        if (texts.isEmpty())
             return;
-        if (!m_started && isSwitchOn(SwitchHeader))
-            texts.append(buildHeader());
-        const QString marker = mes.toLower();
-        const bool counted = marker != QLatin1String("#cr") && marker != QLatin1String("#header") &&
-                             marker != QLatin1String("#line");
-        if (marker == QLatin1String("#cr"))
-            texts.append(QStringLiteral("\n"));
-        else if (marker == QLatin1String("#header"))
-            texts.append(buildHeader());
-        else if (marker == QLatin1String("#line"))
-            texts.append(kAsterisks + QLatin1Char('\n'));
-        else
-            texts.append(formatLine(mes, lev, time,
-                                    elapsedMs != NowElapsed ? elapsedMs
-                                    : m_mode == StartUp     ? m_clock.elapsed()
-                                                            : WallClockLine,
-                                    m_lineCounter + 1));
-
         if (m_path.isEmpty()) {
             m_pending.append(texts);
         } else if (!appendToFile(m_path, texts)) {
-            // The line is lost; the header comes with the next line that reaches the file.
+            // The lines are lost; the header comes with the next line that reaches the file.
             m_error = true;
+            m_started = startedBefore;
+            m_lineCounter = counterBefore;
             return;
         } else {
             m_error = false;
         }
-        m_started = true;
-        if (counted)
-            ++m_lineCounter;
     }
     for (const QString& text : std::as_const(texts))
         Q_EMIT stringWrited(text);

@@ -10,6 +10,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <vector>
 
 // Level written into every log line.
 enum MLogSystem_EventLevel : int
@@ -95,6 +96,19 @@ Q_SIGNALS:
     void stringWrited(const QString& mes, MLogSystem_EventLevel lev);
 
 private:
+    struct QueuedLine
+    {
+        QString text;
+        MLogSystem_EventLevel level;
+        QDateTime time;
+        qint64 elapsedMs;
+    };
+    // Writes the lines in order with one opening of the file; a failed write loses them all
+    // and advances neither the line counter nor the started mark.
+    void writeLines(const std::vector<QueuedLine>& lines);
+    void drainQueue();
+
+    static constexpr int GatherMs = 2;
     static constexpr qint64 NowElapsed = -2;
     static constexpr qint64 WallClockLine = -1;
     QString formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
@@ -119,4 +133,7 @@ private:
     QString m_programName;
     QStringList m_pending;
     QStringList m_hexPending;
+    QMutex m_queueLock;
+    std::vector<QueuedLine> m_queue;
+    bool m_drainScheduled = false;
 };

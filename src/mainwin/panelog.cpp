@@ -4,12 +4,13 @@
 #include "catalogue/cp1251.h"
 
 #include <QCheckBox>
+#include <QColor>
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QLabel>
 #include <QTextCursor>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 namespace {
 
@@ -40,19 +41,18 @@ void PaneLog::logError(const QString& title, const QString& text)
     if (toFile())
         m_log->logWrite(text, LogError);
     const QString stamp = timeStamp();
-    QString fragment, fileLine, status;
+    QString red, fileLine, status;
     if (title.isEmpty()) {
-        fragment = QStringLiteral("%1: <font color=red>%2</font>").arg(stamp, text.toHtmlEscaped());
+        red = text;
         fileLine = QStringLiteral("%1: %2").arg(stamp, text);
         status = text;
     } else {
-        fragment = QStringLiteral("%1: <font color=red> %2: %3</font>")
-                       .arg(stamp, title.toHtmlEscaped(), text.toHtmlEscaped());
+        red = QStringLiteral(" %1: %2").arg(title, text);
         fileLine = QStringLiteral("%1: %2: %3").arg(stamp, title, text);
         status = QStringLiteral("%1: %2").arg(title, text);
     }
     m_widgets.status->setText(status);
-    insertHtmlAtTop(fragment);
+    insertLineAtTop({{stamp + QStringLiteral(": "), QColor()}, {red, Qt::red}});
     if (toFile())
         writeFileLine(fileLine);
 }
@@ -65,7 +65,7 @@ void PaneLog::logInfo(const QString& title, const QString& text)
     const QString line = title.isEmpty() ? QStringLiteral("%1: %2").arg(stamp, text)
                                          : QStringLiteral("%1: %2: %3").arg(stamp, title, text);
     m_widgets.status->setText(title.isEmpty() ? text : QStringLiteral("%1: %2").arg(title, text));
-    insertTextAtTop(line);
+    insertLineAtTop({{line, QColor()}});
     if (toFile())
         writeFileLine(line);
 }
@@ -90,7 +90,7 @@ void PaneLog::logBlock(const char* direction, const char* debugName, const QByte
     const QString line =
         QStringLiteral("%1: %2 %3").arg(timeStamp(), QLatin1String(direction), hexText(bytes));
     qDebug() << debugName << line;
-    insertHtmlAtTop(QStringLiteral("<font color=black>") + line + QStringLiteral("\n</font>"));
+    insertLineAtTop({{line, Qt::black}});
     if (toFile())
         writeFileLine(line);
     m_log->logWrite(line, LogPlain);
@@ -98,39 +98,37 @@ void PaneLog::logBlock(const char* direction, const char* debugName, const QByte
 
 void PaneLog::logSndHex(const QByteArray& byte)
 {
-    logByte("green", ">>> ", byte);
+    logByte(QColor(QStringLiteral("green")), ">>> ", byte);
 }
 
 void PaneLog::logRcvHex(const QByteArray& byte)
 {
-    logByte("darkMagenta", "<<< ", byte);
+    logByte(QColor(QStringLiteral("darkmagenta")), "<<< ", byte);
 }
 
-void PaneLog::logByte(const char* colour, const char* filePrefix, const QByteArray& byte)
+void PaneLog::logByte(const QColor& colour, const char* filePrefix, const QByteArray& byte)
 {
     if (!m_widgets.full || !m_widgets.full->isChecked())
         return;
     const QString hex = hexText(byte);
-    insertHtmlAtTop(QStringLiteral("<font color=%1>%2\n</font>").arg(QLatin1String(colour), hex));
+    insertLineAtTop({{hex, colour}});
     if (toFile())
         writeFileLine(QLatin1String(filePrefix) + hex);
     m_log->logWrite(hex, LogPlain);
 }
 
-void PaneLog::insertHtmlAtTop(const QString& fragment)
+void PaneLog::insertLineAtTop(std::initializer_list<Span> spans)
 {
     QTextCursor cursor(m_widgets.pane->document());
     cursor.setPosition(0);
-    cursor.insertText(QStringLiteral("\n"), QTextCharFormat());
+    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
     cursor.setPosition(0);
-    cursor.insertHtml(fragment);
-}
-
-void PaneLog::insertTextAtTop(const QString& text)
-{
-    QTextCursor cursor(m_widgets.pane->document());
-    cursor.setPosition(0);
-    cursor.insertText(text + QLatin1Char('\n'), QTextCharFormat());
+    for (const Span& span : spans) {
+        QTextCharFormat format;
+        if (span.colour.isValid())
+            format.setForeground(span.colour);
+        cursor.insertText(span.text, format);
+    }
 }
 
 void PaneLog::writeFileLine(const QString& line)

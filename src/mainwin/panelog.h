@@ -2,11 +2,15 @@
 
 #include "app/logpane.h"
 
+#include <QColor>
+
+#include <initializer_list>
+
 class MLogSystem;
 class QCheckBox;
 class QFile;
 class QLabel;
-class QTextEdit;
+class QPlainTextEdit;
 
 // The main window's log pane: newest entry at the top of `tedLog`, the short form in
 // `labStatus`, the lines in the pane file and in the program log as the two check boxes of
@@ -16,7 +20,7 @@ class PaneLog : public LogPane
 public:
     struct Widgets
     {
-        QTextEdit* pane = nullptr;
+        QPlainTextEdit* pane = nullptr;
         QLabel* status = nullptr;
         QCheckBox* full = nullptr;   // "Полный": the per-byte trace
         QCheckBox* toFile = nullptr; // "Сохранять в файле": pane file and program log
@@ -35,11 +39,17 @@ public:
 private:
     bool toFile() const;
     void logBlock(const char* direction, const char* debugName, const QByteArray& bytes);
-    void logByte(const char* colour, const char* filePrefix, const QByteArray& byte);
-    // The pane is not repainted here: the nested event loop of every wait on the line paints
-    // the entries as they come, one repaint for many entries.
-    void insertHtmlAtTop(const QString& fragment);
-    void insertTextAtTop(const QString& text);
+    void logByte(const QColor& colour, const char* filePrefix, const QByteArray& byte);
+    // A run of text in one colour; an invalid colour is the pane's own.
+    struct Span
+    {
+        QString text;
+        QColor colour;
+    };
+    // One new first line. Formatted text goes in directly rather than as HTML, which would
+    // cost a parse per entry, one per byte with the full log. The pane is not repainted
+    // here: the nested event loop of every wait on the line paints many entries at once.
+    void insertLineAtTop(std::initializer_list<Span> spans);
     void writeFileLine(const QString& line);
 
     Widgets m_widgets;

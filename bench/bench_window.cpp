@@ -1,0 +1,54 @@
+// The main window running "Состояние ККМ" against the emulator paced at 115200 bit/s, with
+// the full per-byte log off and on: the ratio of the measured time to the wire time, and
+// the cost of one pane entry. The pane must keep up with the line: a byte takes 86.8 µs.
+#include "windowrig.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kRuns = 40;
+constexpr double kByteSeconds = 10.0 / 115200;
+
+// Bytes on the wire for one exchange: ENQ, NAK, the frame, ACK, the reply frame, ACK.
+int wireBytes(int commandSize, int replySize)
+{
+    return 2 + (commandSize + 3) + 1 + (replySize + 3) + 1;
+}
+
+void measure(bool fullLog)
+{
+    testsupport::WindowRig::Options options;
+    options.plan.pace = true;
+    testsupport::WindowRig rig(options);
+    rig.win().resize(1024, 768);
+    rig.win().show();
+    rig.ui().cbLogFull->setChecked(fullLog);
+    rig.select(QStringLiteral("Состояние ККМ")); // connects and runs once
+    const QStringList texts = rig.paneTexts();
+    const int replySize = int(texts.filter(QStringLiteral("rcv ")).value(0).size() - 4) / 2;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < kRuns; ++i)
+        rig.win().on_pbCmdSend_clicked(); // the run button is off for this command
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double wire = kRuns * wireBytes(5, replySize) * kByteSeconds;
+    const int entries = rig.paneLines().size();
+    std::printf("full log %-3s  %d runs in %.3f s, wire time %.3f s, ratio %.2f, pane entries %d\n",
+                fullLog ? "on" : "off", kRuns, seconds, wire, seconds / wire, entries);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    measure(false);
+    measure(true);
+    return 0;
+}
