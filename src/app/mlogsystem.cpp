@@ -36,6 +36,19 @@ bool appendToFile(const QString& path, const QStringList& texts)
     return true;
 }
 
+// hh:mm:ss.zzz and dd.MM.yyyy from the numbers: the closing lines are written during static
+// destruction, when the toolkit's calendar registry behind QDateTime::toString is gone.
+QString clockText(const QTime& time)
+{
+    return QString::asprintf("%02d:%02d:%02d.%03d", time.hour(), time.minute(), time.second(),
+                             time.msec());
+}
+
+QString dateText(const QDate& date)
+{
+    return QString::asprintf("%02d.%02d.%04d", date.day(), date.month(), date.year());
+}
+
 QString environmentOr(const char* name, const QString& fallback)
 {
     const QString value = qEnvironmentVariable(name);
@@ -209,13 +222,13 @@ QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev, co
             if (!isSwitchOn(SwitchTime))
                 break;
             if (elapsedMs < 0)
-                line += QStringLiteral("[%1] ").arg(time.toString(QStringLiteral("hh:mm:ss.zzz")));
+                line += QStringLiteral("[%1] ").arg(clockText(time.time()));
             else
                 line += QStringLiteral("[%1] ").arg(elapsedMs, 6, 10, QLatin1Char('0'));
             break;
         case 'd':
             if (isSwitchOn(SwitchDate) && elapsedMs < 0)
-                line += QStringLiteral("[%1] ").arg(time.toString(QStringLiteral("dd.MM.yyyy")));
+                line += QStringLiteral("[%1] ").arg(dateText(time.date()));
             break;
         case 'l':
             line += mes;
@@ -330,8 +343,7 @@ void MLogSystem::intLogHexWrite(const QByteArray& mes, bool send, const QDateTim
         texts.append(buildHeader());
     const QString title =
         send ? QStringLiteral("--> Send [%2] [%3]") : QStringLiteral("--< Read [%2] [%3]");
-    texts.append(title.arg(time.toString(QStringLiteral("dd.MM.yyyy")),
-                           time.toString(QStringLiteral("hh:mm:ss.zzz"))) +
+    texts.append(title.arg(dateText(time.date()), clockText(time.time())) +
                  QLatin1Char('\n') + hexEntryText(mes) + QLatin1Char('\n'));
     if (m_hexPath.isEmpty())
         m_hexPending.append(texts);
