@@ -152,6 +152,34 @@ private Q_SLOTS:
         QCOMPARE(dispatched, QList<int>{base + 2});
     }
 
+    // The password starts as the default table's value; one saved in config.ini wins.
+    void startingPassword_data()
+    {
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<quint32>("password");
+        QTest::newRow("default table only") << false << 25u;
+        QTest::newRow("saved in the settings") << true << 31u;
+    }
+    void startingPassword()
+    {
+        QFETCH(bool, saved);
+        QFETCH(quint32, password);
+        QFile shipped(QStringLiteral(":/Ini/Default.ini"));
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        WindowRig::Options options;
+        options.defaultIni = shipped.readAll().replace("#4prlsa=30", "#4prlsa=25");
+        options.writeConfig = saved;
+        options.secPass = QStringLiteral("31");
+        WindowRig rig(options);
+        QCOMPARE(rig.win().password(), password);
+        QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
+        QCOMPARE(rig.ui().sd_passInput->text(), QString::number(password));
+        QTest::mouseClick(rig.ui().sd_cancell, Qt::LeftButton);
+        rig.select(QStringLiteral("Продажа"));
+        QCOMPARE(qobject_cast<QLineEdit*>(rig.field("prlop", true))->text(),
+                 QString::number(password));
+    }
+
     void deviceErrorKeepsTheReplyPart()
     {
         WindowRig::Options options;
@@ -172,7 +200,7 @@ private Q_SLOTS:
         QTest::newRow("empty price") << "Продажа" << QByteArray("price") << ""
                                      << "Продажа: Ошибка в параметре \"Цена\"";
         QTest::newRow("date of 7 characters")
-            << "Отчет по диапазону дат" << QByteArray("fdate") << "1/2/25"
+            << "Отчет по диапазону дат" << QByteArray("fdate") << "01/1/25"
             << "Отчет по диапазону дат: Ошибка в параметре \"Первая дата\"";
     }
     void parameterErrorSendsNothing()
@@ -188,8 +216,11 @@ private Q_SLOTS:
             password->setText(QStringLiteral("30"));
         auto* editor = qobject_cast<QLineEdit*>(rig.field(ident, true));
         QVERIFY(editor);
-        editor->setInputMask(QString()); // what the user could leave in it, however typed
-        editor->setText(text);
+        editor->clear();
+        editor->setFocus();
+        editor->home(false);
+        QTest::keyClicks(editor, text); // a separator typed early jumps to the next field
+        QCOMPARE(editor->text().size(), text.size());
         const QStringList before = rig.paneTexts();
         rig.clickRun();
         const QStringList after = rig.paneTexts();

@@ -31,6 +31,8 @@ public:
         emu::FaultPlan plan;
         bool writeConfig = true; // devName = the emulator, baudRate = the device's rate
         QString secPass = QStringLiteral("30");
+        // Replaces the shipped Default.ini in the application directory when not empty.
+        QByteArray defaultIni;
     };
 
     WindowRig() : WindowRig(Options()) {}
@@ -43,6 +45,13 @@ public:
             qFatal("emulator: %s", m_emulator->error().c_str());
         m_emulator->start();
         portPath = QString::fromStdString(m_emulator->portPath());
+        if (!options.defaultIni.isEmpty()) {
+            for (const char* name :
+                 {"Command.ini", "Symbol.ini", "View.ini", "Error.txt", "ErrorDrv.txt"})
+                QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name),
+                            appDir + QLatin1Char('/') + QLatin1String(name));
+            writeBytes(appDir + QStringLiteral("/Default.ini"), options.defaultIni);
+        }
         if (options.writeConfig) {
             QSettings config(appDir + QStringLiteral("/config.ini"), QSettings::IniFormat);
             config.beginGroup(QStringLiteral("Settings"));

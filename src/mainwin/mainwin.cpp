@@ -287,9 +287,7 @@ void MainWin::on_butSysMenu_clicked()
 {
     if (exchangeRunning())
         return;
-    const QString className =
-        metaObject()->className() ? QString::fromLatin1(metaObject()->className())
-                                  : QStringLiteral("NoNameClass");
+    const QString className = QString::fromLatin1(metaObject()->className());
     auto* menu = new SystemMenuDialog(nullptr);
     const auto logLine = [&](const QString& text) {
         m_log->logWrite(QStringLiteral("%1: %2").arg(className, text), LogInfo);

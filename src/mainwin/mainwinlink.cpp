@@ -25,8 +25,11 @@ QString linkTitle()
 
 void MainWin::loadSettings()
 {
-    const AppSettings settings = SettingsFile::inAppDir(m_objects.appDirText)
-                                     .load(QString::number(StartDefaults::BuiltInPassword));
+    // Without a saved password the default table's start value stands.
+    const QString defaultPassword =
+        QString::fromLatin1(readStartDefaults(m_objects.symbols).passwordText);
+    const AppSettings settings =
+        SettingsFile::inAppDir(m_objects.appDirText).load(defaultPassword);
     m_devName = settings.devName;
     m_baudRate = settings.baudRate;
     m_passwordText = settings.secPass;
