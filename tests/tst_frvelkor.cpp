@@ -18,6 +18,22 @@ class TestFrVelkor : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The program is told to quit while a command waits for a silent device: the exchange
+    // gives up at once instead of running out its ten attempts against loops that no
+    // longer run.
+    void quittingEndsTheExchange()
+    {
+        emu::FaultPlan plan;
+        plan.silent = true;
+        testsupport::EmulatedLine line(plan);
+        FrVelkor::Reply reply;
+        QTimer::singleShot(0, [&] { reply = line.link.frCommand(QByteArray::fromHex("10"), 1000); });
+        QTimer::singleShot(300, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        QCOMPARE(reply.code, int(FrVelkor::ExchangeError));
+        QCOMPARE(line.pane.bytes, QStringList{"S:05"});
+    }
+
     // A port held by another link is reported as busy, with the system's reason.
     void secondOpenFindsThePortBusy()
     {

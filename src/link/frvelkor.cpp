@@ -40,6 +40,7 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     if (command.size() <= MaxPayload) {
         BusyScope busy(m_busy);
         m_frameSent = false;
+        m_quitting = false;
         code = exeCmd();
     }
     qDebug() << "exeCmd;- ret code = " << code;
@@ -61,8 +62,8 @@ int FrVelkor::exeCmd()
         qDebug() << "FrVelkor::exeCmd" << code;
         pauseMs(100);
         qDebug() << "FrVelkor::exeCmd; retry cmd #" << QString::number(attempt);
-        if (m_portFailed)
-            break; // the port is gone: further attempts cannot reach the device
+        if (m_portFailed || m_quitting)
+            break; // the port is gone, or the program is ending: no attempt can get through
     }
     return code;
 }
@@ -174,7 +175,7 @@ int FrVelkor::readByte(int waitMs, quint8* byte)
             return Ok;
         }
         const qint64 left = waitMs - clock.elapsed();
-        if (left <= 0 || m_portFailed) {
+        if (left <= 0 || m_portFailed || m_quitting) {
             qDebug() << "rTmt";
             return ByteTimeout;
         }
@@ -192,17 +193,21 @@ void FrVelkor::waitEvents(int ms)
     connect(device(), &QIODevice::readyRead, &loop, &QEventLoop::quit);
     connect(this, &FrVelkor::wake, &loop, &QEventLoop::quit);
     deadline.start(ms);
-    loop.exec();
+    // Once the application has been told to quit, no event loop runs any more (exec returns
+    // at once): the wait would spin until its deadline, and no byte could arrive anyway.
+    if (loop.exec() < 0)
+        m_quitting = true;
 }
 
 void FrVelkor::pauseMs(int ms)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < ms) {
+    while (clock.elapsed() < ms && !m_quitting) {
         QEventLoop loop;
         QTimer::singleShot(int(ms - clock.elapsed()), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
+        if (loop.exec() < 0)
+            m_quitting = true;
     }
 }
 
@@ -275,6 +280,7 @@ int FrVelkor::frSetLink(int baudRate, int timeoutMs)
 {
     qDebug() << "frSetLink:" << baudRate << timeoutMs;
     BusyScope busy(m_busy);
+    m_quitting = false;
     m_replyTimeout = timeoutMs;
     m_baudRate = baudRate;
     if (!m_port.setBaudRate(baudRate, QSerialPort::AllDirections)) {

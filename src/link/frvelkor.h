@@ -105,6 +105,7 @@ private:
     bool m_busy = false;
     bool m_frameSent = false; // this frCommand's frame has gone out at least once
     bool m_portFailed = false;
+    bool m_quitting = false; // the application is ending: every wait gives up at once
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
     QString m_openErrorString;
 };
