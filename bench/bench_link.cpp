@@ -2,6 +2,7 @@
 // the wire time of the bytes exchanged, and the CPU time the link spends while it waits 5 s
 // for a delayed reply.
 #include "link/frvelkor.h"
+#include "wiretime.h"
 #include "ptyemulator.h"
 
 #include <QCoreApplication>
@@ -17,19 +18,12 @@
 
 namespace {
 
-constexpr int kBaud = 115200;
 
 double threadCpuSeconds()
 {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-// Bytes on the wire for one exchange: ENQ, NAK, the frame, ACK, the reply frame, ACK.
-int wireBytes(int commandSize, int replySize)
-{
-    return 2 + (commandSize + 3) + 1 + (replySize + 3) + 1;
 }
 
 // The round trip of one byte through a bare pseudo-terminal with an echo thread: the floor
@@ -77,14 +71,14 @@ void measureRatio(const char* label, const QByteArray& command, int exchanges)
 {
     emu::FaultPlan plan;
     plan.pace = true;
-    emu::PtyEmulator emulator(plan, kBaud);
+    emu::PtyEmulator emulator(plan, wiretime::Baud);
     if (!emulator.open()) {
         std::fprintf(stderr, "emulator: %s\n", emulator.error().c_str());
         return;
     }
     emulator.start();
     FrVelkor link;
-    link.frInit(QString::fromStdString(emulator.portPath()), kBaud);
+    link.frInit(QString::fromStdString(emulator.portPath()), wiretime::Baud);
     qint64 bytes = 0;
     QElapsedTimer clock;
     clock.start();
@@ -94,10 +88,10 @@ void measureRatio(const char* label, const QByteArray& command, int exchanges)
             std::printf("%s: exchange %d failed with %d\n", label, i, reply.code);
             return;
         }
-        bytes += wireBytes(int(command.size()), int(reply.data.size()));
+        bytes += wiretime::exchangeBytes(int(command.size()), int(reply.data.size()));
     }
     const double measured = double(clock.nsecsElapsed()) / 1e9;
-    const double wire = double(bytes) * 10 / kBaud;
+    const double wire = double(bytes) * wiretime::ByteSeconds;
     std::printf("%-28s %4d exchanges, %7lld bytes: %.3f s measured, %.3f s on the wire, "
                 "ratio %.3f\n",
                 label, exchanges, static_cast<long long>(bytes), measured, wire, measured / wire);
@@ -107,12 +101,12 @@ void measureIdleCpu()
 {
     emu::FaultPlan plan;
     plan.replyDelayMs = 5000;
-    emu::PtyEmulator emulator(plan, kBaud);
+    emu::PtyEmulator emulator(plan, wiretime::Baud);
     if (!emulator.open())
         return;
     emulator.start();
     FrVelkor link;
-    link.frInit(QString::fromStdString(emulator.portPath()), kBaud);
+    link.frInit(QString::fromStdString(emulator.portPath()), wiretime::Baud);
     const double cpuBefore = threadCpuSeconds();
     QElapsedTimer clock;
     clock.start();

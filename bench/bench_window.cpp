@@ -2,6 +2,7 @@
 // the full per-byte log off and on: the ratio of the measured time to the wire time, and
 // the cost of one pane entry. The pane must keep up with the line: a byte takes 86.8 µs.
 #include "windowrig.h"
+#include "wiretime.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,13 +13,6 @@
 namespace {
 
 constexpr int kRuns = 40;
-constexpr double kByteSeconds = 10.0 / 115200;
-
-// Bytes on the wire for one exchange: ENQ, NAK, the frame, ACK, the reply frame, ACK.
-int wireBytes(int commandSize, int replySize)
-{
-    return 2 + (commandSize + 3) + 1 + (replySize + 3) + 1;
-}
 
 void measure(bool fullLog)
 {
@@ -36,7 +30,7 @@ void measure(bool fullLog)
     for (int i = 0; i < kRuns; ++i)
         rig.win().on_pbCmdSend_clicked(); // the run button is off for this command
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    const double wire = kRuns * wireBytes(5, replySize) * kByteSeconds;
+    const double wire = kRuns * wiretime::exchangeBytes(5, replySize) * wiretime::ByteSeconds;
     const int entries = rig.paneLines().size();
     std::printf("full log %-3s  %d runs in %.3f s, wire time %.3f s, ratio %.2f, pane entries %d\n",
                 fullLog ? "on" : "off", kRuns, seconds, wire, seconds / wire, entries);
@@ -51,7 +45,7 @@ void measure(bool fullLog)
             QCoreApplication::processEvents();
     }
     std::printf("one byte entry of the full log: %.1f us (a byte at 115200 bit/s: %.1f us)\n",
-                double(timer.nsecsElapsed()) / kEntries / 1000, kByteSeconds * 1e6);
+                double(timer.nsecsElapsed()) / kEntries / 1000, wiretime::ByteSeconds * 1e6);
 }
 
 } // namespace

@@ -5,17 +5,7 @@
 #include "link/frvelkor.h"
 #include "razbcmd.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-
-namespace {
-
-QString trCodec(const char* text)
-{
-    return QCoreApplication::translate("RazbCmd", text);
-}
-
-} // namespace
 
 CommandExchange::CommandExchange(RazbCmd& codec, FrVelkor& link, const ErrorTexts& errors,
                                  LogPane& pane)
@@ -25,11 +15,11 @@ CommandExchange::CommandExchange(RazbCmd& codec, FrVelkor& link, const ErrorText
 
 CommandExchange::Outcome CommandExchange::run(const QString& commandName, int timeoutMs)
 {
-    const QString title = trCodec(commandName.toUtf8().constData());
+    const QString title = RazbCmd::trName(commandName);
     int failed = 0;
     if (!m_codec.ceConvParmCmd(&failed)) {
-        const QString view = trCodec(m_codec.commandItems()[failed].view.toUtf8().constData());
-        m_pane.logError(title, trCodec("Ошибка в параметре") + QStringLiteral(" \"") + view +
+        const QString view = RazbCmd::trName(m_codec.commandItems()[failed].view);
+        m_pane.logError(title, RazbCmd::tr("Ошибка в параметре") + QStringLiteral(" \"") + view +
                                    QLatin1Char('"'));
         return ParameterError;
     }
@@ -45,7 +35,7 @@ CommandExchange::Outcome CommandExchange::run(const QString& commandName, int ti
     m_pane.logRcvBlock(reply.data);
     // Without byte 1 there is no error code to judge the reply by, so nothing is decoded.
     if (reply.data.size() < 2) {
-        m_pane.logError(title, trCodec("Ответ устройства неполный: нет кода ошибки."));
+        m_pane.logError(title, RazbCmd::tr("Ответ устройства неполный: нет кода ошибки."));
         return IncompleteReply;
     }
     const int error = quint8(reply.data.at(1));
@@ -65,5 +55,5 @@ CommandExchange::Outcome CommandExchange::run(const QString& commandName, int ti
 
 void CommandExchange::showDevError(int code)
 {
-    m_pane.logError(trCodec("Ошибка"), m_errors.devErrorText(code));
+    m_pane.logError(RazbCmd::tr("Ошибка"), m_errors.devErrorText(code));
 }

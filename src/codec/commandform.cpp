@@ -7,7 +7,6 @@
 #include "razbcmd.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDebug>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -20,17 +19,9 @@
 
 namespace {
 
-const QByteArray kCmdIdent("CMD");
-const QByteArray kPrlsaIdent("PRLSA");
-
-QString trCodec(const char* text)
-{
-    return QCoreApplication::translate("RazbCmd", text);
-}
-
 bool hiddenFromForm(const CmdItem& item)
 {
-    return item.ident == kCmdIdent || item.ident == kPrlsaIdent;
+    return item.ident == RazbCmd::CmdIdent || item.ident == RazbCmd::PrlsaIdent;
 }
 
 // The text an editor starts with: string defaults are Windows-1251, the others ASCII.
@@ -91,7 +82,7 @@ quint8 CommandForm::commandCode() const
 {
     const ItemTable& items = m_codec.commandItems();
     for (int i = 0; i < items.count; ++i)
-        if (items[i].ident == kCmdIdent)
+        if (items[i].ident == RazbCmd::CmdIdent)
             return items[i].value[0];
     return 0;
 }
@@ -154,7 +145,7 @@ void CommandForm::ceShowCmd(bool isCmd)
 
 QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaWidth)
 {
-    const QString labelText = trCodec(item.view.toUtf8().constData());
+    const QString labelText = RazbCmd::trName(item.view);
     auto* label = new QLabel(labelText);
     item.head = label;
     QBoxLayout* row = nullptr;
@@ -253,7 +244,7 @@ void CommandForm::cePutParmRpl()
     ItemTable& items = m_codec.replyItems();
     for (int i = 0; i < items.count; ++i) {
         const CmdItem& item = items[i];
-        if (item.ident == kCmdIdent)
+        if (item.ident == RazbCmd::CmdIdent)
             continue;
         const QString text = m_codec.replyText(item);
         if (auto* box = qobject_cast<QTextEdit*>(item.wid)) {
@@ -280,5 +271,5 @@ void CommandForm::ceSendCmdRcvRpl(CommandExchange& exchange, LogPane& pane,
     qDebug() << "ceSendCmdRcvRpl 5";
     cePutParmRpl();
     qDebug() << "ceSendCmdRcvRpl 6";
-    pane.setStatus(trCodec(commandName.toUtf8().constData()), trCodec(" - без ошибок."));
+    pane.setStatus(RazbCmd::trName(commandName), RazbCmd::tr(" - без ошибок."));
 }

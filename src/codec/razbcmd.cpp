@@ -13,7 +13,6 @@
 
 namespace {
 
-const QByteArray kCmdIdent("CMD");
 
 bool startsWithDigit(const QByteArray& text)
 {
@@ -21,6 +20,9 @@ bool startsWithDigit(const QByteArray& text)
 }
 
 } // namespace
+
+const QByteArray RazbCmd::CmdIdent("CMD");
+const QByteArray RazbCmd::PrlsaIdent("PRLSA");
 
 RazbCmd::RazbCmd(Catalogue* catalogue, SymbolTables* tables)
     : m_catalogue(catalogue), m_tables(tables)
@@ -78,9 +80,9 @@ bool RazbCmd::parseLine(const QByteArray& text, bool isCmd)
         if (!convCmdItem())
             return false;
         if (m_itemIndex == 0) {
-            m_item->ident = kCmdIdent;
-            const QString view = m_tables->viewOf(kCmdIdent);
-            m_item->view = view.isNull() ? QString::fromLatin1(kCmdIdent) : view;
+            m_item->ident = RazbCmd::CmdIdent;
+            const QString view = m_tables->viewOf(RazbCmd::CmdIdent);
+            m_item->view = view.isNull() ? QString::fromLatin1(RazbCmd::CmdIdent) : view;
             m_item->ned = true;
         }
         if (isCmd && m_itemIndex == 1 && !m_item->dflt) {

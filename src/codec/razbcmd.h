@@ -4,6 +4,7 @@
 #include "itemlexer.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 class Catalogue;
@@ -14,8 +15,17 @@ class SymbolTables;
 // reply into the reply items' texts.
 class RazbCmd
 {
+    Q_DECLARE_TR_FUNCTIONS(RazbCmd)
+
 public:
     static constexpr int MaxViewBytes = 127;
+    // The reserved identifiers: the command code of a line, and the password the form
+    // neither shows nor reads.
+    static const QByteArray CmdIdent;
+    static const QByteArray PrlsaIdent;
+
+    // A name from the description files (a command, an item) through the translation lookup.
+    static QString trName(const QString& name) { return tr(name.toUtf8().constData()); }
 
     RazbCmd(Catalogue* catalogue, SymbolTables* tables);
 
