@@ -331,6 +331,9 @@ Bytes DeviceModel::execute(const Bytes& command)
     const uint8_t code = command[0];
     ++m_executions[code];
     ++m_total;
+    m_commands.push_back(command);
+    if (m_commands.size() > CommandHistory)
+        m_commands.pop_front();
     const CommandLayout* layout = findLayout(code);
     if (!layout)
         return reply(code, UnknownCommand);
@@ -412,7 +415,8 @@ Bytes DeviceModel::execute(const Bytes& command)
 
 Bytes DeviceModel::status(uint8_t code) const
 {
-    Bytes data{1, 0x02, 0x00, m_mode, m_submode, 5, 0x1F, 0x2A, 0, 0, 0, 0, 0, 0};
+    Bytes data{1, uint8_t(m_registrarFlags), uint8_t(m_registrarFlags >> 8), m_mode, m_submode, 5,
+               0x1F, 0x2A, 0, 0, 0, 0, 0, 0};
     return reply(code, NoError, data);
 }
 
@@ -422,12 +426,13 @@ Bytes DeviceModel::fullStatus(uint8_t code) const
     appendNumber(data, 1024, 2);
     data.insert(data.end(), {15, 3, 25, 1});
     appendNumber(data, m_documentNumber, 2);
-    data.insert(data.end(), {0x02, 0x00, m_mode, m_submode, 1, '0', '1'});
+    data.insert(data.end(), {uint8_t(m_registrarFlags), uint8_t(m_registrarFlags >> 8), m_mode,
+                             m_submode, 1, '0', '1'});
     appendNumber(data, 512, 2);
     data.insert(data.end(), {15, 3, 25});
     data.insert(data.end(), m_date.begin(), m_date.end());
     data.insert(data.end(), m_time.begin(), m_time.end());
-    data.push_back(0x01);
+    data.push_back(m_memoryFlags);
     appendNumber(data, 12345678, 4);
     appendNumber(data, m_shiftNumber, 2);
     appendNumber(data, 2100 - m_shiftNumber, 2);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -66,6 +67,16 @@ public:
     unsigned executions(uint8_t code) const;
     unsigned totalExecutions() const { return m_total; }
     uint8_t mode() const { return m_mode; }
+    // The command arrays received, oldest first; the latest CommandHistory of them.
+    static constexpr size_t CommandHistory = 4096;
+    const std::deque<Bytes>& commands() const { return m_commands; }
+    void clearCommands() { m_commands.clear(); }
+    // The registrar's and the fiscal memory's status flags in 10h and 11h.
+    void setStatusFlags(uint16_t registrar, uint8_t fiscalMemory)
+    {
+        m_registrarFlags = registrar;
+        m_memoryFlags = fiscalMemory;
+    }
     const std::vector<Table>& tables() const { return m_tables; }
     const Bytes& unitImage(int unit) const { return m_units.at(size_t(unit - 1)); }
 
@@ -97,6 +108,9 @@ private:
     std::array<uint64_t, 256> m_moneyRegisters{};
     std::array<uint16_t, 256> m_operationRegisters{};
     std::map<uint8_t, unsigned> m_executions;
+    std::deque<Bytes> m_commands;
+    uint16_t m_registrarFlags = 0x0002;
+    uint8_t m_memoryFlags = 0x01;
     unsigned m_total = 0;
 };
 

@@ -16,6 +16,8 @@ struct ProgramObjects
     QString appDirText;
     // The pane file "Log.txt", written by the log pane.
     QFile screenLog;
+    // The test script "testfp.txt", opened afresh by every run.
+    QFile testScript;
     DescriptionFiles descriptionFiles;
     SymbolTables symbols;
     ErrorTexts errors;

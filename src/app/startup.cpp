@@ -7,6 +7,7 @@
 #include "link/frvelkor.h"
 #include "mainwin/mainwin.h"
 #include "pathworks.h"
+#include "procs/specialprocedures.h"
 #include "shell/splashscreen.h"
 #include "terminationsignals.h"
 
@@ -43,9 +44,11 @@ struct TableLoadStep
 
 Startup::Startup(StartupContext context) : m_context(std::move(context)) {}
 
-// The window goes before the link it reports on and the objects it shows.
+// The procedures go before the window that hosts them, the window before the link it
+// reports on and the objects it shows.
 Startup::~Startup()
 {
+    m_procedures.reset();
     m_window.reset();
     m_link.reset();
 }
@@ -103,6 +106,14 @@ void Startup::buildWindow()
     m_log->logWrite(trMain("Init COM ports completed."), LogInfo);
     m_window->applyStartDefaults();
     m_window->buildTree();
+    m_procedures = std::make_unique<SpecialProcedures>(m_objects, *m_window, *m_link,
+                                                       m_objects.errors);
+    DopProc* dopProc = &m_procedures->dopProc;
+    m_window->setProcedureDispatcher([dopProc](int proc) { dopProc->cmdDopProc(proc); });
+    m_window->form().setFlagRows(
+        [dopProc](quint8 code, const QByteArray& ident, QWidget* parent, QVBoxLayout* layout) {
+            dopProc->flagProc(code, ident, parent, layout);
+        });
     m_window->setRunEnabled(false);
     QGuiApplication::setQuitOnLastWindowClosed(true);
     m_window->show();
@@ -198,6 +209,7 @@ void Startup::prepareLogFiles()
     m_objects.appDirText = m_context.appDir + QLatin1Char('/');
     m_objects.screenLog.setFileName(m_objects.appDirText + QStringLiteral("Log.txt"));
     m_objects.screenLog.remove();
+    m_objects.testScript.setFileName(m_objects.appDirText + QStringLiteral("testfp.txt"));
 
     const QString logPath = logFilePath(m_context.appDir, m_context.programPath);
     m_log->archiveLog(logPath);

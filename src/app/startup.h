@@ -12,6 +12,7 @@ class FrVelkor;
 class MainWin;
 class MLogSystem;
 class SplashScreen;
+struct SpecialProcedures;
 
 struct StartupContext
 {
@@ -49,6 +50,7 @@ public:
 
     ProgramObjects& objects() { return m_objects; }
     MainWin* mainWindow() const { return m_window.get(); }
+    SpecialProcedures* procedures() const { return m_procedures.get(); }
     FrVelkor* link() const { return m_link.get(); }
     QtMessageHandler previousMessageHandler() const { return m_previousHandler; }
 
@@ -71,6 +73,7 @@ private:
     std::unique_ptr<SplashScreen> m_splash;
     std::unique_ptr<FrVelkor> m_link;
     std::unique_ptr<MainWin> m_window;
+    std::unique_ptr<SpecialProcedures> m_procedures;
     bool m_quitRequested = false;
     QtMessageHandler m_previousHandler = nullptr;
 };

@@ -110,8 +110,15 @@ void CommandForm::ceShowCmd(bool isCmd)
             }
             item.wid = item.head = nullptr;
         }
-        // The emptied rows go too, so runs do not pile up empty layouts.
-        qDeleteAll(m_replyRows);
+        // The emptied rows go too, with the flag rows added under them, so each run shows
+        // one set of rows.
+        for (QLayout* row : m_replyRows) {
+            while (QLayoutItem* entry = row->takeAt(0)) {
+                delete entry->widget();
+                delete entry;
+            }
+            delete row;
+        }
         m_replyRows.clear();
         qDebug() << "/delete";
     }
@@ -128,8 +135,13 @@ void CommandForm::ceShowCmd(bool isCmd)
         if (!isCmd)
             m_replyRows.push_back(row);
         ++rows;
-        if (item.type == '?' && m_flagRows)
+        if (item.type == '?' && m_flagRows) {
+            const int before = m_layout->count();
             m_flagRows(commandCode(), item.ident, m_container, m_layout);
+            for (int at = before; !isCmd && at < m_layout->count(); ++at)
+                if (QLayout* flagRow = m_layout->itemAt(at)->layout())
+                    m_replyRows.push_back(flagRow);
+        }
     }
     if (isCmd && rows > 0) {
         auto* line = new QFrame;

@@ -3,6 +3,7 @@
 #include "codec/commandexchange.h"
 #include "codec/commandform.h"
 #include "panelog.h"
+#include "procs/procedurehost.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -31,7 +32,7 @@ struct MainWinParts
 
 // The program's only top-level window: the command tree, the generated command form, the
 // log pane, the connect toggle and the settings panel.
-class MainWin : public QMainWindow
+class MainWin : public QMainWindow, public ProcedureHost
 {
     Q_OBJECT
 
@@ -60,7 +61,7 @@ public:
     bool mpTestLink(int baudRate);
     void mpCloseCurComPort();
     void mpSetPbTestLink(bool disconnected);
-    int mpGettimeout() const;
+    int mpGettimeout() const override;
     int mpSchCmd(QTreeWidgetItem* item) const;
     bool mpCreListTab();
     void on_treeCommand(QTreeWidgetItem* item);
@@ -71,17 +72,19 @@ public:
     void setSearchCancelled(bool cancelled) { m_searchCancelled = cancelled; }
 
     // The dimming overlay over the whole window, for procedure windows and the search.
-    void showOverlay();
-    void hideOverlay();
+    void showOverlay() override;
+    void hideOverlay() override;
+    void exchangeStarted() override { ++m_exchangeDepth; }
+    void exchangeFinished() override { --m_exchangeDepth; }
 
-    bool connected() const { return m_connected; }
+    bool connected() const override { return m_connected; }
     // True while a command, a connect or a probe is exchanging with the device.
     bool exchangeRunning() const { return m_exchangeDepth > 0; }
     const QString& devName() const { return m_devName; }
     int baudRate() const { return m_baudRate; }
-    quint32 password() const { return m_password; }
+    quint32 password() const override { return m_password; }
     const QStringList& portList() const { return m_ports; }
-    LogPane& logPane() { return m_pane; }
+    LogPane& logPane() override { return m_pane; }
     CommandForm& form() { return m_form; }
     CommandExchange& exchange() { return m_exchange; }
     Ui::MainWin* ui() const { return m_ui.get(); }
@@ -115,8 +118,8 @@ private:
     class ExchangeGuard
     {
     public:
-        explicit ExchangeGuard(MainWin* window) : m_window(window) { ++m_window->m_exchangeDepth; }
-        ~ExchangeGuard() { --m_window->m_exchangeDepth; }
+        explicit ExchangeGuard(MainWin* window) : m_window(window) { m_window->exchangeStarted(); }
+        ~ExchangeGuard() { m_window->exchangeFinished(); }
         ExchangeGuard(const ExchangeGuard&) = delete;
         ExchangeGuard& operator=(const ExchangeGuard&) = delete;
 

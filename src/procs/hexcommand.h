@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class ProcedureLink;
+
+// A command typed as hexadecimal bytes, sent unchanged: the first byte is the code, the
+// rest its data; the reply is only shown as the received frame.
+class HexCommand
+{
+public:
+    enum Outcome
+    {
+        NotSent,   // no link, no byte in the text, or too many bytes
+        Answered,  // the device answered without an error
+        Failed,    // a driver or device error, written to the log pane
+    };
+
+    // The toolkit's rule: digits of either case paired from the end backwards, every other
+    // character skipped, an odd digit left at the front a byte of its own.
+    static QByteArray decode(const QString& text) { return QByteArray::fromHex(text.toLatin1()); }
+
+    static Outcome send(const QString& text, ProcedureLink& link);
+};

@@ -1,0 +1,67 @@
+#include "procedurelink.h"
+
+#include "app/logpane.h"
+#include "catalogue/errortexts.h"
+#include "link/frvelkor.h"
+#include "procedurehost.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString trLink(const char* text)
+{
+    return QCoreApplication::translate("ProcedureLink", text);
+}
+
+// Holds the host's exchange bracket for as long as it lives.
+class ExchangeScope
+{
+public:
+    explicit ExchangeScope(ProcedureHost& host) : m_host(host) { m_host.exchangeStarted(); }
+    ~ExchangeScope() { m_host.exchangeFinished(); }
+    ExchangeScope(const ExchangeScope&) = delete;
+    ExchangeScope& operator=(const ExchangeScope&) = delete;
+
+private:
+    ProcedureHost& m_host;
+};
+
+} // namespace
+
+ProcedureLink::ProcedureLink(ProcedureHost& host, FrVelkor& link, const ErrorTexts& errors)
+    : m_host(host), m_link(link), m_errors(errors)
+{
+}
+
+ProcedureLink::Result ProcedureLink::send(const QByteArray& command, const Titles& titles,
+                                          int quietError, const QString& devicePrefix)
+{
+    LogPane& pane = m_host.logPane();
+    if (m_link.busy())
+        return {Busy, {}};
+    if (!m_host.connected()) {
+        pane.logError(titles.noLink, trLink("Нет связи"));
+        return {NotConnected, {}};
+    }
+    pane.logSndBlock(command);
+    FrVelkor::Reply reply;
+    {
+        ExchangeScope scope(m_host);
+        reply = m_link.frCommand(command, m_host.mpGettimeout());
+    }
+    if (reply.code != FrVelkor::Ok) {
+        pane.logError(titles.driver, m_link.errText(reply.code));
+        return {reply.code, {}};
+    }
+    pane.logRcvBlock(reply.data);
+    // Without byte 1 there is no error code to judge the reply by.
+    if (reply.data.size() < 2) {
+        pane.logError(titles.device, trLink("Ответ устройства неполный: нет кода ошибки."));
+        return {NoErrorByte, reply.data};
+    }
+    const int error = quint8(reply.data.at(1));
+    if (error != 0 && error != quietError)
+        pane.logError(titles.device, devicePrefix + m_errors.devErrorText(error));
+    return {error, reply.data};
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class ErrorTexts;
+class FrVelkor;
+class ProcedureHost;
+
+// One command array of a special procedure sent as it stands: the frames in the log pane,
+// the failures written with the titles the procedure gives, the device's error code
+// returned.
+class ProcedureLink
+{
+public:
+    // Results besides 0 and the device's error codes: the driver's code for a link that is
+    // not open, and a reply without its error byte.
+    static constexpr int NotConnected = 516;
+    static constexpr int NoErrorByte = -2;
+    // An exchange is already under way (a click let through by its wait): nothing is sent.
+    static constexpr int Busy = -3;
+
+    // The titles of the three kinds of failure line.
+    struct Titles
+    {
+        QString noLink;
+        QString driver;
+        QString device;
+    };
+
+    struct Result
+    {
+        int code = 0; // 0, a device error, a driver code, NotConnected or NoErrorByte
+        QByteArray reply;
+    };
+
+    ProcedureLink(ProcedureHost& host, FrVelkor& link, const ErrorTexts& errors);
+
+    // A device error is written as `devicePrefix` and the error's text, unless it equals
+    // `quietError`.
+    Result send(const QByteArray& command, const Titles& titles, int quietError = -1,
+                const QString& devicePrefix = {});
+
+    ProcedureHost& host() { return m_host; }
+
+private:
+    ProcedureHost& m_host;
+    FrVelkor& m_link;
+    const ErrorTexts& m_errors;
+};

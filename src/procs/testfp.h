@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+class Catalogue;
+class LogPane;
+class ProcedureLink;
+class QFile;
+class RazbCmd;
+
+// The test-script runner: reads a script of device commands, loops and pauses line by line
+// and sends each command through the link. Script errors end the run with a message box;
+// a failed command ends it with its line in the log pane.
+class TestFp : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxItems = 32;
+    static constexpr int MaxValueBytes = 255;
+
+    enum Outcome
+    {
+        Completed,     // the end of the file was reached
+        ScriptError,   // the message box has told why
+        ParameterError, // a value of a command line could not be encoded
+        LinkError,     // no link, or the driver failed
+        DeviceError,   // the device answered with an error
+        Interrupted,   // the program is quitting
+    };
+
+    TestFp(Catalogue& catalogue, RazbCmd& codec, ProcedureLink& link, QObject* parent = nullptr);
+
+    Outcome execTestFp(QFile* script);
+
+    // Takes the quoted item at the front of `line` into `item`; returns the rest of the
+    // line, which is empty or starts with the comma after the closing quote.
+    static QString getQuoteItem(const QString& line, QChar quote, bool* ok, QString* item);
+    // Splits a trimmed line into its items; false when the line is in error.
+    static bool splitLine(const QString& line, QStringList* items);
+
+private:
+    static constexpr int LoopSlots = 10;
+
+    Outcome runLines(QFile* script);
+    Outcome scriptError(const QString& text);
+    // `loop`: the body starts at `position`, on file line `firstBodyLine`.
+    bool openLoop(qint64 position, int firstBodyLine);
+    // `endloop`: where to go on reading when another pass follows (else *jumpTo stays -1).
+    bool closeLoop(int lineNumber, qint64* jumpTo, int* jumpLine);
+    Outcome runCommand(int index);
+    bool fillParameters(int* failed);
+
+    Catalogue& m_catalogue;
+    RazbCmd& m_codec;
+    ProcedureLink& m_link;
+    QStringList m_items;
+    std::array<qint64, LoopSlots> m_loopStart{};
+    std::array<int, LoopSlots> m_loopCount{};
+    std::array<int, LoopSlots> m_loopLine{}; // the file line number of a loop's first body line
+};
