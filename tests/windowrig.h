@@ -77,6 +77,7 @@ public:
     WindowRig& operator=(const WindowRig&) = delete;
 
     MainWin& win() { return *m_startup->mainWindow(); }
+    Startup& startup() { return *m_startup; }
     Ui::MainWin& ui() { return *win().ui(); }
     ProgramObjects& objects() { return m_startup->objects(); }
     emu::PtyEmulator& emulator() { return *m_emulator; }

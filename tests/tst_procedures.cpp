@@ -1,0 +1,457 @@
+// The special procedures in the real window against the emulator: the flag rows, the
+// dispatcher, the date and time window and the hex command window.
+#include "app/modaldialog.h"
+#include "app/msgbox.h"
+#include "procs/dattimwin.h"
+#include "procs/sendhexwin.h"
+#include "procs/specialprocedures.h"
+#include "ui_dattimwin.h"
+#include "ui_sendhexwin.h"
+#include "windowrig.h"
+
+#include <QCalendarWidget>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <deque>
+#include <functional>
+
+using testsupport::WindowRig;
+
+namespace {
+
+using Row = QPair<QString, QString>;
+
+// The flag rows of a form container: a label of six blanks and a name beside its value.
+QList<Row> flagRows(QWidget* container)
+{
+    QList<Row> rows;
+    if (!container || !container->layout())
+        return rows;
+    QLayout* form = container->layout();
+    for (int i = 0; i < form->count(); ++i) {
+        QLayout* row = form->itemAt(i)->layout();
+        if (!row || row->count() != 2)
+            continue;
+        auto* label = qobject_cast<QLabel*>(row->itemAt(0)->widget());
+        auto* value = qobject_cast<QLineEdit*>(row->itemAt(1)->widget());
+        if (label && value && label->text().startsWith(QStringLiteral("      ")))
+            rows << Row(label->text().mid(6), value->text());
+    }
+    return rows;
+}
+
+QStringList received(WindowRig& rig)
+{
+    return rig.emulator().withModel([](emu::DeviceModel& m) {
+        QStringList list;
+        for (const emu::Bytes& command : m.commands())
+            list << QString::fromLatin1(
+                QByteArray(reinterpret_cast<const char*>(command.data()), int(command.size()))
+                    .toHex());
+        return list;
+    });
+}
+
+void clearReceived(WindowRig& rig)
+{
+    rig.emulator().withModel([](emu::DeviceModel& m) { m.clearCommands(); });
+}
+
+// Answers the modal runs of the date and time window with the given steps in turn; each
+// step may change the window and returns its result. Puts the real runner back at the end.
+class DialogSteps
+{
+public:
+    using Step = std::function<int(DatTimWin*)>;
+    explicit DialogSteps(std::deque<Step> steps) : m_steps(std::move(steps))
+    {
+        m_previous = setModalRunner([this](QDialog* dialog) {
+            ++runs;
+            auto* window = qobject_cast<DatTimWin*>(dialog);
+            if (!window || m_steps.empty())
+                return 0;
+            if (shots)
+                shots(window);
+            const Step step = m_steps.front();
+            m_steps.pop_front();
+            return step(window);
+        });
+    }
+    ~DialogSteps() { setModalRunner(m_previous); }
+
+    int runs = 0;
+    std::function<void(DatTimWin*)> shots;
+
+private:
+    std::deque<Step> m_steps;
+    ModalRunner m_previous;
+};
+
+void snapshot(QWidget* window, const char* name)
+{
+    const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
+    if (dir.isEmpty())
+        return;
+    window->show();
+    QTest::qWait(100);
+    window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
+const char* const kRegistrarNames[] = {
+    "Рулон контрольной ленты", "Рулон чековой ленты", "Верхний датчик подкладного документа",
+    "Нижний датчик подкладного документа", "Положение десятичной точки", "ЭКЛЗ",
+    "Оптический датчик контрольной ленты", "Оптический датчик чековой ленты",
+    "Рычаг термоголовки контрольной ленты", "Рычаг термоголовки чековой ленты",
+    "Крышка корпуса ФР", "Денежный ящик"};
+
+} // namespace
+
+class TestProcedures : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // One window, the flags changed between runs: each run shows exactly one set of rows.
+    void registrarFlagRows()
+    {
+        struct Case
+        {
+            int flags;
+            QStringList tail; // the rows after "Денежный ящик"
+            QString drawer;
+        };
+        const QList<Case> cases = {
+            {0x0000, {"Точность количества=Нормальная"}, "Закрыт"},
+            {0x0020, {"ЭКЛЗ почти заполнена=Нет", "Точность количества=Увеличенная"}, "Закрыт"},
+            {0x8000, {"Точность количества=Увеличенная"}, "Закрыт"},
+            {0x8020, {"ЭКЛЗ почти заполнена=Нет", "Точность количества=Нормальная"}, "Закрыт"},
+            {0x3000, {"Точность количества=Нормальная"}, "Закрыт"},
+            {0x4820, {"ЭКЛЗ почти заполнена=Да", "Точность количества=Увеличенная"}, "Открыт"},
+        };
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.win().show();
+        rig.clickToggle();
+        rig.select(QStringLiteral("Короткий запрос"));
+        for (const Case& c : cases) {
+            const QString tag = QString::number(c.flags, 16);
+            rig.emulator().withModel(
+                [&c](emu::DeviceModel& m) { m.setStatusFlags(quint16(c.flags), 0); });
+            // The shipped entry has no run button: run it as an enabled button would, so
+            // that only the reply part is rebuilt.
+            rig.win().on_pbCmdSend_clicked();
+            const QList<Row> rows = flagRows(rig.ui().saWid->widget());
+            QCOMPARE(rows.size(), 12 + c.tail.size());
+            for (int i = 0; i < 12; ++i)
+                QCOMPARE(rows.at(i).first, QString::fromUtf8(kRegistrarNames[i]));
+            QCOMPARE(rows.at(5).second, c.flags & 0x20 ? QStringLiteral("Есть") : QStringLiteral("Нет"));
+            QCOMPARE(rows.at(11).second, c.drawer);
+            QStringList got;
+            for (int i = 12; i < rows.size(); ++i)
+                got << rows.at(i).first + QLatin1Char('=') + rows.at(i).second;
+            QVERIFY2(got == c.tail, qPrintable(tag + QStringLiteral(": ") + got.join(", ")));
+        }
+    }
+
+    // 11h shows both panels, the registrar's under flagFR and the fiscal memory's under
+    // flagFP.
+    void fullStatusPanels()
+    {
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.win().show();
+        rig.clickToggle();
+        rig.emulator().withModel([](emu::DeviceModel& m) { m.setStatusFlags(0x0001, 0x59); });
+        rig.select(QStringLiteral("Состояние ККМ"));
+        const QList<Row> rows = flagRows(rig.ui().saWid->widget());
+        QCOMPARE(rows.size(), 13 + 7);
+        QCOMPARE(rows.at(0), Row("Рулон контрольной ленты", "Есть"));
+        const QList<Row> memory = rows.mid(13);
+        QCOMPARE(memory, (QList<Row>{{"ФП 1", "Есть"},
+                                     {"ФП 2", "Нет"},
+                                     {"Переполнение ФП", "Есть"},
+                                     {"Батарея ФП", "<80%"},
+                                     {"Последняя запись ФП", "Испорчена"},
+                                     {"Смена в ФП", "Открыта"},
+                                     {"24 часа в ФП", "Не кончились"}}));
+        snapshot(&rig.win(), "flags");
+    }
+
+    // Only 10h (any identifier) and 11h with flagFR or flagFP, in any case, add rows.
+    void flagProcChoosesPanels_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("ident");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("10h, any identifier") << 0x10 << QByteArray("other") << 13;
+        QTest::newRow("11h flagFR") << 0x11 << QByteArray("flagFR") << 13;
+        QTest::newRow("11h FLAGFR") << 0x11 << QByteArray("FLAGFR") << 13;
+        QTest::newRow("11h FlagFp") << 0x11 << QByteArray("FlagFp") << 7;
+        QTest::newRow("11h other identifier") << 0x11 << QByteArray("flagXX") << 0;
+        QTest::newRow("another command") << 0x12 << QByteArray("flagFR") << 0;
+        QTest::newRow("not yet encoded") << 0x00 << QByteArray("flagFR") << 0;
+    }
+    void flagProcChoosesPanels()
+    {
+        QFETCH(int, code);
+        QFETCH(QByteArray, ident);
+        QFETCH(int, rows);
+        WindowRig rig;
+        QWidget container;
+        container.resize(800, 600);
+        auto* layout = new QVBoxLayout(&container);
+        rig.startup().procedures()->dopProc.flagProc(quint8(code), ident, &container, layout);
+        QCOMPARE(flagRows(&container).size(), rows);
+        // Before any exchange every row shows its text for 0.
+        for (const Row& row : flagRows(&container))
+            QVERIFY(row.second == "Нет" || row.second == "Поднят" || row.second == "Опущена" ||
+                    row.second == "Закрыт" || row.second == "0 знаков" ||
+                    row.second == "Нормальная" || row.second == ">80%" ||
+                    row.second == "Испорчена" || row.second == "Закрыта" ||
+                    row.second == "Не кончились");
+    }
+
+    // Numbers that name no procedure clear the mark at once; above 4 nothing happens until
+    // the tables are listed.
+    void dispatcherIgnoresUnknownNumbers_data()
+    {
+        QTest::addColumn<int>("proc");
+        QTest::newRow("0") << 0;
+        QTest::newRow("negative") << -3;
+        QTest::newRow("5 before the tables") << 5;
+        QTest::newRow("200 before the tables") << 200;
+    }
+    void dispatcherIgnoresUnknownNumbers()
+    {
+        QFETCH(int, proc);
+        WindowRig rig;
+        rig.objects().procedureRunning = true;
+        rig.startup().procedures()->dopProc.cmdDopProc(proc);
+        QVERIFY(!rig.objects().procedureRunning);
+        QVERIFY(!rig.startup().procedures()->sendHex.window());
+    }
+
+    void dateAndTimeWindowKeepsControlsInStep()
+    {
+        DatTimWin window;
+        Ui::DatTimWin* ui = window.ui();
+        QVERIFY(ui->pbEnter->isHidden());
+        QCalendarWidget* calendar = ui->calendarWidget;
+
+        calendar->setSelectedDate(QDate(2023, 1, 31));
+        QCOMPARE(ui->sbDay->value(), 31);
+        calendar->setCurrentPage(2023, 2);
+        QCOMPARE(ui->sbDay->value(), 28);
+        QCOMPARE(ui->sbMonth->value(), 2);
+        calendar->setSelectedDate(QDate(2024, 1, 31));
+        calendar->setCurrentPage(2024, 2);
+        QCOMPARE(ui->sbDay->value(), 29);
+        QCOMPARE(ui->sbMonth->value(), 2);
+        QCOMPARE(calendar->selectedDate(), QDate(2024, 2, 29));
+
+        calendar->setSelectedDate(QDate(2024, 4, 10));
+        ui->sbDay->setValue(31);
+        QCOMPARE(calendar->selectedDate(), QDate(2024, 4, 10));
+        QCOMPARE(ui->sbDay->value(), 10);
+        ui->sbDay->setValue(30);
+        QCOMPARE(calendar->selectedDate(), QDate(2024, 4, 30));
+
+        // A new month without the selected day takes its last day.
+        calendar->setSelectedDate(QDate(2024, 3, 31));
+        ui->sbMonth->setValue(4);
+        QCOMPARE(calendar->selectedDate(), QDate(2024, 4, 30));
+        QCOMPARE(ui->sbDay->value(), 30);
+        ui->sbYear->setValue(2030);
+        QCOMPARE(calendar->selectedDate(), QDate(2030, 4, 30));
+
+        ui->sbYear->setValue(1999);
+        QCOMPARE(ui->sbYear->value(), 2000);
+        ui->sbYear->setValue(2100);
+        QCOMPARE(ui->sbYear->value(), 2099);
+    }
+
+    // The exact commands of the three buttons, the window shown again after each, and the
+    // confirmation repeating the command sent just before it.
+    void dateAndTimeCommands()
+    {
+        WindowRig rig;
+        rig.clickToggle();
+        clearReceived(rig);
+        const auto press = [](int result, QDate date = {}, QTime time = {}) {
+            return [=](DatTimWin* window) {
+                if (date.isValid())
+                    window->ui()->calendarWidget->setSelectedDate(date);
+                if (time.isValid())
+                    window->ui()->timeEdit->setTime(time);
+                return result;
+            };
+        };
+        {
+            DialogSteps steps({press(DatTimWin::DateConfirm), press(DatTimWin::DateEntry, QDate(2024, 3, 5)),
+                               press(DatTimWin::DateConfirm), press(DatTimWin::TimeEntry, {}, QTime(0, 45)),
+                               press(DatTimWin::DateConfirm), press(7), press(DatTimWin::Closed)});
+            steps.shots = [](DatTimWin* window) {
+                if (window->ui()->calendarWidget->selectedDate() == QDate(2024, 3, 5))
+                    snapshot(window, "datetime");
+            };
+            rig.select(QStringLiteral("Программирование даты и времени"));
+            QCOMPARE(steps.runs, 7);
+        }
+        QCOMPARE(received(rig), (QStringList{"23", "221e000000050318", "231e000000050318",
+                                             "211e000000002d00", "231e000000002d00"}));
+        QVERIFY(!rig.objects().procedureRunning);
+        QCOMPARE(rig.emulator().withModel([](emu::DeviceModel& m) { return m.mode(); }), 4);
+        // The lone 23h is refused by the device; its error carries the action's title.
+        QVERIFY(rig.paneTexts().filter(QStringLiteral("Подтверждение программирования даты:")).size() >= 1);
+
+        // The last command outlives the window: a new opening confirms the time again.
+        clearReceived(rig);
+        {
+            DialogSteps steps({press(DatTimWin::DateConfirm), press(DatTimWin::Accepted)});
+            rig.select(QStringLiteral("Программирование даты и времени"));
+        }
+        QCOMPARE(received(rig), QStringList{"231e000000002d00"});
+    }
+
+    void dateAndTimeWithoutLink()
+    {
+        WindowRig rig;
+        DialogSteps steps({[](DatTimWin*) { return int(DatTimWin::TimeEntry); },
+                           [](DatTimWin*) { return int(DatTimWin::Closed); }});
+        rig.select(QStringLiteral("Программирование даты и времени"));
+        QCOMPARE(rig.paneTexts().value(0), QStringLiteral("Программирование времени: Нет связи"));
+        QVERIFY(received(rig).isEmpty());
+        QVERIFY(!rig.objects().procedureRunning);
+    }
+
+    void hexCommands_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("with blanks") << "0A 0B 0C" << QStringList{"0a0b0c"};
+        QTest::newRow("lower case") << "0a0b0c" << QStringList{"0a0b0c"};
+        QTest::newRow("digits apart") << "1 2 3c" << QStringList{"123c"};
+        QTest::newRow("FC") << "FC" << QStringList{"fc"};
+        QTest::newRow("odd digit first") << "ABC" << QStringList{"0abc"};
+        QTest::newRow("line breaks and punctuation") << "fc;\n" << QStringList{"fc"};
+        QTest::newRow("no digits") << "xyz !" << QStringList{};
+        QTest::newRow("empty") << "" << QStringList{};
+        QTest::newRow("255 bytes") << QString("EE") + QString("00").repeated(254)
+                                   << QStringList{"ee" + QString("00").repeated(254)};
+    }
+    void hexCommands()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, sent);
+        WindowRig rig;
+        rig.clickToggle();
+        clearReceived(rig);
+        const int paneBefore = int(rig.paneLines().size());
+        rig.select(QStringLiteral("Команда в HEX-формате"));
+        SendHexWin* window = rig.startup().procedures()->sendHex.window();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QVERIFY(rig.objects().procedureRunning);
+        window->ui()->tedHex->setPlainText(text);
+        QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        QCOMPARE(received(rig), sent);
+        if (sent.isEmpty())
+            QCOMPARE(int(rig.paneLines().size()), paneBefore);
+        else
+            QVERIFY(rig.paneTexts().filter(QStringLiteral("Ошибка драйвера")).isEmpty());
+    }
+
+    void hexWindowLifecycle()
+    {
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.win().show();
+        rig.select(QStringLiteral("Команда в HEX-формате"));
+        SendHex& sendHex = rig.startup().procedures()->sendHex;
+        SendHexWin* window = sendHex.window();
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Команла в HEX-формате "));
+        QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
+        window->ui()->tedHex->setPlainText(QStringLiteral("FC"));
+        snapshot(window, "hexcommand");
+
+        // Without a link nothing is sent.
+        QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        QCOMPARE(rig.paneTexts().value(0), QStringLiteral("Выполнение команды: Нет связи"));
+
+        // Connected, each press sends the command again; a device error is written.
+        window->hide(); // the toggle lies under the window on a small screen
+        rig.win().hideOverlay();
+        rig.clickToggle();
+        clearReceived(rig);
+        QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        QCOMPARE(received(rig), (QStringList{"fc", "fc"}));
+        window->ui()->tedHex->setPlainText(QStringLiteral("0B"));
+        QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        QVERIFY2(rig.paneTexts().value(0).startsWith(QStringLiteral("Ошибка: ")),
+                 qPrintable(rig.paneTexts().value(0)));
+
+        // 256 bytes: the error line, nothing sent.
+        clearReceived(rig);
+        window->ui()->tedHex->setPlainText(QString("EE").repeated(256));
+        QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        QVERIFY(received(rig).isEmpty());
+        QVERIFY2(rig.paneTexts().value(0).startsWith(
+                     QStringLiteral("Команда в HEX формате: Команда слишком длинная: 256 байт")),
+                 qPrintable(rig.paneTexts().value(0)));
+
+        QPointer<SendHexWin> guarded(window);
+        rig.win().showOverlay();
+        QTest::mouseClick(window->ui()->pbExit, Qt::LeftButton);
+        QVERIFY(!rig.objects().procedureRunning);
+        QVERIFY(!sendHex.window());
+        QTRY_VERIFY(guarded.isNull());
+
+        // Closed by its frame, the window ends the procedure the same way.
+        rig.select(QStringLiteral("Команда в HEX-формате"));
+        QVERIFY(sendHex.window());
+        sendHex.window()->close();
+        QVERIFY(!rig.objects().procedureRunning);
+        QVERIFY(!sendHex.window());
+    }
+
+    // The script entry runs testfp.txt of the program's directory through the window; a
+    // script error shows its box and ends the procedure too.
+    void testScriptFromTheTree()
+    {
+        WindowRig rig;
+        QStringList boxes;
+        const MsgBoxHandler previous =
+            setMsgBoxHandler([&boxes](MsgIcon, const QString& title, const QString& text) {
+                boxes << title + QStringLiteral(": ") + text;
+            });
+        rig.select(QStringLiteral("Выполнить тест из файла"));
+        QCOMPARE(boxes, QStringList{"Выполнить тест из файла: Нет файла TestFp.txt"});
+        QVERIFY(!rig.objects().procedureRunning);
+
+        rig.clickToggle();
+        clearReceived(rig);
+        testsupport::writeBytes(rig.appDir + QStringLiteral("/testfp.txt"),
+                                "//, a status request three times\r\nloop,1,3\r\n10,30\r\n"
+                                "endloop,1\r\nFC\r\n");
+        rig.select(QStringLiteral("Выполнить тест из файла"));
+        setMsgBoxHandler(previous);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(received(rig), (QStringList{"101e000000", "101e000000", "101e000000", "fc"}));
+        QVERIFY(!rig.objects().procedureRunning);
+        QCOMPARE(rig.status(), QStringLiteral("Параметры устройства:  - без ошибок."));
+    }
+};
+
+QTEST_MAIN(TestProcedures)
+#include "tst_procedures.moc"
