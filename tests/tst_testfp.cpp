@@ -224,6 +224,20 @@ private Q_SLOTS:
         QCOMPARE(rig.received(), QStringList{kFc});
     }
 
+    // The example of the documentation runs as it stands.
+    void documentedExampleRuns()
+    {
+        ProcedureRig rig;
+        QFile example(QStringLiteral(VELKOR_DOCS_DIR "/examples/testfp.txt"));
+        TestFp runner(rig.shipped.catalogue, rig.shipped.codec, rig.link);
+        QCOMPARE(runner.execTestFp(&example), TestFp::Completed);
+        const QString line = "171e00000002" +
+                             QString::fromLatin1(QByteArray("Line, printed three times").toHex()) +
+                             repeat("00", 40 - 25);
+        QCOMPARE(rig.received(), (QStringList{"101e000000", line, line, line, kFc}));
+        QVERIFY(rig.boxes.isEmpty());
+    }
+
     void waitKeepsEventsFlowing()
     {
         ProcedureRig rig;

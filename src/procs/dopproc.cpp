@@ -77,6 +77,7 @@ void DopProc::addRow(const char* name, bool bit, const char* textFor0, const cha
     m_rowValue = new QLineEdit(m_parent);
     m_rowValue->setReadOnly(true);
     m_rowLabel->setFixedWidth(std::max(0, m_parentWidth - (m_valueWidth + 1) * m_step - 5));
+    m_rowLabel->setToolTip(trFlag(name));
     m_rowValue->setText(trFlag(bit ? textFor1 : textFor0));
     m_rowLayout = new QHBoxLayout;
     m_rowLayout->addWidget(m_rowLabel);
