@@ -3,6 +3,7 @@
 #include "app/msgbox.h"
 #include "catalogue/errortexts.h"
 #include "linktestsupport.h"
+#include "receivedcommands.h"
 #include "procs/procedurehost.h"
 #include "procs/procedurelink.h"
 #include "shippedcodec.h"
@@ -40,18 +41,7 @@ public:
     void showOverlay() override { overlay = true; }
     void hideOverlay() override { overlay = false; }
 
-    // The command arrays the emulator received, in hexadecimal.
-    QStringList received()
-    {
-        return line.emulator->withModel([](emu::DeviceModel& m) {
-            QStringList list;
-            for (const emu::Bytes& command : m.commands())
-                list << QString::fromLatin1(
-                    QByteArray(reinterpret_cast<const char*>(command.data()), int(command.size()))
-                        .toHex());
-            return list;
-        });
-    }
+    QStringList received() { return receivedCommands(*line.emulator); }
     // The pane's lines without the frames.
     QStringList reports() const
     {

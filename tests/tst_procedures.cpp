@@ -7,6 +7,7 @@
 #include "procs/specialprocedures.h"
 #include "ui_dattimwin.h"
 #include "ui_sendhexwin.h"
+#include "receivedcommands.h"
 #include "windowrig.h"
 
 #include <QCalendarWidget>
@@ -51,14 +52,7 @@ QList<Row> flagRows(QWidget* container)
 
 QStringList received(WindowRig& rig)
 {
-    return rig.emulator().withModel([](emu::DeviceModel& m) {
-        QStringList list;
-        for (const emu::Bytes& command : m.commands())
-            list << QString::fromLatin1(
-                QByteArray(reinterpret_cast<const char*>(command.data()), int(command.size()))
-                    .toHex());
-        return list;
-    });
+    return testsupport::receivedCommands(rig.emulator());
 }
 
 void clearReceived(WindowRig& rig)
