@@ -18,9 +18,7 @@ CommandExchange::Outcome CommandExchange::run(const QString& commandName, int ti
     const QString title = RazbCmd::trName(commandName);
     int failed = 0;
     if (!m_codec.ceConvParmCmd(&failed)) {
-        const QString view = RazbCmd::trName(m_codec.commandItems()[failed].view);
-        m_pane.logError(title, RazbCmd::tr("Ошибка в параметре") + QStringLiteral(" \"") + view +
-                                   QLatin1Char('"'));
+        m_pane.logError(title, m_codec.parameterError(failed));
         return ParameterError;
     }
     const QByteArray command = m_codec.commandArray();

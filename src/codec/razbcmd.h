@@ -51,6 +51,12 @@ public:
     // (zero bytes when the family has none); then every item's text becomes its bytes.
     void setEnumChoice(int index, int ordinal);
     bool ceConvParmCmd(int* errIndex);
+    // The log line of a command item that could not be encoded: its name in quotes.
+    QString parameterError(int index) const
+    {
+        return tr("Ошибка в параметре") + QStringLiteral(" \"") +
+               trName(m_cmdItems[index].view) + QLatin1Char('"');
+    }
     QByteArray commandArray() const;
 
     // Decoding: the reply's bytes over the reply items, then their texts.

@@ -204,9 +204,7 @@ TestFp::Outcome TestFp::runCommand(int index)
     LogPane& pane = m_link.host().logPane();
     int failed = 0;
     if (!fillParameters(&failed) || !m_codec.ceConvParmCmd(&failed)) {
-        const QString view = RazbCmd::trName(m_codec.commandItems()[failed].view);
-        pane.logError(name, RazbCmd::tr("Ошибка в параметре") + QStringLiteral(" \"") + view +
-                                QLatin1Char('"'));
+        pane.logError(name, m_codec.parameterError(failed));
         return ParameterError;
     }
     const ProcedureLink::Result result = m_link.send(
