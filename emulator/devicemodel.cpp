@@ -203,6 +203,75 @@ Bytes fixedText(const std::string& utf8, int size)
 
 const int kBaudRates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
+// Decimal digits two to a byte, least significant byte first.
+void appendBcd(Bytes& bytes, uint64_t value, int size)
+{
+    for (int i = 0; i < size; ++i) {
+        bytes.push_back(uint8_t((value % 10) | (value / 10 % 10) << 4));
+        value /= 100;
+    }
+}
+
+// A day, month and year (two digits each) in BCD.
+void appendBcdDate(Bytes& bytes, int day, int month, int year)
+{
+    for (const int part : {day, month, year % 100})
+        appendBcd(bytes, uint64_t(part), 1);
+}
+
+// The first fiscal memory unit: fiscalization records of 20 bytes from offset 0, shift
+// totals of 11 bytes from 5120, the unwritten rest FFh, as a registrar in service for a
+// year would hold.
+Bytes fiscalMemoryImage()
+{
+    constexpr size_t ShiftArea = 5120;
+    constexpr size_t Size = ShiftArea + 2100 * 11 + 4; // a whole number of 32-byte blocks
+    Bytes image;
+    struct Fiscalization
+    {
+        int day, month, year;
+        uint64_t registration, taxpayer;
+        int shift;
+        uint32_t password;
+    };
+    const Fiscalization fiscalizations[] = {
+        {15, 3, 2025, 987654321ULL, 770123456789ULL, 1, 11111111},
+        {2, 9, 2025, 987654321ULL, 770123456789ULL, 151, 22222222},
+        {20, 1, 2026, 987654322ULL, 771987654321ULL, 262, 33333333},
+    };
+    for (const Fiscalization& f : fiscalizations) {
+        appendBcdDate(image, f.day, f.month, f.year);
+        appendBcd(image, f.registration, 5);
+        appendBcd(image, f.taxpayer, 6);
+        appendBcd(image, uint64_t(f.shift), 2);
+        appendBcd(image, f.password, 4);
+    }
+    image.resize(ShiftArea, 0xFF);
+    int day = 15, month = 3, year = 2025;
+    uint64_t total = 0;
+    for (int shift = 1; shift <= 320; ++shift) {
+        const size_t start = image.size();
+        appendBcdDate(image, day, month, year);
+        total += 1234567 + uint64_t(shift % 17) * 98765;
+        appendBcd(image, total, 7);
+        uint8_t check = 0;
+        for (size_t i = start; i < image.size(); ++i)
+            check ^= image[i];
+        image.push_back(check);
+        static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        if (++day > days[month - 1]) {
+            day = 1;
+            if (++month > 12) {
+                month = 1;
+                ++year;
+            }
+        }
+    }
+    image.resize(Size, 0xFF);
+    return image;
+}
+
+
 DeviceModel::Table makeTable(const std::string& name, int rows,
                              std::vector<DeviceModel::Field> fields)
 {
@@ -269,8 +338,9 @@ DeviceModel::DeviceModel()
                    {"Наименование", true, 24}}),
     };
 
-    const int blocks[UnitCount] = {64, 64, 1, 16, 32, 16, 16};
-    for (int unit = 1; unit <= UnitCount; ++unit) {
+    m_units.push_back(fiscalMemoryImage());
+    const int blocks[UnitCount] = {0, 64, 1, 16, 32, 16, 16};
+    for (int unit = 2; unit <= UnitCount; ++unit) {
         Bytes image(size_t(blocks[unit - 1] * BlockSize));
         for (size_t i = 0; i < image.size(); ++i)
             image[i] = uint8_t(unit * 31 + i * 7);
@@ -325,6 +395,17 @@ Bytes DeviceModel::fixedReply(uint8_t code, int length) const
 }
 
 Bytes DeviceModel::execute(const Bytes& command)
+{
+    Bytes answer = executeCommand(command);
+    if (!command.empty()) {
+        const auto cut = m_cutReplies.find(command[0]);
+        if (cut != m_cutReplies.end() && answer.size() > cut->second)
+            answer.resize(cut->second);
+    }
+    return answer;
+}
+
+Bytes DeviceModel::executeCommand(const Bytes& command)
 {
     if (command.empty())
         return {};
@@ -506,6 +587,10 @@ Bytes DeviceModel::dumpCommand(const Bytes& command)
         if (m_dumpUnit == 0)
             return reply(code, 115);
         const Bytes& image = m_units[size_t(m_dumpUnit - 1)];
+        if (size_t(m_dumpBlock + 1) * BlockSize > image.size()) {
+            m_dumpUnit = 0;
+            return reply(code, 115);
+        }
         Bytes data{uint8_t(m_dumpUnit)};
         appendNumber(data, uint64_t(m_dumpBlock + 1), 2);
         const auto from = image.begin() + m_dumpBlock * BlockSize;

@@ -79,8 +79,13 @@ public:
     }
     const std::vector<Table>& tables() const { return m_tables; }
     const Bytes& unitImage(int unit) const { return m_units.at(size_t(unit - 1)); }
+    // Replies to `code` are cut to `length` bytes from now on (a device answering short).
+    void cutReplies(uint8_t code, size_t length) { m_cutReplies[code] = length; }
+    // Replaces a unit's memory; its size should be a whole number of blocks.
+    void setUnitImage(int unit, Bytes image) { m_units.at(size_t(unit - 1)) = std::move(image); }
 
 private:
+    Bytes executeCommand(const Bytes& command);
     Bytes reply(uint8_t code, uint8_t error, const Bytes& data = {}) const;
     Bytes fixedReply(uint8_t code, int length) const;
     Bytes status(uint8_t code) const;
@@ -109,6 +114,7 @@ private:
     std::array<uint16_t, 256> m_operationRegisters{};
     std::map<uint8_t, unsigned> m_executions;
     std::deque<Bytes> m_commands;
+    std::map<uint8_t, size_t> m_cutReplies;
     uint16_t m_registrarFlags = 0x0002;
     uint8_t m_memoryFlags = 0x01;
     unsigned m_total = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/mlogsystem.h"
+#include "app/modaldialog.h"
 #include "app/programobjects.h"
 #include "app/startup.h"
 #include "link/frvelkor.h"
@@ -65,9 +66,15 @@ public:
             qFatal("the description tables did not load");
         m_startup->buildWindow();
         // Debug lines go to this run's log file, not to the test's output.
+        // A file dialog nobody answers would wait for ever: unanswered, it is cancelled.
+        m_previousAnswerer = setFileAnswerer([](const FileQuestion& question) {
+            qWarning("file dialog \"%s\" not answered", qPrintable(question.caption));
+            return QString();
+        });
     }
     ~WindowRig()
     {
+        setFileAnswerer(m_previousAnswerer);
         qInstallMessageHandler(m_startup->previousMessageHandler());
         m_startup->exitPath();
         m_startup.reset();
@@ -147,6 +154,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<emu::PtyEmulator> m_emulator;
     std::unique_ptr<Startup> m_startup;
+    FileAnswerer m_previousAnswerer;
 };
 
 } // namespace testsupport

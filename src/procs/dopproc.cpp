@@ -1,6 +1,8 @@
 #include "dopproc.h"
 
 #include "app/programobjects.h"
+#include "datakkmwin.h"
+#include "procedurehost.h"
 #include "procedurelink.h"
 #include "sendhex.h"
 #include "tables.h"
@@ -35,6 +37,16 @@ DopProc::DopProc(ProgramObjects& objects, ProcedureLink& link, Tables& tables, S
                  QObject* parent)
     : QObject(parent), m_objects(objects), m_link(link), m_tables(tables), m_sendHex(sendHex)
 {
+}
+
+DopProc::~DopProc()
+{
+    delete m_dataWindow.data();
+}
+
+DataKkmWin* DopProc::dataWindow() const
+{
+    return m_dataWindow.data();
 }
 
 void DopProc::flagProc(quint8 code, const QByteArray& ident, QWidget* parent,
@@ -154,6 +166,9 @@ void DopProc::cmdDopProc(int proc)
     case HexCommand:
         m_sendHex.open();
         return;
+    case DeviceData:
+        openDataWindow();
+        return;
     case TestScript:
         runTestScript();
         return;
@@ -174,5 +189,19 @@ void DopProc::runTestScript()
         TestFp runner(m_objects.catalogue, m_objects.codec, m_link);
         runner.execTestFp(&m_objects.testScript);
     }
+    m_objects.procedureRunning = false;
+}
+
+void DopProc::openDataWindow()
+{
+    qDebug() << "Data of KKM" << int(DeviceData);
+    // One window at a time: a second opening brings the open one forward.
+    if (!m_dataWindow)
+        m_dataWindow = new DataKkmWin(m_link, m_objects.symbols, m_objects.appDirText);
+    qDebug() << "Data of KKM1";
+    m_link.host().showOverlay();
+    m_dataWindow->show();
+    m_dataWindow->raise();
+    qDebug() << "Data of KKM2";
     m_objects.procedureRunning = false;
 }

@@ -2,9 +2,10 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
-class QFile;
+class DataKkmWin;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -33,6 +34,8 @@ public:
 
     DopProc(ProgramObjects& objects, ProcedureLink& link, Tables& tables, SendHex& sendHex,
             QObject* parent = nullptr);
+    // An open device data window goes with the procedures it belongs to.
+    ~DopProc() override;
 
     // Called by the form after each flags item of a reply: rows for the registrar's flags
     // (10h, 11h FLAGFR) or the fiscal memory's flags (11h FLAGFP); nothing otherwise.
@@ -42,6 +45,8 @@ public:
     void dopProc11FP();
 
     void cmdDopProc(int proc);
+    // The device data window while it is open.
+    DataKkmWin* dataWindow() const;
 
 private:
     void measure();
@@ -51,11 +56,13 @@ private:
     // The raw value bytes of reply item `index`, or `size` zero bytes when there is none.
     QByteArray replyBytes(int index, int size) const;
     void runTestScript();
+    void openDataWindow();
 
     ProgramObjects& m_objects;
     ProcedureLink& m_link;
     Tables& m_tables;
     SendHex& m_sendHex;
+    QPointer<DataKkmWin> m_dataWindow;
 
     QLabel* m_rowLabel = nullptr;
     QLineEdit* m_rowValue = nullptr;

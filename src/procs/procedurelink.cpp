@@ -34,6 +34,21 @@ ProcedureLink::ProcedureLink(ProcedureHost& host, FrVelkor& link, const ErrorTex
 {
 }
 
+FrVelkor::Reply ProcedureLink::exchange(const QByteArray& command)
+{
+    if (m_link.busy())
+        return {Busy, {}};
+    m_host.logPane().logSndBlock(command);
+    FrVelkor::Reply reply;
+    {
+        ExchangeScope scope(m_host);
+        reply = m_link.frCommand(command, m_host.mpGettimeout());
+    }
+    if (reply.code == FrVelkor::Ok)
+        m_host.logPane().logRcvBlock(reply.data);
+    return reply;
+}
+
 ProcedureLink::Result ProcedureLink::send(const QByteArray& command, const Titles& titles,
                                           int quietError, const QString& devicePrefix)
 {
@@ -44,17 +59,11 @@ ProcedureLink::Result ProcedureLink::send(const QByteArray& command, const Title
         pane.logError(titles.noLink, trLink("Нет связи"));
         return {NotConnected, {}};
     }
-    pane.logSndBlock(command);
-    FrVelkor::Reply reply;
-    {
-        ExchangeScope scope(m_host);
-        reply = m_link.frCommand(command, m_host.mpGettimeout());
-    }
+    const FrVelkor::Reply reply = exchange(command);
     if (reply.code != FrVelkor::Ok) {
         pane.logError(titles.driver, m_link.errText(reply.code));
         return {reply.code, {}};
     }
-    pane.logRcvBlock(reply.data);
     // Without byte 1 there is no error code to judge the reply by.
     if (reply.data.size() < 2) {
         pane.logError(titles.device, trLink("Ответ устройства неполный: нет кода ошибки."));

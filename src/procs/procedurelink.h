@@ -1,10 +1,11 @@
 #pragma once
 
+#include "link/frvelkor.h"
+
 #include <QByteArray>
 #include <QString>
 
 class ErrorTexts;
-class FrVelkor;
 class ProcedureHost;
 
 // One command array of a special procedure sent as it stands: the frames in the log pane,
@@ -40,8 +41,12 @@ public:
     // `quietError`.
     Result send(const QByteArray& command, const Titles& titles, int quietError = -1,
                 const QString& devicePrefix = {});
+    // The exchange alone, for a connected link: the sent frame, the reply's frame when
+    // there is one, the host's exchange bracket around it. Busy when refused.
+    FrVelkor::Reply exchange(const QByteArray& command);
 
     ProcedureHost& host() { return m_host; }
+    const ErrorTexts& errors() const { return m_errors; }
 
 private:
     ProcedureHost& m_host;
