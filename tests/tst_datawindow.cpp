@@ -248,7 +248,7 @@ private Q_SLOTS:
         data.ui().cbUnitData->setCurrentIndex(3);
         QTimer watcher;
         connect(&watcher, &QTimer::timeout, this, [&data] {
-            if (data.ui().labDataNum->text() == QLatin1String("10"))
+            if (data.rig.executions(0x02) == 10)
                 data.click(data.ui().pbInterData);
         });
         watcher.start(0);

@@ -36,19 +36,23 @@ struct PaneRig
                              logged << QStringLiteral("%1|%2").arg(int(level)).arg(text);
                          });
     }
-    QStringList paneLines() const
+    // The pane's lines, with the entries not yet put in.
+    QStringList paneLines()
     {
+        writer.flush();
         return pane.toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     // The pane file's lines decoded from Windows-1251.
-    QStringList fileLines() const
+    QStringList fileLines()
     {
+        writer.flush();
         return Cp1251::decode(testsupport::readBytes(screenLog.fileName()))
             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     // The colour of the pane's first line, where the newest entry is.
-    QString topColour() const
+    QString topColour()
     {
+        writer.flush();
         QTextBlock block = pane.document()->begin();
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();

@@ -121,8 +121,10 @@ public:
                 return items[i].wid;
         return nullptr;
     }
+    // The pane's lines, with the entries not yet put in.
     QStringList paneLines() const
     {
+        m_startup->mainWindow()->logPane().flush();
         return m_startup->mainWindow()->ui()->tedLog->toPlainText().split(
             QLatin1Char('\n'), Qt::SkipEmptyParts);
     }

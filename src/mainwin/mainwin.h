@@ -84,7 +84,7 @@ public:
     int baudRate() const { return m_baudRate; }
     quint32 password() const override { return m_password; }
     const QStringList& portList() const { return m_ports; }
-    LogPane& logPane() override { return m_pane; }
+    PaneLog& logPane() override { return m_pane; }
     CommandForm& form() { return m_form; }
     CommandExchange& exchange() { return m_exchange; }
     Ui::MainWin* ui() const { return m_ui.get(); }

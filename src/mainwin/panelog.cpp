@@ -29,6 +29,37 @@ QString hexText(const QByteArray& bytes)
 PaneLog::PaneLog(Widgets widgets, QFile* screenLog, MLogSystem* log)
     : m_widgets(widgets), m_screenLog(screenLog), m_log(log)
 {
+    // The entries reach the pane and the pane file in batches from the event loop, in
+    // order: while a command is on the line that is time the line leaves free anyway, and a
+    // batch delays at most one turnaround of the handshake instead of every one.
+    // Nobody undoes a log line: without the undo stack every entry costs less and the pane
+    // does not keep a second copy of everything it shows.
+    if (m_widgets.pane)
+        m_widgets.pane->document()->setUndoRedoEnabled(false);
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(FlushIntervalMs);
+    QObject::connect(&m_flushTimer, &QTimer::timeout, &m_flushTimer, [this] { flush(); });
+    m_paintHold.setSingleShot(true);
+    m_paintHold.setInterval(PaintIntervalMs);
+    QObject::connect(&m_paintHold, &QTimer::timeout, &m_paintHold, [this] {
+        if (m_widgets.pane)
+            m_widgets.pane->viewport()->setUpdatesEnabled(true);
+    });
+}
+
+PaneLog::~PaneLog()
+{
+    flush();
+    if (m_screenLog)
+        m_screenLog->close();
+}
+
+void PaneLog::holdPainting()
+{
+    if (!m_widgets.pane || m_paintHold.isActive())
+        return;
+    m_widgets.pane->viewport()->setUpdatesEnabled(false);
+    m_paintHold.start();
 }
 
 bool PaneLog::toFile() const
@@ -52,9 +83,7 @@ void PaneLog::logError(const QString& title, const QString& text)
         status = QStringLiteral("%1: %2").arg(title, text);
     }
     m_widgets.status->setText(status);
-    insertLineAtTop({{stamp + QStringLiteral(": "), QColor()}, {red, Qt::red}});
-    if (toFile())
-        writeFileLine(fileLine);
+    addLine({{stamp + QStringLiteral(": "), QColor()}, {red, Qt::red}}, fileLine);
 }
 
 void PaneLog::logInfo(const QString& title, const QString& text)
@@ -65,9 +94,7 @@ void PaneLog::logInfo(const QString& title, const QString& text)
     const QString line = title.isEmpty() ? QStringLiteral("%1: %2").arg(stamp, text)
                                          : QStringLiteral("%1: %2: %3").arg(stamp, title, text);
     m_widgets.status->setText(title.isEmpty() ? text : QStringLiteral("%1: %2").arg(title, text));
-    insertLineAtTop({{line, QColor()}});
-    if (toFile())
-        writeFileLine(line);
+    addLine({{line, QColor()}}, line);
 }
 
 void PaneLog::setStatus(const QString& first, const QString& second)
@@ -90,20 +117,20 @@ void PaneLog::logBlock(const char* direction, const char* debugName, const QByte
     const QString line =
         QStringLiteral("%1: %2 %3").arg(timeStamp(), QLatin1String(direction), hexText(bytes));
     qDebug() << debugName << line;
-    insertLineAtTop({{line, Qt::black}});
-    if (toFile())
-        writeFileLine(line);
+    addLine({{line, Qt::black}}, line);
     m_log->logWrite(line, LogPlain);
 }
 
 void PaneLog::logSndHex(const QByteArray& byte)
 {
-    logByte(QColor(QStringLiteral("green")), ">>> ", byte);
+    static const QColor sent(0x00, 0x80, 0x00); // green
+    logByte(sent, ">>> ", byte);
 }
 
 void PaneLog::logRcvHex(const QByteArray& byte)
 {
-    logByte(QColor(QStringLiteral("darkmagenta")), "<<< ", byte);
+    static const QColor received(0x8B, 0x00, 0x8B); // dark magenta
+    logByte(received, "<<< ", byte);
 }
 
 void PaneLog::logByte(const QColor& colour, const char* filePrefix, const QByteArray& byte)
@@ -111,15 +138,38 @@ void PaneLog::logByte(const QColor& colour, const char* filePrefix, const QByteA
     if (!m_widgets.full || !m_widgets.full->isChecked())
         return;
     const QString hex = hexText(byte);
-    insertLineAtTop({{hex, colour}});
-    if (toFile())
-        writeFileLine(QLatin1String(filePrefix) + hex);
+    addLine({{hex, colour}}, QLatin1String(filePrefix) + hex);
     m_log->logWrite(hex, LogPlain);
 }
 
-void PaneLog::insertLineAtTop(std::initializer_list<Span> spans)
+void PaneLog::addLine(std::vector<Span> spans, const QString& fileLine)
 {
+    m_pending.push_back({std::move(spans), toFile() ? fileLine : QString()});
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void PaneLog::flush()
+{
+    if (m_pending.empty())
+        return;
+    std::vector<Pending> lines;
+    lines.swap(m_pending);
+    holdPainting();
+    QByteArray fileText;
     QTextCursor cursor(m_widgets.pane->document());
+    cursor.beginEditBlock(); // one layout pass for the whole batch
+    for (const Pending& line : lines) {
+        insertLineAtTop(cursor, line.spans);
+        if (!line.fileLine.isNull())
+            fileText += Cp1251::encode(line.fileLine) + '\n';
+    }
+    cursor.endEditBlock();
+    writeFileText(fileText);
+}
+
+void PaneLog::insertLineAtTop(QTextCursor& cursor, const std::vector<Span>& spans)
+{
     cursor.setPosition(0);
     cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
     cursor.setPosition(0);
@@ -131,10 +181,13 @@ void PaneLog::insertLineAtTop(std::initializer_list<Span> spans)
     }
 }
 
-void PaneLog::writeFileLine(const QString& line)
+// The file stays open for the run; every batch is flushed, so it is on disk at once.
+void PaneLog::writeFileText(const QByteArray& text)
 {
-    if (!m_screenLog || !m_screenLog->open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!m_screenLog || text.isEmpty())
         return;
-    m_screenLog->write(Cp1251::encode(line) + '\n');
-    m_screenLog->close();
+    if (!m_screenLog->isOpen() && !m_screenLog->open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    m_screenLog->write(text);
+    m_screenLog->flush();
 }

@@ -3,14 +3,16 @@
 #include "app/logpane.h"
 
 #include <QColor>
+#include <QTimer>
 
-#include <initializer_list>
+#include <vector>
 
 class MLogSystem;
 class QCheckBox;
 class QFile;
 class QLabel;
 class QPlainTextEdit;
+class QTextCursor;
 
 // The main window's log pane: newest entry at the top of `tedLog`, the short form in
 // `labStatus`, the lines in the pane file and in the program log as the two check boxes of
@@ -18,6 +20,9 @@ class QPlainTextEdit;
 class PaneLog : public LogPane
 {
 public:
+    static constexpr int PaintIntervalMs = 40;
+    static constexpr int FlushIntervalMs = 25;
+
     struct Widgets
     {
         QPlainTextEdit* pane = nullptr;
@@ -27,6 +32,8 @@ public:
     };
 
     PaneLog(Widgets widgets, QFile* screenLog, MLogSystem* log);
+    // The entries not yet put in still reach the pane file.
+    ~PaneLog() override;
 
     void logError(const QString& title, const QString& text) override;
     void logInfo(const QString& title, const QString& text) override;
@@ -35,6 +42,8 @@ public:
     void logRcvBlock(const QByteArray& bytes) override;
     void logSndHex(const QByteArray& byte) override;
     void logRcvHex(const QByteArray& byte) override;
+    // Puts the entries made since the last event loop pass into the pane and the pane file.
+    void flush();
 
 private:
     bool toFile() const;
@@ -46,13 +55,25 @@ private:
         QString text;
         QColor colour;
     };
+    struct Pending
+    {
+        std::vector<Span> spans;
+        QString fileLine; // null: not for the pane file
+    };
+    // An entry for the pane, and for the pane file while it is being written.
+    void addLine(std::vector<Span> spans, const QString& fileLine);
     // One new first line. Formatted text goes in directly rather than as HTML, which would
-    // cost a parse per entry, one per byte with the full log. The pane is not repainted
-    // here: the nested event loop of every wait on the line paints many entries at once.
-    void insertLineAtTop(std::initializer_list<Span> spans);
-    void writeFileLine(const QString& line);
+    // cost a parse per entry, one per byte with the full log.
+    void insertLineAtTop(QTextCursor& cursor, const std::vector<Span>& spans);
+    // Paints the pane at most once a PaintIntervalMs: a burst of entries (a dump read block
+    // by block, the full log) then costs one paint, not one per entry.
+    void holdPainting();
+    void writeFileText(const QByteArray& text);
 
     Widgets m_widgets;
     QFile* m_screenLog;
     MLogSystem* m_log;
+    std::vector<Pending> m_pending;
+    QTimer m_flushTimer;
+    QTimer m_paintHold;
 };

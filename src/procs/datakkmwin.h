@@ -25,6 +25,8 @@ class DataKkmWin : public QWidget
 
 public:
     static constexpr const char* DumpFileName = "dumpfp.bin";
+    // How often a reading shows the number of the block it has reached.
+    static constexpr int ProgressIntervalMs = 40;
 
     DataKkmWin(ProcedureLink& link, const SymbolTables& tables, const QString& appDir,
                QWidget* parent = nullptr);
