@@ -7,7 +7,7 @@
 #include "procs/specialprocedures.h"
 #include "ui_datakkmwin.h"
 #include "ui_dumpwin.h"
-#include "windowrig.h"
+#include "pacedwindow.h"
 #include "wiretime.h"
 
 #include <QApplication>
@@ -22,12 +22,8 @@ namespace {
 
 void measureReading(bool fullLog)
 {
-    testsupport::WindowRig::Options options;
-    options.plan.pace = true;
-    testsupport::WindowRig rig(options);
-    rig.win().resize(1024, 768);
-    rig.win().show();
-    rig.ui().cbLogFull->setChecked(fullLog);
+    const auto paced = pacedWindow(fullLog);
+    testsupport::WindowRig& rig = *paced;
     rig.clickToggle();
     rig.select(QStringLiteral("Данные ККМ"));
     DataKkmWin* window = rig.startup().procedures()->dopProc.dataWindow();

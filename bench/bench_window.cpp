@@ -1,7 +1,7 @@
 // The main window running "Состояние ККМ" against the emulator paced at 115200 bit/s, with
 // the full per-byte log off and on: the ratio of the measured time to the wire time, and
 // the cost of one pane entry. The pane must keep up with the line: a byte takes 86.8 µs.
-#include "windowrig.h"
+#include "pacedwindow.h"
 #include "wiretime.h"
 
 #include <QApplication>
@@ -16,12 +16,8 @@ constexpr int kRuns = 40;
 
 void measure(bool fullLog)
 {
-    testsupport::WindowRig::Options options;
-    options.plan.pace = true;
-    testsupport::WindowRig rig(options);
-    rig.win().resize(1024, 768);
-    rig.win().show();
-    rig.ui().cbLogFull->setChecked(fullLog);
+    const auto paced = pacedWindow(fullLog);
+    testsupport::WindowRig& rig = *paced;
     rig.select(QStringLiteral("Состояние ККМ")); // connects and runs once
     const QStringList texts = rig.paneTexts();
     const int replySize = int(texts.filter(QStringLiteral("rcv ")).value(0).size() - 4) / 2;

@@ -21,6 +21,7 @@
 #include <QtTest>
 
 using testsupport::WindowRig;
+using testsupport::snapshot;
 
 namespace {
 
@@ -39,14 +40,6 @@ QByteArray toQt(const emu::Bytes& bytes)
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
 }
 
-void snapshot(QWidget* window, const char* name)
-{
-    const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
-    if (dir.isEmpty())
-        return;
-    QTest::qWait(100);
-    window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
 
 // Answers every file dialog with `path` while it lives.
 class FileAnswers

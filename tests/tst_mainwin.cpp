@@ -12,6 +12,7 @@
 #include <QtTest>
 
 using testsupport::WindowRig;
+using testsupport::snapshot;
 
 namespace {
 
@@ -23,15 +24,6 @@ QString readConfig(const QString& path, const QString& key)
     return config.value(QStringLiteral("Settings/") + key).toString();
 }
 
-// Saves a picture of the window when VELKOR_SCREENSHOTS names a directory (for the docs).
-void snapshot(QWidget* window, const char* name)
-{
-    const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
-    if (dir.isEmpty())
-        return;
-    QTest::qWait(100); // rows added to a shown form appear through queued calls
-    window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
 
 } // namespace
 

@@ -26,6 +26,7 @@
 #include <functional>
 
 using testsupport::WindowRig;
+using testsupport::snapshot;
 
 namespace {
 
@@ -90,15 +91,6 @@ private:
     ModalRunner m_previous;
 };
 
-void snapshot(QWidget* window, const char* name)
-{
-    const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
-    if (dir.isEmpty())
-        return;
-    window->show();
-    QTest::qWait(100);
-    window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
 
 const char* const kRegistrarNames[] = {
     "Рулон контрольной ленты", "Рулон чековой ленты", "Верхний датчик подкладного документа",

@@ -20,6 +20,17 @@
 
 namespace testsupport {
 
+// Saves a picture of the window when VELKOR_SCREENSHOTS names a directory (for the docs).
+inline void snapshot(QWidget* window, const char* name)
+{
+    const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
+    if (dir.isEmpty())
+        return;
+    window->show();
+    QTest::qWait(100); // rows added to a shown form, and the pane's entries, come in queued
+    window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
 // The real main window, built by start-up in a fresh application directory, with the
 // emulator on a pseudo-terminal as the port named in config.ini.
 class WindowRig

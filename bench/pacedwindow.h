@@ -1,0 +1,20 @@
+#pragma once
+
+#include "windowrig.h"
+
+#include <QCheckBox>
+
+#include <memory>
+
+// The main window on the emulator paced at the line's real speed, shown, with the full
+// per-byte log on or off.
+inline std::unique_ptr<testsupport::WindowRig> pacedWindow(bool fullLog)
+{
+    testsupport::WindowRig::Options options;
+    options.plan.pace = true;
+    auto rig = std::make_unique<testsupport::WindowRig>(options);
+    rig->win().resize(1024, 768);
+    rig->win().show();
+    rig->ui().cbLogFull->setChecked(fullLog);
+    return rig;
+}
