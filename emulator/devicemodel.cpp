@@ -168,7 +168,7 @@ uint32_t readNumber(const Bytes& bytes, size_t at, int size)
 void appendNumber(Bytes& bytes, uint64_t value, int size)
 {
     for (int i = 0; i < size; ++i)
-        bytes.push_back(uint8_t(value >> (8 * i)));
+        bytes.push_back(i < 8 ? uint8_t(value >> (8 * i)) : 0);
 }
 
 // UTF-8 Russian text to Windows-1251, the device's code page (ASCII and Cyrillic only).
@@ -271,9 +271,10 @@ Bytes fiscalMemoryImage()
     return image;
 }
 
+} // namespace
 
-DeviceModel::Table makeTable(const std::string& name, int rows,
-                             std::vector<DeviceModel::Field> fields)
+DeviceModel::Table DeviceModel::makeTable(const std::string& name, int rows,
+                                          std::vector<Field> fields)
 {
     DeviceModel::Table table{name, rows, std::move(fields), {}};
     table.data.assign(size_t(rows * table.rowSize()), 0);
@@ -287,14 +288,12 @@ DeviceModel::Table makeTable(const std::string& name, int rows,
             } else {
                 const uint64_t value = uint64_t(r + 1) * (f + 1);
                 for (int i = 0; i < field.size; ++i)
-                    at[i] = uint8_t(value >> (8 * i));
+                    at[i] = i < 8 ? uint8_t(value >> (8 * i)) : 0;
             }
         }
     }
     return table;
 }
-
-} // namespace
 
 int DeviceModel::Table::rowSize() const
 {
@@ -534,6 +533,9 @@ Bytes DeviceModel::tableCommand(const Bytes& command)
 {
     const uint8_t code = command[0];
     const int tableNumber = command[5];
+    const auto failure = m_tableErrors.find(tableNumber);
+    if (code == 0x2D && failure != m_tableErrors.end())
+        return reply(code, failure->second);
     if (tableNumber < 1 || tableNumber > int(m_tables.size()))
         return reply(code, NoSuchTable);
     Table& table = m_tables[size_t(tableNumber - 1)];

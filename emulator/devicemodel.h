@@ -49,7 +49,11 @@ public:
         Bytes data; // rows x row size
         int rowSize() const;
         int offsetOf(int field) const;
+        // The value bytes of a field (from 0) in a row (from 0).
+        uint8_t* value(int row, int field) { return data.data() + row * rowSize() + offsetOf(field); }
     };
+    // A table whose BIN fields hold row x field number and CHAR fields "name row".
+    static Table makeTable(const std::string& name, int rows, std::vector<Field> fields);
 
     DeviceModel();
 
@@ -78,6 +82,9 @@ public:
         m_memoryFlags = fiscalMemory;
     }
     const std::vector<Table>& tables() const { return m_tables; }
+    std::vector<Table>& tables() { return m_tables; }
+    // The structure request of table n (from 1) is answered with this error from now on.
+    void failTable(int table, uint8_t error) { m_tableErrors[table] = error; }
     const Bytes& unitImage(int unit) const { return m_units.at(size_t(unit - 1)); }
     // Replies to `code` are cut to `length` bytes from now on (a device answering short).
     void cutReplies(uint8_t code, size_t length) { m_cutReplies[code] = length; }
@@ -115,6 +122,7 @@ private:
     std::map<uint8_t, unsigned> m_executions;
     std::deque<Bytes> m_commands;
     std::map<uint8_t, size_t> m_cutReplies;
+    std::map<int, uint8_t> m_tableErrors;
     uint16_t m_registrarFlags = 0x0002;
     uint8_t m_memoryFlags = 0x01;
     unsigned m_total = 0;

@@ -110,6 +110,15 @@ void Startup::buildWindow()
                                                        m_objects.errors);
     DopProc* dopProc = &m_procedures->dopProc;
     m_window->setProcedureDispatcher([dopProc](int proc) { dopProc->cmdDopProc(proc); });
+    Tables* tables = &m_procedures->tables;
+    m_window->setTableLister([tables](QList<QByteArray>* names) {
+        if (!tables->getTabList())
+            return false;
+        tables->dumpTabStruct();
+        *names = tables->exchange().names();
+        return true;
+    });
+    m_window->setDeviceSearch([tables](MainWin& window) { tables->comItem(window); });
     m_window->form().setFlagRows(
         [dopProc](quint8 code, const QByteArray& ident, QWidget* parent, QVBoxLayout* layout) {
             dopProc->flagProc(code, ident, parent, layout);

@@ -289,7 +289,7 @@ int FrVelkor::frSetLink(int baudRate, int timeoutMs)
     }
     quint8 answer = 0;
     putByte(ENQ);
-    readByte(2000, &answer);
+    readByte(m_probeWaitMs, &answer);
     if (answer == NAK)
         return 1;
     if (answer == ACK) {

@@ -39,6 +39,8 @@ public:
     };
     static constexpr int Attempts = 10;
     static constexpr int MaxPayload = 255;
+    // How long a probe waits for the device's answer to ENQ.
+    static constexpr int ProbeWaitMs = 2000;
 
     struct Reply
     {
@@ -68,6 +70,8 @@ public:
     int openComPort();
     void closeComPort();
     int frSetLink(int baudRate, int timeoutMs);
+    // Tests of the device search shorten the probe's wait; a silent port costs it per probe.
+    void setProbeWaitMs(int ms) { m_probeWaitMs = ms; }
     static QStringList availablePorts();
     // Why the last openComPort failed, as the port library reported it.
     QSerialPort::SerialPortError openError() const { return m_openError; }
@@ -98,6 +102,7 @@ private:
     QString m_portName;
     int m_baudRate = 0;
     int m_replyTimeout = 10000;
+    int m_probeWaitMs = ProbeWaitMs;
     QByteArray m_command;
     QByteArray m_rxData;
     QByteArray m_answer;

@@ -72,6 +72,26 @@ void MainWin::initComPorts(const QStringList& ports)
     showToggle(false);
     mpSetPbTestLink(true);
     m_ports = ports;
+    mpInitCbCom(ports);
+}
+
+void MainWin::mpInitCbCom(const QStringList& ports)
+{
+    QStringList names = ports;
+    // A pseudo-terminal or a typed path is not enumerated; the saved port is still offered.
+    if (!m_devName.isEmpty() && !names.contains(m_devName))
+        names << m_devName;
+    m_searchPorts.clear();
+    if (names.isEmpty()) {
+        m_pane.logError(tr("COM-порты для ФР"), tr("Нет COM-портов"));
+        return;
+    }
+    QStringList quoted;
+    for (const QString& name : names) {
+        m_searchPorts.append({name, true});
+        quoted << QLatin1Char('"') + name + QLatin1Char('"');
+    }
+    qDebug().noquote() << "mpInitCbCom (" + quoted.join(QStringLiteral(", ")) + ')';
 }
 
 void MainWin::applyStartDefaults()

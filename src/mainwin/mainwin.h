@@ -18,6 +18,13 @@ class QTreeWidgetItem;
 class RazbCmd;
 struct ProgramObjects;
 
+// A port the device search may try, and whether the user has it ticked.
+struct SearchPort
+{
+    QString name;
+    bool selected = true;
+};
+
 namespace Ui {
 class MainWin;
 }
@@ -45,6 +52,8 @@ public:
     using ProcedureDispatcher = std::function<void(int proc)>;
     // Reads the device's table names; false when the device gave none.
     using TableLister = std::function<bool(QList<QByteArray>* names)>;
+    // Opens the device search window over this window.
+    using DeviceSearch = std::function<void(MainWin& window)>;
 
     explicit MainWin(MainWinParts parts);
     ~MainWin() override;
@@ -52,6 +61,8 @@ public:
     // Start-up steps: the not-connected state and the port list; the start values of the
     // default table; the tree; the check of the saved port.
     void initComPorts(const QStringList& ports);
+    // The ports the device search offers, all ticked: the system's and the saved one.
+    void mpInitCbCom(const QStringList& ports);
     void applyStartDefaults();
     void buildTree();
     void checkSavedPort();
@@ -68,8 +79,11 @@ public:
 
     void setProcedureDispatcher(ProcedureDispatcher dispatcher);
     void setTableLister(TableLister lister) { m_tableLister = std::move(lister); }
+    void setDeviceSearch(DeviceSearch search) { m_deviceSearch = std::move(search); }
     // Set by the device search when the user cancels it; a probe then gives up at once.
     void setSearchCancelled(bool cancelled) { m_searchCancelled = cancelled; }
+    bool searchCancelled() const { return m_searchCancelled; }
+    QList<SearchPort>& searchPorts() { return m_searchPorts; }
 
     // The dimming overlay over the whole window, for procedure windows and the search.
     void showOverlay() override;
@@ -148,6 +162,7 @@ private:
     QWidget* m_overlay = nullptr;
     ProcedureDispatcher m_dispatcher;
     TableLister m_tableLister;
+    DeviceSearch m_deviceSearch;
     QTreeWidgetItem* m_tablesItem = nullptr;
 
     bool m_connected = false;
@@ -160,4 +175,5 @@ private:
     QString m_savedPassword; // the settings file's password, applied over the start default
     int m_passwordIndex = -1; // default-table index of prlsa
     QStringList m_ports;
+    QList<SearchPort> m_searchPorts;
 };

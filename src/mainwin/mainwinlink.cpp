@@ -105,6 +105,8 @@ void MainWin::mpCloseCurComPort()
 void MainWin::mpSetPbTestLink(bool disconnected)
 {
     qDebug() << "mpSetPbTestLink" << (disconnected ? "true" : "false");
+    // The toggle follows the link, whoever connected it (the toggle, the panel, the search).
+    showToggle(!disconnected);
     update();
 }
 
@@ -225,7 +227,19 @@ void MainWin::on_sd_cancell_clicked()
 
 void MainWin::on_sd_searchDevs_clicked()
 {
-    qDebug() << "on_sd_searchDevs_clicked";
+    qDebug() << "on_pbFindFR_clicked";
+    if (exchangeRunning())
+        return;
+    if (m_connected)
+        mpCloseCurComPort();
+    if (m_searchPorts.isEmpty()) {
+        m_pane.logError(tr("COM-порты для ФР"), tr("Нет COM-портов"));
+        return;
+    }
+    m_pane.setStatus(tr("Поиск ФР"), QString());
+    m_ui->pbCmdSend->setEnabled(false);
+    if (m_deviceSearch)
+        m_deviceSearch(*this);
 }
 
 void MainWin::on_tedLog_textChanged()

@@ -1,18 +1,27 @@
 #include "tables.h"
 
+#include "app/logpane.h"
 #include "app/modaldialog.h"
 #include "app/programobjects.h"
 #include "dattimwin.h"
+#include "mainwin/comwin.h"
+#include "mainwin/mainwin.h"
 #include "procedurehost.h"
 #include "procedurelink.h"
+#include "tabdialog.h"
+#include "tableprogresswindow.h"
+#include "tabmemwin.h"
 #include "ui_dattimwin.h"
 
 #include <QDebug>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableWidget>
 
 #include <memory>
 
 Tables::Tables(ProgramObjects& objects, ProcedureLink& link, QObject* parent)
-    : QObject(parent), m_objects(objects), m_link(link)
+    : QObject(parent), m_objects(objects), m_link(link), m_exchange(link)
 {
 }
 
@@ -59,8 +68,181 @@ void Tables::datTimProc()
     m_objects.procedureRunning = false;
 }
 
+bool Tables::getTabList()
+{
+    return m_exchange.discover();
+}
+
 void Tables::openTable(int table)
 {
     qDebug() << "openTable" << table;
+    const bool oneRow =
+        table >= 1 && table <= m_exchange.count() && m_exchange.listed(table).rows == 1;
+    if (oneRow)
+        getTableOneRow(table);
+    else
+        getTableRows(table, tr("Ряд"));
     m_objects.procedureRunning = false;
+}
+
+bool Tables::collectValue(int row, int field, const QString& text)
+{
+    DeviceTable& table = m_exchange.table();
+    const TableField& description = table.fieldList.at(field);
+    QByteArray value;
+    if (!description.collect(text, &value)) {
+        m_link.host().logPane().logError(table.displayName(),
+                                         tr("Ошибка в параметре ") + QLatin1Char('"') +
+                                             description.displayName() + QLatin1Char('"'));
+        return false;
+    }
+    std::copy_n(value.constData(), description.size, table.value(row, field));
+    return true;
+}
+
+void Tables::getTableOneRow(int table)
+{
+    qDebug() << "getTableOneRow" << table;
+    TableProgressWindow progress;
+    if (!m_exchange.read(table, progress))
+        return;
+    // The device may report another row count than its list did: the grid shows any.
+    if (m_exchange.table().rows != 1) {
+        getTableRows(table, tr("Ряд"));
+        return;
+    }
+    TabMemWin window;
+    window.showTable(m_exchange.table());
+    for (;;) {
+        if (runModal(&window) != QDialog::Accepted)
+            return;
+        bool valid = true;
+        for (int k = 0; valid && k < window.edits().size(); ++k)
+            valid = collectValue(0, k, window.edits().at(k)->text());
+        if (valid && m_exchange.write(progress))
+            return;
+    }
+}
+
+QTableWidget* Tables::buildGrid(const QString& rowHeader) const
+{
+    const DeviceTable& table = m_exchange.table();
+    const int charSize = DeviceTable::CharSize;
+    auto* grid = new QTableWidget(table.rows, table.fields + 1);
+    grid->setObjectName(QStringLiteral("twTable"));
+    grid->setFont(QFont(QStringLiteral("Times New Roman"), 14));
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid->verticalHeader()->hide();
+    grid->setHorizontalHeaderItem(0, new QTableWidgetItem(rowHeader));
+    grid->setColumnWidth(0, std::max(4, int(rowHeader.size())) * charSize);
+    for (int k = 0; k < table.fields; ++k) {
+        const TableField& field = table.fieldList.at(k);
+        const QString name = field.displayName();
+        grid->setHorizontalHeaderItem(k + 1, new QTableWidgetItem(name));
+        grid->setColumnWidth(k + 1, std::max(field.valueWidth(), int(name.size())) * 9);
+    }
+    qDebug() << "getTableRows put";
+    for (int r = 0; r < table.rows; ++r) {
+        auto* number = new QTableWidgetItem(QString::number(r + 1));
+        number->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        number->setFlags(Qt::ItemIsEnabled);
+        grid->setItem(r, 0, number);
+        for (int k = 0; k < table.fields; ++k) {
+            const TableField& field = table.fieldList.at(k);
+            auto* cell = new QTableWidgetItem(field.valueText(table.value(r, k)));
+            cell->setTextAlignment(field.type == TableField::Char
+                                       ? Qt::AlignLeft | Qt::AlignVCenter
+                                       : Qt::AlignRight | Qt::AlignVCenter);
+            grid->setItem(r, k + 1, cell);
+        }
+    }
+    // Every row holds one line of text: row 0's height fits them all.
+    if (table.rows > 0) {
+        grid->resizeRowToContents(0);
+        grid->verticalHeader()->setDefaultSectionSize(grid->rowHeight(0));
+    }
+    int width = 0;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        width += grid->columnWidth(c) + 3;
+    const int rowHeight = grid->verticalHeader()->defaultSectionSize();
+    grid->resize(width, rowHeight * (table.rows + 2));
+    return grid;
+}
+
+void Tables::getTableRows(int table, const QString& rowHeader)
+{
+    qDebug() << "getTableRows" << table;
+    TableProgressWindow progress;
+    if (!m_exchange.read(table, progress))
+        return;
+    qDebug() << "getTableRows setup";
+    const DeviceTable& record = m_exchange.table();
+    TabDialog dialog(buildGrid(rowHeader), record.title());
+    QTableWidget* grid = dialog.grid();
+    for (;;) {
+        if (runModal(&dialog) != QDialog::Accepted)
+            return;
+        bool valid = true;
+        for (int r = 0; valid && r < record.rows; ++r)
+            for (int k = 0; valid && k < record.fields; ++k)
+                valid = collectValue(r, k, grid->item(r, k + 1)->text());
+        if (valid && m_exchange.write(progress))
+            return;
+    }
+}
+
+// --- device search -------------------------------------------------------------------------
+
+void Tables::comItem(MainWin& window)
+{
+    qDebug() << "comItem";
+    // One search window at a time.
+    if (m_comWin) {
+        m_comWin->raise();
+        return;
+    }
+    m_searchHost = &window;
+    window.showOverlay();
+    m_comWin = new ComWin(window);
+    connect(this, &Tables::sendText, m_comWin, &ComWin::catchText);
+    connect(&window, &MainWin::textFromLog, this, &Tables::onLogText, Qt::UniqueConnection);
+    connect(m_comWin, &ComWin::sNotFinded, this, &Tables::slDelComProg);
+    connect(m_comWin, &ComWin::sCanceled, this, &Tables::slCanComProg);
+    connect(m_comWin, &ComWin::sFinded, this, &Tables::slFindComProg);
+    m_comWin->show();
+    qDebug() << "/comItem";
+}
+
+void Tables::endSearch(const QString& outcome)
+{
+    if (m_comWin)
+        m_comWin->closeWhenIdle();
+    if (!outcome.isEmpty())
+        m_link.host().logPane().logInfo(tr("Поиск ФР"), outcome);
+    if (m_searchHost)
+        m_searchHost->repaint();
+}
+
+void Tables::slFindComProg()
+{
+    qDebug() << "slFindComProg" << m_comWin.data();
+    endSearch(QString());
+    qDebug() << "/slFindComProg";
+}
+
+void Tables::slDelComProg()
+{
+    endSearch(tr("ФР не найден."));
+}
+
+void Tables::slCanComProg()
+{
+    m_link.host().hideOverlay();
+    endSearch(tr("Прерван."));
+}
+
+ComWin* Tables::searchWindow() const
+{
+    return m_comWin.data();
 }

@@ -1,17 +1,22 @@
 #pragma once
 
 #include "clockcommands.h"
+#include "tableexchange.h"
 
 #include <QByteArray>
 #include <QDate>
 #include <QObject>
+#include <QPointer>
 #include <QTime>
 
+class ComWin;
+class MainWin;
 class ProcedureLink;
+class QTableWidget;
 struct ProgramObjects;
 
 // The controller of the procedures that program the device's settings: the date and time
-// procedure, and the device tables.
+// procedure and the device tables. It also runs the device search window.
 class Tables : public QObject
 {
     Q_OBJECT
@@ -21,12 +26,39 @@ public:
 
     // The date and time window, shown again after every command until it is closed.
     void datTimProc();
+    // Reads the device's table list; false when it could not be read (tried again later).
+    bool getTabList();
+    // The structure of every listed table, to the debug trace.
+    void dumpTabStruct() const { m_exchange.dumpStructure(); }
     // Opens table n of the device for viewing and programming.
     void openTable(int table);
+    TableExchange& exchange() { return m_exchange; }
+
+    // Opens the device search window over the main window.
+    void comItem(MainWin& window);
+    ComWin* searchWindow() const;
 
     const ClockCommands& clockCommands() const { return m_clock; }
 
+Q_SIGNALS:
+    // The main log pane's text, for the search window's mini log.
+    void sendText(const QString& text);
+
+public Q_SLOTS:
+    void slFindComProg();
+    void slDelComProg();
+    void slCanComProg();
+    void onLogText(const QString& text) { emit sendText(text); }
+
 private:
+    void getTableOneRow(int table);
+    void getTableRows(int table, const QString& rowHeader);
+    QTableWidget* buildGrid(const QString& rowHeader) const;
+    // The typed values into the table's data; false (and the error line) at the first
+    // value that is not valid.
+    bool collectValue(int row, int field, const QString& text);
+    void endSearch(const QString& outcome);
+
     // Sends a command; a device error other than `allowedError` is written with the title.
     int sendRead(const QByteArray& command, const QString& title, int allowedError = -1);
 
@@ -37,4 +69,7 @@ private:
     QTime m_time;
     int m_lastError = 0;
     QByteArray m_lastReply;
+    TableExchange m_exchange;
+    QPointer<ComWin> m_comWin;
+    MainWin* m_searchHost = nullptr;
 };
