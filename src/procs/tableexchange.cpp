@@ -112,8 +112,10 @@ bool TableExchange::discover()
 QList<QByteArray> TableExchange::names() const
 {
     QList<QByteArray> list;
-    for (int n = 1; n <= m_count; ++n)
-        list << listed(n).name;
+    for (int n = 1; n <= m_count; ++n) {
+        const QByteArray& name = listed(n).name;
+        list << name.left(qsizetype(qstrnlen(name.constData(), uint(name.size()))));
+    }
     return list;
 }
 

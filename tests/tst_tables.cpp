@@ -1,0 +1,342 @@
+// Table programming in the real window against the emulator: the table list in the tree,
+// the one-row window and the grid, reading, collecting and writing every field.
+#include "app/modaldialog.h"
+#include "procs/devicetable.h"
+#include "procs/specialprocedures.h"
+#include "procs/tabdialog.h"
+#include "procs/tabmemwin.h"
+#include "receivedcommands.h"
+#include "windowrig.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+using testsupport::WindowRig;
+using testsupport::snapshot;
+
+namespace {
+
+using emu::DeviceModel;
+
+// Answers the modal runs of the table windows in turn; a run past the last answer cancels.
+class WindowAnswers
+{
+public:
+    using Answer = std::function<int(QDialog*)>;
+    explicit WindowAnswers(QList<Answer> answers) : m_answers(std::move(answers))
+    {
+        m_previous = setModalRunner([this](QDialog* dialog) {
+            ++runs;
+            return m_answers.isEmpty() ? int(QDialog::Rejected) : m_answers.takeFirst()(dialog);
+        });
+    }
+    ~WindowAnswers() { setModalRunner(m_previous); }
+
+    int runs = 0;
+
+private:
+    QList<Answer> m_answers;
+    ModalRunner m_previous;
+};
+
+QTableWidget* gridOf(QDialog* dialog)
+{
+    auto* window = qobject_cast<TabDialog*>(dialog);
+    return window ? window->grid() : nullptr;
+}
+
+// The hexadecimal command a write of `value` to table/row/field would be, password 30.
+QString writeCommand(int table, int row, int field, const QByteArray& value)
+{
+    QByteArray command = QByteArray::fromHex("1e1e000000");
+    command.append(char(table)).append(char(row & 0xFF)).append(char(row >> 8));
+    return QString::fromLatin1(command.append(char(field)).append(value).toHex());
+}
+
+QStringList writesIn(const QStringList& commands)
+{
+    QStringList writes;
+    for (const QString& command : commands)
+        if (command.startsWith(QLatin1String("1e")))
+            writes << command;
+    return writes;
+}
+
+} // namespace
+
+class TestTables : public QObject
+{
+    Q_OBJECT
+
+    // A connected window with the table list read from the emulator.
+    static void listTables(WindowRig& rig)
+    {
+        rig.clickToggle();
+        rig.select(QStringLiteral("Таблицы"));
+        rig.emulator().withModel([](DeviceModel& m) { m.clearCommands(); });
+    }
+
+    static void openTable(WindowRig& rig, int n)
+    {
+        rig.startup().procedures()->tables.openTable(n);
+    }
+
+private Q_SLOTS:
+    // Discovery stops at the first table that is not defined; another error leaves the
+    // list unread and it is asked again at the next selection of the group.
+    void discovery_data()
+    {
+        QTest::addColumn<int>("tables");
+        QTest::addColumn<int>("failingTable");
+        QTest::addColumn<int>("count");
+        QTest::newRow("nine tables") << 9 << 0 << 9;
+        QTest::newRow("no table") << 0 << 0 << 0;
+        QTest::newRow("error 79 at table 3") << 9 << 3 << -1;
+    }
+    void discovery()
+    {
+        QFETCH(int, tables);
+        QFETCH(int, failingTable);
+        QFETCH(int, count);
+        WindowRig rig;
+        rig.emulator().withModel([&](DeviceModel& m) {
+            m.tables().resize(std::min<size_t>(m.tables().size(), size_t(tables)));
+            while (int(m.tables().size()) < tables)
+                m.tables().push_back(DeviceModel::makeTable("ДОП. ТАБЛИЦА", 2, {{"Поле", false, 1}}));
+            if (failingTable)
+                m.failTable(failingTable, 79);
+        });
+        rig.clickToggle();
+        rig.select(QStringLiteral("Таблицы"));
+        QCOMPARE(rig.objects().tableCount, count);
+        QTreeWidgetItem* group = rig.treeItem(QStringLiteral("Таблицы"));
+        QCOMPARE(group->childCount(), std::max(count, 0));
+        if (count == 9) {
+            QCOMPARE(group->child(0)->text(0), QStringLiteral("Таблица 1. Тип и режим кассы"));
+            QCOMPARE(group->child(8)->text(0), QStringLiteral("Таблица 9. Доп. таблица"));
+        }
+        const unsigned asked = rig.executions(0x2D);
+        QCOMPARE(asked, unsigned(failingTable ? failingTable : tables + 1));
+        // Selected again: a failed list is asked again, a read one (even empty) is not.
+        rig.select(QStringLiteral("Гудок"));
+        rig.select(QStringLiteral("Таблицы"));
+        QCOMPARE(rig.executions(0x2D), failingTable ? 2 * asked : asked);
+        if (failingTable)
+            QVERIFY(rig.paneTexts().contains(QStringLiteral("Запрос структуры таблицы: [79]: Неверный пароль.")));
+    }
+
+    // A one-row table: its values in the line edits; "Применить" writes every field, a
+    // read-only field's 122 is logged and the next field is written.
+    void oneRowWindow()
+    {
+        WindowRig rig;
+        listTables(rig);
+        rig.emulator().withModel([](DeviceModel& m) {
+            uint8_t* serial = m.tables()[0].value(0, 3);
+            std::fill_n(serial, 4, 0xFF);
+        });
+        QStringList shown;
+        WindowAnswers answers({[&](QDialog* dialog) {
+            auto* window = qobject_cast<TabMemWin*>(dialog);
+            if (!window)
+                return 0;
+            snapshot(window, "tabmemwin");
+            for (QLineEdit* edit : window->edits())
+                shown << edit->text();
+            window->edits()[0]->setText(QStringLiteral("7"));
+            window->edits()[4]->setText(QStringLiteral("Ёлка"));
+            return int(QDialog::Accepted);
+        }});
+        openTable(rig, 1);
+        QCOMPARE(answers.runs, 1);
+        QCOMPARE(shown, QStringList({"1", "2", "3", "4294967295", "Название магазина 1"}));
+        const QStringList writes = writesIn(testsupport::receivedCommands(rig.emulator()));
+        QCOMPARE(writes,
+                 QStringList({writeCommand(1, 1, 1, QByteArray::fromHex("07")),
+                              writeCommand(1, 1, 2, QByteArray::fromHex("02")),
+                              writeCommand(1, 1, 3, QByteArray::fromHex("0300")),
+                              writeCommand(1, 1, 4, QByteArray::fromHex("ffffffff")),
+                              writeCommand(1, 1, 5, QByteArray::fromHex("a8ebeae0") +
+                                                        QByteArray(26, '\0'))}));
+        const QStringList texts = rig.paneTexts();
+        QVERIFY(texts.contains(
+            QStringLiteral("Запись поля: Поле 3 Номер смены [122]: Поле не редактируется.")));
+        QVERIFY(texts.contains(
+            QStringLiteral("Запись поля: Поле 4 Заводской номер [122]: Поле не редактируется.")));
+        QVERIFY(!rig.objects().procedureRunning);
+    }
+
+    // The grid of a 300-row table: row 256 goes as 00h 01h; values typed into cells are
+    // written byte for byte, numbers in their size, texts cut or padded to theirs.
+    void gridOf300Rows()
+    {
+        WindowRig rig;
+        listTables(rig);
+        rig.emulator().withModel([](DeviceModel& m) {
+            uint8_t* stock = m.tables()[7].value(0, 1);
+            stock[0] = 0x00;
+            stock[1] = 0x01;
+        });
+        QString firstStock;
+        int rows = 0;
+        WindowAnswers answers({[&](QDialog* dialog) {
+            QTableWidget* grid = gridOf(dialog);
+            if (!grid)
+                return 0;
+            snapshot(dialog, "tabdialog");
+            rows = grid->rowCount();
+            firstStock = grid->item(0, 2)->text();
+            grid->item(255, 1)->setText(QStringLiteral("4294967295"));
+            grid->item(255, 4)->setText(QStringLiteral("123456789012345678901234567"));
+            grid->item(299, 4)->setText(QStringLiteral("abc"));
+            return int(QDialog::Accepted);
+        }});
+        openTable(rig, 8);
+        QCOMPARE(rows, 300);
+        QCOMPARE(firstStock, QStringLiteral("256"));
+        const QStringList received = testsupport::receivedCommands(rig.emulator());
+        QVERIFY(received.contains(QStringLiteral("1f1e000000080001") + QStringLiteral("01")));
+        const QStringList writes = writesIn(received);
+        QCOMPARE(writes.size(), 1200);
+        QCOMPARE(writes.at(0), writeCommand(8, 1, 1, QByteArray::fromHex("01000000")));
+        QCOMPARE(writes.at(1), writeCommand(8, 1, 2, QByteArray::fromHex("0001")));
+        QCOMPARE(writes.at(255 * 4), writeCommand(8, 256, 1, QByteArray::fromHex("ffffffff")));
+        QCOMPARE(writes.at(255 * 4 + 3),
+                 writeCommand(8, 256, 4, QByteArray("123456789012345678901234")));
+        QCOMPARE(writes.at(299 * 4 + 3),
+                 writeCommand(8, 300, 4, QByteArray("abc") + QByteArray(21, '\0')));
+        rig.emulator().withModel([](DeviceModel& m) {
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(m.tables()[7].value(255, 0)), 4),
+                     QByteArray::fromHex("ffffffff"));
+        });
+    }
+
+    // "12a" in a number cell: the error line names the field, the grid comes back with the
+    // text still in the cell, and nothing is written until the value is put right.
+    void invalidCellShownAgain()
+    {
+        WindowRig rig;
+        listTables(rig);
+        QStringList secondRun;
+        WindowAnswers answers({[&](QDialog* dialog) {
+                                   gridOf(dialog)->item(1, 1)->setText(QStringLiteral("12a"));
+                                   return int(QDialog::Accepted);
+                               },
+                               [&](QDialog* dialog) {
+                                   secondRun << gridOf(dialog)->item(1, 1)->text();
+                                   gridOf(dialog)->item(1, 1)->setText(QStringLiteral("65535"));
+                                   return int(QDialog::Accepted);
+                               }});
+        openTable(rig, 6);
+        QCOMPARE(answers.runs, 2);
+        QCOMPARE(secondRun, QStringList{QStringLiteral("12a")});
+        QVERIFY(rig.paneTexts().contains(
+            QStringLiteral("Налоговые ставки: Ошибка в параметре \"Ставка\"")));
+        const QStringList writes = writesIn(testsupport::receivedCommands(rig.emulator()));
+        QCOMPARE(writes.size(), 12);
+        QCOMPARE(writes.at(2), writeCommand(6, 2, 1, QByteArray::fromHex("ffff")));
+    }
+
+    // Table 5's first row is protected: applying writes rows 2 onward only.
+    void tableFiveFirstRowSkipped()
+    {
+        WindowRig rig;
+        listTables(rig);
+        WindowAnswers answers({[](QDialog*) { return int(QDialog::Accepted); }});
+        openTable(rig, 5);
+        const QStringList writes = writesIn(testsupport::receivedCommands(rig.emulator()));
+        QCOMPARE(writes.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(writes.at(i).startsWith(writeCommand(5, i + 2, 1, {})));
+    }
+
+    // A failed write shows the window again; "Отменить" then ends with nothing more sent.
+    void failedWriteShowsWindowAgain()
+    {
+        WindowRig rig;
+        listTables(rig);
+        // The device loses all rows but the first: writing row 2 is refused with 51.
+        WindowAnswers answers({[&](QDialog*) {
+            rig.emulator().withModel([](DeviceModel& m) { m.tables()[6].rows = 1; });
+            return int(QDialog::Accepted);
+        }});
+        openTable(rig, 7);
+        QCOMPARE(answers.runs, 2);
+        const QStringList writes = writesIn(testsupport::receivedCommands(rig.emulator()));
+        QCOMPARE(writes.size(), 2);
+        QVERIFY(rig.paneTexts().contains(
+            QStringLiteral("Запись поля: Поле 1 Название ряд 2 [51]: Некорректные параметры в команде.")));
+    }
+
+    // Tables the tool cannot hold are refused with a line naming them; nothing is shown.
+    void oversizedTablesRefused_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("fields");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("65 fields") << 2 << 65
+                                   << "Запрос структуры таблицы: Таблица 9 \"Широкая\": полей "
+                                      "65, допустимо не более 64. Таблица не открыта.";
+        QTest::newRow("over a megabyte")
+            << 65535 << 20
+            << "Запрос структуры таблицы: Таблица 9 \"Широкая\": рядов 65535 по 20 байт, "
+               "допустимо не более 1048576 байт. Таблица не открыта.";
+    }
+    void oversizedTablesRefused()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, fields);
+        QFETCH(QString, line);
+        WindowRig rig;
+        rig.emulator().withModel([&](DeviceModel& m) {
+            DeviceModel::Table table = DeviceModel::makeTable("Широкая", 1, {});
+            table.rows = rows;
+            table.fields.assign(size_t(fields), {"Байт", false, 1});
+            m.tables().push_back(table);
+        });
+        listTables(rig);
+        WindowAnswers answers({});
+        openTable(rig, 9);
+        QCOMPARE(answers.runs, 0);
+        QVERIFY2(rig.paneTexts().contains(line), qPrintable(rig.paneTexts().join('\n')));
+        QCOMPARE(rig.executions(0x1F), 0u);
+    }
+
+    // "Прекратить" during the reading ends the procedure: no window, no further reads.
+    void cancelledReading()
+    {
+        WindowRig rig;
+        listTables(rig);
+        QTimer canceller;
+        QObject::connect(&canceller, &QTimer::timeout, [] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* progress = qobject_cast<QProgressDialog*>(widget))
+                    progress->cancel();
+        });
+        canceller.start(0);
+        WindowAnswers answers({});
+        openTable(rig, 8);
+        QCOMPARE(answers.runs, 0);
+        QVERIFY(rig.executions(0x1F) < 1200u);
+        QVERIFY(!rig.objects().procedureRunning);
+    }
+
+    // Without the link nothing is read and the log pane says so.
+    void notConnected()
+    {
+        WindowRig rig;
+        WindowAnswers answers({});
+        openTable(rig, 1);
+        QCOMPARE(answers.runs, 0);
+        QVERIFY(rig.paneTexts().contains(QStringLiteral("Запрос структуры таблицы: Нет связи")));
+    }
+};
+
+QTEST_MAIN(TestTables)
+#include "tst_tables.moc"
