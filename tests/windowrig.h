@@ -118,6 +118,8 @@ public:
         tree->scrollToItem(item);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(item).center());
+        // The touch scroller replays a tap as a posted press and release.
+        QCoreApplication::sendPostedEvents(tree->viewport());
     }
     void clickRun() { QTest::mouseClick(ui().pbCmdSend, Qt::LeftButton); }
     void clickToggle() { QTest::mouseClick(ui().pbTestLink, Qt::LeftButton); }

@@ -8,6 +8,7 @@ const QString kGroup = QStringLiteral("Settings");
 const QString kDevName = QStringLiteral("devName");
 const QString kBaudRate = QStringLiteral("baudRate");
 const QString kSecPass = QStringLiteral("secPass");
+const QString kTouchKeyboard = QStringLiteral("Touch/keyboard");
 
 } // namespace
 
@@ -35,4 +36,12 @@ void SettingsFile::save(const AppSettings& values) const
     settings.setValue(kDevName, values.devName);
     settings.setValue(kBaudRate, values.baudRate);
     settings.setValue(kSecPass, values.secPass);
+}
+
+bool SettingsFile::touchKeyboard() const
+{
+    const QString value =
+        QSettings(m_path, QSettings::IniFormat).value(kTouchKeyboard).toString().trimmed();
+    return value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           value == QLatin1String("1");
 }

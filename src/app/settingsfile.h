@@ -23,6 +23,9 @@ public:
     AppSettings load(const QString& defaultPassword) const;
     // Writes all three keys; a file that cannot be written is not reported.
     void save(const AppSettings& settings) const;
+    // The on-screen keyboard and touch scrolling of a touch terminal: group "Touch", key
+    // "keyboard" ("true" or "1"); off when absent. Only read: the panel never writes it.
+    bool touchKeyboard() const;
 
     const QString& path() const { return m_path; }
 

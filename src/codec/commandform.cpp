@@ -1,5 +1,6 @@
 #include "commandform.h"
 
+#include "touch/virtkeyboard.h"
 #include "app/logpane.h"
 #include "catalogue/cp1251.h"
 #include "catalogue/symboltables.h"
@@ -171,6 +172,7 @@ QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaW
         } else {
             auto* editor = new QLineEdit;
             editor->setReadOnly(true);
+            VirtKeyboard::bond(editor);
             item.wid = editor;
         }
         row->addWidget(item.wid);
@@ -180,6 +182,7 @@ QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaW
         row->setAlignment(Qt::AlignTop);
         auto* box = new QTextEdit;
         box->setReadOnly(true);
+        VirtKeyboard::bond(box);
         item.wid = box;
         row->addWidget(label);
         row->addWidget(box);
@@ -187,6 +190,8 @@ QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaW
     } else {
         auto* editor = new QLineEdit;
         item.wid = editor;
+        if (!item.ned)
+            VirtKeyboard::bond(editor);
         if (!isCmd) {
             editor->setReadOnly(true);
         } else if (item.ned) {

@@ -1,5 +1,6 @@
 #include "comwin.h"
 
+#include "touch/virtkeyboard.h"
 #include "mainwin.h"
 #include "ui_comwin.h"
 
@@ -47,6 +48,7 @@ void ComWin::fillPorts()
         auto* rate = new QLineEdit(content);
         rate->setFixedWidth(100);
         rate->setReadOnly(true);
+        VirtKeyboard::bond(rate);
         row->addWidget(name, 1);
         row->addWidget(tick);
         row->addWidget(rate);

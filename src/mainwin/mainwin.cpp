@@ -3,14 +3,20 @@
 #include "app/mlogsystem.h"
 #include "app/modaldialog.h"
 #include "app/programobjects.h"
+#include "app/settingsfile.h"
 #include "catalogue/cp1251.h"
 #include "catalogue/startdefaults.h"
 #include "link/frvelkor.h"
 #include "shell/systemmenudialog.h"
+#include "touch/touchscroller.h"
+#include "touch/virtkeyboard.h"
 #include "ui_mainwin.h"
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QScreen>
+#include <QVBoxLayout>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -61,9 +67,65 @@ MainWin::MainWin(MainWinParts parts)
 
     connect(&m_link, &FrVelkor::portLost, this, &MainWin::onPortLost);
     loadSettings();
+    createKeyboard();
 }
 
-MainWin::~MainWin() = default;
+MainWin::~MainWin()
+{
+    delete m_keyboardHost;
+}
+
+// --- touch input ---------------------------------------------------------------------------
+
+void MainWin::createKeyboard()
+{
+    m_keyboardHost = new QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint |
+                                              Qt::WindowStaysOnTopHint |
+                                              Qt::WindowDoesNotAcceptFocus);
+    m_keyboardHost->setObjectName(QStringLiteral("keyboardHost"));
+    m_keyboardHost->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_keyboardHost->setStyleSheet(QStringLiteral("font: 18pt \"Norasi\";"));
+    auto* layout = new QVBoxLayout(m_keyboardHost);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_keyboard = new VirtKeyboard(m_keyboardHost);
+    layout->addWidget(m_keyboard);
+    m_keyboard->setHost(m_keyboardHost);
+    connect(m_keyboard, &VirtKeyboard::kbdRequest, this, &MainWin::showKbd);
+    connect(m_keyboard, &VirtKeyboard::kbdClose, this, &MainWin::hideKbd);
+    // Off unless config.ini switches it on for a touch terminal.
+    m_keyboard->setSwitchedOn(SettingsFile::inAppDir(m_objects.appDirText).touchKeyboard());
+    VirtKeyboard::setProgram(m_keyboard);
+    m_keyboard->bondKeyboard(m_ui->sd_port);
+    m_keyboard->bondKeyboard(m_ui->sd_passInput);
+    placeKeyboard();
+
+    m_treeScroller = new TouchScroller(this);
+    m_treeScroller->attach(m_ui->treeCommand);
+    m_logScroller = new TouchScroller(this);
+    m_logScroller->attach(m_ui->tedLog);
+}
+
+void MainWin::placeKeyboard()
+{
+    const int height = qRound(this->height() / 2.7);
+    m_keyboardHost->resize(width(), height);
+    const QRect desktop = screen() ? screen()->geometry() : QRect(QPoint(), size());
+    const int x = desktop.x() + (desktop.width() - width()) / 2;
+    const int bottom = mapToGlobal(QPoint(0, this->height())).y();
+    m_keyboardHost->move(x, bottom - height);
+}
+
+void MainWin::showKbd()
+{
+    placeKeyboard();
+    m_keyboardHost->show();
+    m_keyboardHost->raise();
+}
+
+void MainWin::hideKbd()
+{
+    m_keyboardHost->hide();
+}
 
 // --- start-up ----------------------------------------------------------------------------
 
@@ -364,6 +426,7 @@ void MainWin::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     placePanels();
+    placeKeyboard();
 }
 
 void MainWin::placePanels()

@@ -13,7 +13,10 @@
 
 class FrVelkor;
 class MLogSystem;
+class QDialog;
 class QListWidgetItem;
+class TouchScroller;
+class VirtKeyboard;
 class QTreeWidgetItem;
 class RazbCmd;
 struct ProgramObjects;
@@ -99,6 +102,8 @@ public:
     quint32 password() const override { return m_password; }
     const QStringList& portList() const { return m_ports; }
     PaneLog& logPane() override { return m_pane; }
+    VirtKeyboard* keyboard() const { return m_keyboard; }
+    QDialog* keyboardHost() const { return m_keyboardHost; }
     CommandForm& form() { return m_form; }
     CommandExchange& exchange() { return m_exchange; }
     Ui::MainWin* ui() const { return m_ui.get(); }
@@ -108,6 +113,8 @@ Q_SIGNALS:
     void textFromLog(const QString& text);
 
 public Q_SLOTS:
+    void showKbd();
+    void hideKbd();
     void on_pbTestLink_clicked();
     void on_pbCmdSend_clicked();
     void on_treeCommand_itemClicked(QTreeWidgetItem* item, int column);
@@ -150,6 +157,8 @@ private:
     void runCurrentCommand();
     void clearCommandForm();
     void placePanels();
+    void createKeyboard();
+    void placeKeyboard();
     static void openLink(const QString& link);
 
     std::unique_ptr<Ui::MainWin> m_ui;
@@ -160,6 +169,10 @@ private:
     CommandExchange m_exchange;
     CommandForm m_form;
     QWidget* m_overlay = nullptr;
+    QDialog* m_keyboardHost = nullptr;
+    VirtKeyboard* m_keyboard = nullptr;
+    TouchScroller* m_treeScroller = nullptr;
+    TouchScroller* m_logScroller = nullptr;
     ProcedureDispatcher m_dispatcher;
     TableLister m_tableLister;
     DeviceSearch m_deviceSearch;

@@ -1,5 +1,6 @@
 #include "datakkmwin.h"
 
+#include "touch/virtkeyboard.h"
 #include "app/logpane.h"
 #include "app/modaldialog.h"
 #include "catalogue/symboltables.h"
@@ -47,6 +48,7 @@ DataKkmWin::DataKkmWin(ProcedureLink& link, const SymbolTables& tables, const QS
       m_commands(link)
 {
     m_ui->setupUi(this);
+    VirtKeyboard::bond(m_ui->leRegNum);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
     const QStringList units = m_tables.enumNames(kUnitPrefix);

@@ -1,5 +1,6 @@
 #include "dopproc.h"
 
+#include "touch/virtkeyboard.h"
 #include "app/programobjects.h"
 #include "datakkmwin.h"
 #include "procedurehost.h"
@@ -87,6 +88,7 @@ void DopProc::addRow(const char* name, bool bit, const char* textFor0, const cha
 {
     m_rowLabel = new QLabel(QStringLiteral("      ") + trFlag(name), m_parent);
     m_rowValue = new QLineEdit(m_parent);
+    VirtKeyboard::bond(m_rowValue);
     m_rowValue->setReadOnly(true);
     m_rowLabel->setFixedWidth(std::max(0, m_parentWidth - (m_valueWidth + 1) * m_step - 5));
     m_rowLabel->setToolTip(trFlag(name));

@@ -1,5 +1,6 @@
 #include "sendhex.h"
 
+#include "touch/virtkeyboard.h"
 #include "app/programobjects.h"
 #include "hexcommand.h"
 #include "procedurehost.h"
@@ -32,6 +33,7 @@ void SendHex::open()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+    VirtKeyboard::bond(m_window->ui()->tedHex);
 }
 
 void SendHex::sendHex()

@@ -1,5 +1,6 @@
 #include "tabmemwin.h"
 
+#include "touch/virtkeyboard.h"
 #include "devicetable.h"
 #include "ui_tabmemwin.h"
 
@@ -65,6 +66,7 @@ void TabMemWin::showTable(const DeviceTable& table)
         label->setFixedWidth(std::max(0, contentWidth - labelShortfall(field) * charSize - 20));
         label->setToolTip(QStringLiteral("(%1) %2").arg(k + 1).arg(field.displayName()));
         auto* edit = new QLineEdit(content);
+        VirtKeyboard::bond(edit);
         edit->setText(field.valueText(table.value(0, k)));
         auto* row = new QHBoxLayout;
         row->addWidget(label);

@@ -1,0 +1,134 @@
+#include "touchscroller.h"
+
+#include <QAbstractScrollArea>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+
+TouchScroller::TouchScroller(QObject* parent) : QObject(parent)
+{
+    m_timer.setInterval(TimerIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &TouchScroller::onTouchTimerElapsed);
+}
+
+void TouchScroller::attach(QAbstractScrollArea* area)
+{
+    if (m_area) {
+        m_area->removeEventFilter(this);
+        m_area->viewport()->removeEventFilter(this);
+    }
+    m_area = area;
+    if (area) {
+        area->installEventFilter(this);
+        area->viewport()->installEventFilter(this);
+    }
+}
+
+void TouchScroller::stop()
+{
+    m_scrolling = false;
+    m_speedY = 0;
+    m_speedX = 0;
+    m_timer.stop();
+}
+
+void TouchScroller::replayClick(QObject* target)
+{
+    const QPointF local(m_pressPoint);
+    auto* widget = qobject_cast<QWidget*>(target);
+    const QPointF global = widget ? widget->mapToGlobal(local) : local;
+    QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonPress, local, global,
+                                                        Qt::LeftButton, Qt::LeftButton,
+                                                        Qt::NoModifier));
+    QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonRelease, local, global,
+                                                        Qt::LeftButton, Qt::NoButton,
+                                                        Qt::NoModifier));
+    m_passes = 2;
+}
+
+bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (!m_area || (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+                    type != QEvent::MouseMove))
+        return QObject::eventFilter(watched, event);
+    if (type != QEvent::MouseMove && m_passes > 0) {
+        --m_passes;
+        return false;
+    }
+    const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
+    QScrollBar* vertical = m_area->verticalScrollBar();
+    QScrollBar* horizontal = m_area->horizontalScrollBar();
+    switch (type) {
+    case QEvent::MouseButtonPress:
+        m_pressed = true;
+        m_moves = 0;
+        m_pressPoint = position;
+        m_valueAtPressY = vertical->value();
+        m_valueAtPressX = horizontal->value();
+        if (m_scrolling)
+            stop();
+        return true;
+    case QEvent::MouseButtonRelease:
+        m_pressed = false;
+        if (!m_scrolling)
+            replayClick(watched);
+        return true;
+    default:
+        break;
+    }
+    if (m_scrolling) {
+        vertical->setValue(m_valueAtPressY - (position.y() - m_pressPoint.y()));
+        horizontal->setValue(m_valueAtPressX - (position.x() - m_pressPoint.x()));
+        return true;
+    }
+    if (m_moves < MoveThreshold) {
+        ++m_moves;
+        return true;
+    }
+    m_moves = 0;
+    m_scrolling = true;
+    m_lastY = position.y();
+    m_lastX = position.x();
+    if (!m_timer.isActive())
+        m_timer.start();
+    return true;
+}
+
+void TouchScroller::onTouchTimerElapsed()
+{
+    if (!m_area) {
+        stop();
+        return;
+    }
+    if (m_pressed && m_scrolling) {
+        // The viewport, whose coordinates the press and the moves came in.
+        const QPoint cursor = m_area->viewport()->mapFromGlobal(QCursor::pos());
+        m_speedY = cursor.y() - m_lastY;
+        m_lastY = cursor.y();
+        m_speedX = cursor.x() - m_lastX;
+        m_lastX = cursor.x();
+        return;
+    }
+    if (!m_pressed && m_scrolling) {
+        const auto slowDown = [](int speed) {
+            speed = std::clamp(speed, -SpeedLimit, SpeedLimit);
+            return speed > 0 ? speed - Friction : speed < 0 ? speed + Friction : 0;
+        };
+        m_speedY = slowDown(m_speedY);
+        m_speedX = slowDown(m_speedX);
+        // The glide ends when both directions have come to rest: a fling straight down has
+        // no horizontal speed and must glide all the same.
+        if (m_speedY == 0 && m_speedX == 0) {
+            stop();
+            return;
+        }
+        m_area->verticalScrollBar()->setValue(m_area->verticalScrollBar()->value() - m_speedY);
+        m_area->horizontalScrollBar()->setValue(m_area->horizontalScrollBar()->value() - m_speedX);
+        return;
+    }
+    stop();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QTimer>
+
+class QAbstractScrollArea;
+class QMouseEvent;
+
+// Lets a finger drag a scroll area's content and keeps it gliding after release; a touch
+// without movement reaches the area as an ordinary click.
+class TouchScroller : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MoveThreshold = 4;
+    static constexpr int TimerIntervalMs = 30;
+    static constexpr int SpeedLimit = 30;
+    static constexpr int Friction = 1;
+
+    explicit TouchScroller(QObject* parent = nullptr);
+
+    // Drives this area (and its viewport) from now on, leaving the one driven before.
+    void attach(QAbstractScrollArea* area);
+    bool scrolling() const { return m_scrolling; }
+    int speedY() const { return m_speedY; }
+    int speedX() const { return m_speedX; }
+    bool timerActive() const { return m_timer.isActive(); }
+
+public Q_SLOTS:
+    void onTouchTimerElapsed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void stop();
+    void replayClick(QObject* target);
+
+    QPointer<QAbstractScrollArea> m_area;
+    bool m_pressed = false;
+    bool m_scrolling = false;
+    QPoint m_pressPoint;
+    int m_lastY = 0;
+    int m_lastX = 0;
+    int m_valueAtPressY = 0;
+    int m_valueAtPressX = 0;
+    int m_speedY = 0;
+    int m_speedX = 0;
+    int m_moves = 0;
+    int m_passes = 0;
+    QTimer m_timer;
+};

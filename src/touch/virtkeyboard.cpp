@@ -1,0 +1,347 @@
+#include "virtkeyboard.h"
+
+#include "activefilter.h"
+#include "kbdcatcher.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+VirtKeyboard*& programKeyboard()
+{
+    static VirtKeyboard* keyboard = nullptr;
+    return keyboard;
+}
+
+using Key = VirtKeyboard::Key;
+using Row = VirtKeyboard::Row;
+
+// Character keys typing each character of `characters`, blank-separated.
+Row characters(const QString& characters)
+{
+    Row row;
+    for (const QString& text : characters.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        row << Key{text, text, VirtKeyboard::CharacterKey, int(text.toUpper().at(0).unicode()), {}};
+    return row;
+}
+
+Key control(const QString& label, const QString& icon = {})
+{
+    return Key{label, {}, VirtKeyboard::ControlKey, 0, icon};
+}
+
+Key typing(const QString& label, const QString& text, int code, const QString& icon = {})
+{
+    return Key{label, text, VirtKeyboard::CharacterKey, code, icon};
+}
+
+const QString ShiftIcon = QStringLiteral(":/img/img/arrowup.png");
+const QString BackIcon = QStringLiteral(":/img/img/arrowback.png");
+const QString LanguageIcon = QStringLiteral(":/img/img/planet.png");
+
+Key backspace()
+{
+    return typing({}, {}, Qt::Key_Backspace, BackIcon);
+}
+
+Row withEnds(Key first, Row middle, Key last)
+{
+    middle.prepend(first);
+    middle.append(last);
+    return middle;
+}
+
+Row lettersBottom(const QString& space, const QString& enter)
+{
+    return {control(QStringLiteral("123 ")), control({}, LanguageIcon),
+            typing(space, QStringLiteral(" "), Qt::Key_Space),
+            typing(enter, QStringLiteral("\r"), Qt::Key_Return)};
+}
+
+Row signsBottom()
+{
+    return {control(QStringLiteral("ABC")),
+            typing(QStringLiteral("Space"), QStringLiteral(" "), Qt::Key_Space),
+            typing(QStringLiteral("Enter"), QStringLiteral("\r"), Qt::Key_Return)};
+}
+
+bool isLetter(const Key& key)
+{
+    return key.kind == VirtKeyboard::CharacterKey && key.text.size() == 1 &&
+           key.text.at(0).isLetter();
+}
+
+} // namespace
+
+const VirtKeyboard::Layout& VirtKeyboard::latinLayout()
+{
+    static const Layout layout = {
+        characters(QStringLiteral("q w e r t y u i o p")),
+        characters(QStringLiteral("a s d f g h j k l")),
+        withEnds(control({}, ShiftIcon), characters(QStringLiteral("z x c v b n m")), backspace()),
+        lettersBottom(QStringLiteral("Space"), QStringLiteral("Enter")),
+    };
+    return layout;
+}
+
+const VirtKeyboard::Layout& VirtKeyboard::russianLayout()
+{
+    static const Layout layout = {
+        characters(QStringLiteral("й ц у к е н г ш щ з х")),
+        characters(QStringLiteral("ф ы в а п р о л д ж э")),
+        withEnds(control({}, ShiftIcon), characters(QStringLiteral("я ч с м и т ь б ю")),
+                 backspace()),
+        lettersBottom(QStringLiteral("Пробел"), QStringLiteral("Ввод")),
+    };
+    return layout;
+}
+
+const VirtKeyboard::Layout& VirtKeyboard::figuresLayout()
+{
+    static const Layout layout = [] {
+        Row second = characters(QStringLiteral("- / : ; ( ) $ & @ \""));
+        second[7].label = QStringLiteral("&&"); // a lone & would be taken as a mnemonic
+        return Layout{
+            characters(QStringLiteral("1 2 3 4 5 6 7 8 9 0")),
+            second,
+            withEnds(control(QStringLiteral("#+=")), characters(QStringLiteral(". , ? ! '")),
+                     backspace()),
+            signsBottom(),
+        };
+    }();
+    return layout;
+}
+
+const VirtKeyboard::Layout& VirtKeyboard::symbolsLayout()
+{
+    static const Layout layout = {
+        characters(QStringLiteral("[ ] { } # % ^ * + =")),
+        characters(QStringLiteral("_ \\ | ~ < > € £ ¥ •")),
+        withEnds(control(QStringLiteral("123")), characters(QStringLiteral(". , ? ! '")),
+                 backspace()),
+        signsBottom(),
+    };
+    return layout;
+}
+
+VirtKeyboard::VirtKeyboard(QWidget* parent)
+    : QWidget(parent), m_catcher(new KbdCatcher(this)), m_activeFilter(new ActiveFilter(this))
+{
+    setObjectName(QStringLiteral("VirtKeyboard"));
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(4, 4, 4, 4);
+    rows->setSpacing(4);
+    for (int r = 0; r < 4; ++r) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(4);
+        rows->addLayout(row);
+    }
+    connect(m_catcher, &KbdCatcher::inputRequested, this, &VirtKeyboard::inputReq);
+    connect(m_catcher, &KbdCatcher::inputQuited, this, &VirtKeyboard::inputQuit);
+    connect(m_activeFilter, &ActiveFilter::left, this, &VirtKeyboard::inputQuit);
+    toLang();
+}
+
+VirtKeyboard::~VirtKeyboard()
+{
+    if (programKeyboard() == this)
+        programKeyboard() = nullptr;
+}
+
+VirtKeyboard* VirtKeyboard::program()
+{
+    return programKeyboard();
+}
+
+void VirtKeyboard::setProgram(VirtKeyboard* keyboard)
+{
+    programKeyboard() = keyboard;
+}
+
+void VirtKeyboard::bond(QWidget* widget)
+{
+    if (VirtKeyboard* keyboard = program())
+        keyboard->bondKeyboard(widget);
+}
+
+void VirtKeyboard::setSwitchedOn(bool on)
+{
+    m_on = on;
+    m_catcher->setEnabled(on);
+    m_activeFilter->setEnabled(on);
+}
+
+void VirtKeyboard::setHost(QWidget* host)
+{
+    if (m_host)
+        m_host->removeEventFilter(m_activeFilter);
+    m_host = host;
+    if (host)
+        host->installEventFilter(m_activeFilter);
+}
+
+void VirtKeyboard::bondKeyboard(QWidget* widget)
+{
+    if (!m_on || !widget)
+        return;
+    m_lastBound = widget;
+    widget->installEventFilter(m_catcher);
+    // A text edit takes its touches on its viewport.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+        area->viewport()->installEventFilter(m_catcher);
+}
+
+void VirtKeyboard::drawKeyboard(const Layout& layout)
+{
+    for (QPushButton* button : std::as_const(m_buttons)) {
+        button->hide();
+        button->deleteLater();
+    }
+    m_buttons.clear();
+    m_layout = layout;
+    auto* rows = static_cast<QVBoxLayout*>(this->layout());
+    for (int r = 0; r < layout.size(); ++r) {
+        auto* row = static_cast<QHBoxLayout*>(rows->itemAt(r)->layout());
+        for (int k = 0; k < layout.at(r).size(); ++k) {
+            const Key& key = layout.at(r).at(k);
+            auto* button = new QPushButton(key.label, this);
+            button->setObjectName(QString::number(r + 1) + QString::number(k, 16));
+            button->setFocusPolicy(Qt::NoFocus);
+            button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+            if (!key.icon.isEmpty()) {
+                button->setIcon(QIcon(key.icon));
+                button->setIconSize(QSize(32, 32));
+            }
+            // The space bar takes the room of several keys.
+            row->addWidget(button, key.code == Qt::Key_Space ? 4 : 1);
+            connect(button, &QPushButton::clicked, this, &VirtKeyboard::emulateKey);
+            m_buttons << button;
+        }
+    }
+}
+
+void VirtKeyboard::switchLayout(int mode, const Layout& layout)
+{
+    m_mode = mode;
+    drawKeyboard(layout);
+}
+
+void VirtKeyboard::toLang()
+{
+    m_upperCase = false;
+    switchLayout(Letters, m_russian ? russianLayout() : latinLayout());
+}
+
+void VirtKeyboard::toFigures()
+{
+    switchLayout(Figures, figuresLayout());
+}
+
+void VirtKeyboard::toSyms()
+{
+    switchLayout(Symbols, symbolsLayout());
+}
+
+void VirtKeyboard::shift()
+{
+    m_upperCase = !m_upperCase;
+    int index = 0;
+    for (Row& row : m_layout) {
+        for (Key& key : row) {
+            QPushButton* button = m_buttons.at(index++);
+            if (!isLetter(key))
+                continue;
+            key.text = m_upperCase ? key.text.toUpper() : key.text.toLower();
+            button->setText(key.text);
+        }
+    }
+}
+
+void VirtKeyboard::emulateKey()
+{
+    const QString name = sender() ? sender()->objectName() : QString();
+    if (name.size() != 2)
+        return;
+    const int row = name.at(0).digitValue() - 1;
+    bool parsed = false;
+    const int position = name.mid(1).toInt(&parsed, 16);
+    if (!parsed || row < 0 || row >= m_layout.size() || position >= m_layout.at(row).size())
+        return;
+    const Key& key = m_layout.at(row).at(position);
+    if (key.kind == CharacterKey) {
+        if (!m_target)
+            return;
+        QKeyEvent press(QEvent::KeyPress, key.code, Qt::NoModifier, key.text);
+        QCoreApplication::sendEvent(m_target, &press);
+        return;
+    }
+    if (name == QLatin1String("30")) {
+        if (m_mode == Letters)
+            shift();
+        else if (m_mode == Figures)
+            toSyms();
+        else
+            toFigures();
+    } else if (name == QLatin1String("40")) {
+        if (m_mode == Letters)
+            toFigures();
+        else
+            toLang();
+    } else if (name == QLatin1String("41") && m_mode == Letters) {
+        m_russian = !m_russian;
+        toLang();
+    }
+}
+
+void VirtKeyboard::moveBack()
+{
+    if (!m_moved)
+        return;
+    if (m_movedWindow)
+        m_movedWindow->move(m_movedWindow->x(), m_savedY);
+    m_moved = false;
+}
+
+void VirtKeyboard::inputReq()
+{
+    if (!m_on)
+        return;
+    moveBack();
+    QWidget* focus = QApplication::focusWidget();
+    m_target = focus ? focus : m_lastBound.data();
+    QCursor::setPos(mapToGlobal(rect().center()));
+    emit kbdRequest();
+    if (!m_target)
+        return;
+    const int targetBottom = m_target->mapToGlobal(QPoint(0, m_target->height())).y();
+    const int keyboardTop = mapToGlobal(QPoint(0, 0)).y();
+    if (keyboardTop >= targetBottom)
+        return;
+    QWidget* window = m_target->window();
+    m_movedWindow = window;
+    m_savedY = window->y();
+    window->move(window->x(), keyboardTop - targetBottom + m_savedY);
+    m_moved = true;
+}
+
+void VirtKeyboard::inputQuit()
+{
+    if (!m_on)
+        return;
+    moveBack();
+    emit kbdClose();
+}
+
+void VirtKeyboard::showKeyboard(QPushButton* button)
+{
+    if (!m_on || !button)
+        return;
+    button->setFocus();
+    inputReq();
+}
