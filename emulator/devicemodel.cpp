@@ -495,8 +495,20 @@ Bytes DeviceModel::executeCommand(const Bytes& command)
 
 Bytes DeviceModel::status(uint8_t code) const
 {
-    Bytes data{1, uint8_t(m_registrarFlags), uint8_t(m_registrarFlags >> 8), m_mode, m_submode, 5,
-               0x1F, 0x2A, 0, 0, 0, 0, 0, 0};
+    Bytes data{1,
+               uint8_t(m_registrarFlags),
+               uint8_t(m_registrarFlags >> 8),
+               m_mode,
+               m_submode,
+               5,
+               0x1F,
+               0x2A,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0};
     return reply(code, NoError, data);
 }
 

@@ -50,7 +50,10 @@ public:
         int rowSize() const;
         int offsetOf(int field) const;
         // The value bytes of a field (from 0) in a row (from 0).
-        uint8_t* value(int row, int field) { return data.data() + row * rowSize() + offsetOf(field); }
+        uint8_t* value(int row, int field)
+        {
+            return data.data() + row * rowSize() + offsetOf(field);
+        }
     };
     // A table whose BIN fields hold row x field number and CHAR fields "name row".
     static Table makeTable(const std::string& name, int rows, std::vector<Field> fields);

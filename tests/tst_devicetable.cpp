@@ -19,10 +19,10 @@ private Q_SLOTS:
         QTest::newRow("BIN 1") << 0 << 1 << QByteArray::fromHex("ff") << "255" << 3;
         QTest::newRow("BIN 2 holding 256") << 0 << 2 << QByteArray::fromHex("0001") << "256" << 5;
         QTest::newRow("BIN 3") << 0 << 3 << QByteArray::fromHex("010203") << "197121" << 10;
-        QTest::newRow("BIN 4 all ones") << 0 << 4 << QByteArray::fromHex("ffffffff")
-                                        << "4294967295" << 10;
-        QTest::newRow("BIN 8 all ones") << 0 << 8 << QByteArray::fromHex("ffffffffffffffff")
-                                        << "18446744073709551615" << 10;
+        QTest::newRow("BIN 4 all ones")
+            << 0 << 4 << QByteArray::fromHex("ffffffff") << "4294967295" << 10;
+        QTest::newRow("BIN 8 all ones")
+            << 0 << 8 << QByteArray::fromHex("ffffffffffffffff") << "18446744073709551615" << 10;
         QTest::newRow("BIN 10 in hex") << 0 << 10 << QByteArray::fromHex("00112233445566778899")
                                        << "00112233445566778899" << 20;
         QTest::newRow("CHAR up to its zero") << 1 << 6 << QByteArray("ab\0\0\0\0", 6) << "ab" << 6;
@@ -58,19 +58,19 @@ private Q_SLOTS:
         QTest::newRow("negative") << 0 << 4 << "-1" << false << QByteArray();
         QTest::newRow("plus sign") << 0 << 4 << "+1" << false << QByteArray();
         QTest::newRow("too big for 1 byte") << 0 << 1 << "256" << false << QByteArray();
-        QTest::newRow("too big for 8 bytes") << 0 << 8 << "18446744073709551616" << false
-                                             << QByteArray();
+        QTest::newRow("too big for 8 bytes")
+            << 0 << 8 << "18446744073709551616" << false << QByteArray();
         QTest::newRow("blanks around") << 0 << 2 << " 258 " << true << QByteArray::fromHex("0201");
         QTest::newRow("hex too short") << 0 << 9 << "0011" << false << QByteArray();
         QTest::newRow("hex not hex") << 0 << 9 << "zz1122334455667788" << false << QByteArray();
         QTest::newRow("hex with blanks") << 0 << 9 << "00 11 22 33 44 55 66 77 88" << true
                                          << QByteArray::fromHex("001122334455667788");
-        QTest::newRow("CHAR 15 into 10") << 1 << 10 << "123456789012345" << true
-                                         << QByteArray("1234567890");
-        QTest::newRow("CHAR 3 into 10") << 1 << 10 << "abc" << true
-                                        << QByteArray("abc\0\0\0\0\0\0\0", 10);
-        QTest::newRow("CHAR outside the code page") << 1 << 2 << "€x" << true
-                                                    << QByteArray::fromHex("8878");
+        QTest::newRow("CHAR 15 into 10")
+            << 1 << 10 << "123456789012345" << true << QByteArray("1234567890");
+        QTest::newRow("CHAR 3 into 10")
+            << 1 << 10 << "abc" << true << QByteArray("abc\0\0\0\0\0\0\0", 10);
+        QTest::newRow("CHAR outside the code page")
+            << 1 << 2 << "€x" << true << QByteArray::fromHex("8878");
     }
     void collected()
     {

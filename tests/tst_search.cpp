@@ -11,8 +11,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
-using testsupport::WindowRig;
 using testsupport::snapshot;
+using testsupport::WindowRig;
 
 namespace {
 
@@ -76,8 +76,8 @@ private Q_SLOTS:
         snapshot(window, "comwin");
         QTest::mouseClick(window->ui()->pbSearch, Qt::LeftButton);
         QCOMPARE(rig.probes(), 13);
-        QVERIFY(rig.paneTexts().contains(
-            QStringLiteral("Поиск ФР: ФР найден.") + rig.portPath + QStringLiteral(" 115200")));
+        QVERIFY(rig.paneTexts().contains(QStringLiteral("Поиск ФР: ФР найден.") + rig.portPath +
+                                         QStringLiteral(" 115200")));
         QVERIFY(rig.win().connected());
         QCOMPARE(rig.startup().link()->portName(), rig.portPath);
         QCOMPARE(rig.startup().link()->baudRate(), 115200);

@@ -17,8 +17,8 @@
 
 #include <functional>
 
-using testsupport::WindowRig;
 using testsupport::snapshot;
+using testsupport::WindowRig;
 
 namespace {
 
@@ -108,7 +108,8 @@ private Q_SLOTS:
         rig.emulator().withModel([&](DeviceModel& m) {
             m.tables().resize(std::min<size_t>(m.tables().size(), size_t(tables)));
             while (int(m.tables().size()) < tables)
-                m.tables().push_back(DeviceModel::makeTable("ДОП. ТАБЛИЦА", 2, {{"Поле", false, 1}}));
+                m.tables().push_back(
+                    DeviceModel::makeTable("ДОП. ТАБЛИЦА", 2, {{"Поле", false, 1}}));
             if (failingTable)
                 m.failTable(failingTable, 79);
         });
@@ -128,7 +129,8 @@ private Q_SLOTS:
         rig.select(QStringLiteral("Таблицы"));
         QCOMPARE(rig.executions(0x2D), failingTable ? 2 * asked : asked);
         if (failingTable)
-            QVERIFY(rig.paneTexts().contains(QStringLiteral("Запрос структуры таблицы: [79]: Неверный пароль.")));
+            QVERIFY(rig.paneTexts().contains(
+                QStringLiteral("Запрос структуры таблицы: [79]: Неверный пароль.")));
     }
 
     // A one-row table: its values in the line edits; "Применить" writes every field, a
@@ -157,13 +159,14 @@ private Q_SLOTS:
         QCOMPARE(answers.runs, 1);
         QCOMPARE(shown, QStringList({"1", "2", "3", "4294967295", "Название магазина 1"}));
         const QStringList writes = writesIn(testsupport::receivedCommands(rig.emulator()));
-        QCOMPARE(writes,
-                 QStringList({writeCommand(1, 1, 1, QByteArray::fromHex("07")),
-                              writeCommand(1, 1, 2, QByteArray::fromHex("02")),
-                              writeCommand(1, 1, 3, QByteArray::fromHex("0300")),
-                              writeCommand(1, 1, 4, QByteArray::fromHex("ffffffff")),
-                              writeCommand(1, 1, 5, QByteArray::fromHex("a8ebeae0") +
-                                                        QByteArray(26, '\0'))}));
+        QCOMPARE(
+            writes,
+            QStringList(
+                {writeCommand(1, 1, 1, QByteArray::fromHex("07")),
+                 writeCommand(1, 1, 2, QByteArray::fromHex("02")),
+                 writeCommand(1, 1, 3, QByteArray::fromHex("0300")),
+                 writeCommand(1, 1, 4, QByteArray::fromHex("ffffffff")),
+                 writeCommand(1, 1, 5, QByteArray::fromHex("a8ebeae0") + QByteArray(26, '\0'))}));
         const QStringList texts = rig.paneTexts();
         QVERIFY(texts.contains(
             QStringLiteral("Запись поля: Поле 3 Номер смены [122]: Поле не редактируется.")));
@@ -270,8 +273,8 @@ private Q_SLOTS:
         QCOMPARE(answers.runs, 2);
         const QStringList writes = writesIn(testsupport::receivedCommands(rig.emulator()));
         QCOMPARE(writes.size(), 2);
-        QVERIFY(rig.paneTexts().contains(
-            QStringLiteral("Запись поля: Поле 1 Название ряд 2 [51]: Некорректные параметры в команде.")));
+        QVERIFY(rig.paneTexts().contains(QStringLiteral(
+            "Запись поля: Поле 1 Название ряд 2 [51]: Некорректные параметры в команде.")));
     }
 
     // Tables the tool cannot hold are refused with a line naming them; nothing is shown.

@@ -45,6 +45,7 @@ public:
         QString secPass = QStringLiteral("30");
         // Replaces the shipped Default.ini in the application directory when not empty.
         QByteArray defaultIni;
+        bool touchKeyboard = false; // config.ini switches the on-screen keyboard on
     };
 
     WindowRig() : WindowRig(Options()) {}
@@ -70,6 +71,9 @@ public:
             config.setValue(QStringLiteral("devName"), portPath);
             config.setValue(QStringLiteral("baudRate"), DeviceBaud);
             config.setValue(QStringLiteral("secPass"), options.secPass);
+            config.endGroup();
+            if (options.touchKeyboard)
+                config.setValue(QStringLiteral("Touch/keyboard"), true);
         }
         m_startup = std::make_unique<Startup>(
             StartupContext{appDir, appDir + QStringLiteral("/velkor-testdriver"), &log, 0, {}});
@@ -103,8 +107,8 @@ public:
 
     QTreeWidgetItem* treeItem(const QString& name)
     {
-        const QList<QTreeWidgetItem*> found = ui().treeCommand->findItems(
-            name, Qt::MatchExactly | Qt::MatchRecursive);
+        const QList<QTreeWidgetItem*> found =
+            ui().treeCommand->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
         return found.value(0);
     }
     // A click on the tree entry, as the user gives it.
@@ -138,8 +142,8 @@ public:
     QStringList paneLines() const
     {
         m_startup->mainWindow()->logPane().flush();
-        return m_startup->mainWindow()->ui()->tedLog->toPlainText().split(
-            QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return m_startup->mainWindow()->ui()->tedLog->toPlainText().split(QLatin1Char('\n'),
+                                                                          Qt::SkipEmptyParts);
     }
     // The pane's lines without their time stamps, newest first, blanks as the pane's HTML
     // shows them (runs of blanks as one).

@@ -7,9 +7,9 @@ struct AppSettings
 {
     static constexpr int DefaultBaudRate = 115200;
 
-    QString devName;                  // the port used last, as typed or chosen
-    int baudRate = DefaultBaudRate;   // 0 when the stored text is not a number
-    QString secPass;                  // the system-administrator password as typed
+    QString devName;                // the port used last, as typed or chosen
+    int baudRate = DefaultBaudRate; // 0 when the stored text is not a number
+    QString secPass;                // the system-administrator password as typed
 };
 
 class SettingsFile

@@ -1,11 +1,11 @@
 #include "startup.h"
 
 #include "catalogue/cp1251.h"
+#include "link/frvelkor.h"
+#include "mainwin/mainwin.h"
 #include "mlogsystem.h"
 #include "msgbox.h"
 #include "msgboxwidget.h"
-#include "link/frvelkor.h"
-#include "mainwin/mainwin.h"
 #include "pathworks.h"
 #include "procs/specialprocedures.h"
 #include "shell/splashscreen.h"
@@ -106,8 +106,8 @@ void Startup::buildWindow()
     m_log->logWrite(trMain("Init COM ports completed."), LogInfo);
     m_window->applyStartDefaults();
     m_window->buildTree();
-    m_procedures = std::make_unique<SpecialProcedures>(m_objects, *m_window, *m_link,
-                                                       m_objects.errors);
+    m_procedures =
+        std::make_unique<SpecialProcedures>(m_objects, *m_window, *m_link, m_objects.errors);
     DopProc* dopProc = &m_procedures->dopProc;
     m_window->setProcedureDispatcher([dopProc](int proc) { dopProc->cmdDopProc(proc); });
     Tables* tables = &m_procedures->tables;
@@ -265,9 +265,11 @@ int runProgram(int argc, char** argv)
     QApplication app(argc, argv);
     installWidgetMsgBox();
     // Start-up's program-wide objects live until the process ends.
-    static Startup* startup = new Startup(
-        {QCoreApplication::applicationDirPath(), QCoreApplication::arguments().value(0), nullptr,
-         SplashScreen::ShowMs, {}});
+    static Startup* startup = new Startup({QCoreApplication::applicationDirPath(),
+                                           QCoreApplication::arguments().value(0),
+                                           nullptr,
+                                           SplashScreen::ShowMs,
+                                           {}});
     onTerminationSignal([] { startup->quit(); });
     const int exitCode = startup->run();
     startup->exitPath();

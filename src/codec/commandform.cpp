@@ -1,11 +1,11 @@
 #include "commandform.h"
 
-#include "touch/virtkeyboard.h"
 #include "app/logpane.h"
 #include "catalogue/cp1251.h"
 #include "catalogue/symboltables.h"
 #include "commandexchange.h"
 #include "razbcmd.h"
+#include "touch/virtkeyboard.h"
 
 #include <QComboBox>
 #include <QDebug>
@@ -206,8 +206,7 @@ QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaW
                 // be invalid and no keystroke would ever be refused. The validator belongs to
                 // the form container, so it lives as long as the editors using it.
                 auto* validator = new QRegularExpressionValidator(
-                    QRegularExpression(
-                        QStringLiteral("[0-3 ][0-9 ]/[0-1 ][0-9 ]/[0-9 ][0-9 ]")),
+                    QRegularExpression(QStringLiteral("[0-3 ][0-9 ]/[0-1 ][0-9 ]/[0-9 ][0-9 ]")),
                     m_container);
                 editor->setValidator(validator);
                 editor->setInputMask(QStringLiteral("99/99/99"));
@@ -250,8 +249,7 @@ void CommandForm::readForm()
         const auto* editor = qobject_cast<QLineEdit*>(item.wid);
         if (!editor)
             continue;
-        item.dftval =
-            item.type == '*' ? Cp1251::encode(editor->text()) : editor->text().toUtf8();
+        item.dftval = item.type == '*' ? Cp1251::encode(editor->text()) : editor->text().toUtf8();
     }
     m_codec.dumpItems(true);
 }

@@ -1,7 +1,7 @@
 #include "comwin.h"
 
-#include "touch/virtkeyboard.h"
 #include "mainwin.h"
+#include "touch/virtkeyboard.h"
 #include "ui_comwin.h"
 
 #include <QCheckBox>
@@ -15,10 +15,8 @@
 #include <iterator>
 
 ComWin::ComWin(MainWin& window)
-    : QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint),
-      m_ui(new Ui::ComWin),
-      m_window(window),
-      m_ports(window.searchPorts())
+    : QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint), m_ui(new Ui::ComWin),
+      m_window(window), m_ports(window.searchPorts())
 {
     m_ui->setupUi(this);
     connect(this, &ComWin::sTestLink, this, &ComWin::pTestLink);
@@ -153,9 +151,8 @@ void ComWin::pTestLink()
             emit sBaudNext();
         return;
     }
-    m_window.logPane().logInfo(tr("Поиск ФР"),
-                               tr("ФР найден.") + port.name + QLatin1Char(' ') +
-                                   QString::number(rate));
+    m_window.logPane().logInfo(tr("Поиск ФР"), tr("ФР найден.") + port.name + QLatin1Char(' ') +
+                                                   QString::number(rate));
     qDebug() << "/pBudNext ok";
     emit sFinded();
 }

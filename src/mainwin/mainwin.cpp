@@ -15,10 +15,10 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QScreen>
-#include <QVBoxLayout>
 #include <QFileInfo>
+#include <QScreen>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -33,10 +33,7 @@ Ui::MainWin* setUpForm(QMainWindow* window)
 } // namespace
 
 MainWin::MainWin(MainWinParts parts)
-    : m_ui(setUpForm(this)),
-      m_objects(parts.objects),
-      m_link(parts.link),
-      m_log(parts.log),
+    : m_ui(setUpForm(this)), m_objects(parts.objects), m_link(parts.link), m_log(parts.log),
       m_pane({m_ui->tedLog, m_ui->labStatus, m_ui->cbLogFull, m_ui->cbLogFile},
              &parts.objects.screenLog, parts.log),
       m_exchange(parts.objects.codec, parts.link, parts.objects.errors, m_pane),
@@ -79,9 +76,9 @@ MainWin::~MainWin()
 
 void MainWin::createKeyboard()
 {
-    m_keyboardHost = new QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint |
-                                              Qt::WindowStaysOnTopHint |
-                                              Qt::WindowDoesNotAcceptFocus);
+    m_keyboardHost =
+        new QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                 Qt::WindowDoesNotAcceptFocus);
     m_keyboardHost->setObjectName(QStringLiteral("keyboardHost"));
     m_keyboardHost->setAttribute(Qt::WA_ShowWithoutActivating);
     m_keyboardHost->setStyleSheet(QStringLiteral("font: 18pt \"Norasi\";"));
@@ -176,16 +173,17 @@ void MainWin::checkSavedPort()
 {
     // The system's list has no pseudo-terminals or typed paths; a saved full path that
     // exists is present too.
-    const bool present =
-        m_ports.contains(m_devName) ||
-        (m_devName.startsWith(QLatin1Char('/')) && QFileInfo::exists(m_devName));
+    const bool present = m_ports.contains(m_devName) ||
+                         (m_devName.startsWith(QLatin1Char('/')) && QFileInfo::exists(m_devName));
     if (present)
-        m_pane.logInfo(QString(), tr("СОМ-порт %1 из настроек найден и используется.").arg(m_devName));
+        m_pane.logInfo(QString(),
+                       tr("СОМ-порт %1 из настроек найден и используется.").arg(m_devName));
     else if (m_devName.isEmpty())
         m_pane.logError(QString(),
                         tr("СОМ-порт не выбран. Пожалуйста зайдите в настройки и выберите порт."));
     else
-        m_pane.logError(QString(), tr("Сохраненный СОМ-порт %1 отсутствует в системе.").arg(m_devName));
+        m_pane.logError(QString(),
+                        tr("Сохраненный СОМ-порт %1 отсутствует в системе.").arg(m_devName));
 }
 
 // --- command tree ------------------------------------------------------------------------
@@ -436,7 +434,7 @@ void MainWin::placePanels()
     m_ui->frame->setGeometry(central->rect());
     QWidget* panel = m_ui->SettingsWidget;
     const QSize size = panel->sizeHint().expandedTo(QSize(560, 600)).boundedTo(central->size());
-    panel->setGeometry(QRect(QPoint((central->width() - size.width()) / 2,
-                                    (central->height() - size.height()) / 2),
-                             size));
+    panel->setGeometry(QRect(
+        QPoint((central->width() - size.width()) / 2, (central->height() - size.height()) / 2),
+        size));
 }

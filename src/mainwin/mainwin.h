@@ -184,8 +184,8 @@ private:
     QString m_devName;
     int m_baudRate = 0;
     quint32 m_password = 0;
-    QString m_passwordText;  // as typed, what config.ini keeps
-    QString m_savedPassword; // the settings file's password, applied over the start default
+    QString m_passwordText;   // as typed, what config.ini keeps
+    QString m_savedPassword;  // the settings file's password, applied over the start default
     int m_passwordIndex = -1; // default-table index of prlsa
     QStringList m_ports;
     QList<SearchPort> m_searchPorts;

@@ -28,8 +28,7 @@ void MainWin::loadSettings()
     // Without a saved password the default table's start value stands.
     const QString defaultPassword =
         QString::fromLatin1(readStartDefaults(m_objects.symbols).passwordText);
-    const AppSettings settings =
-        SettingsFile::inAppDir(m_objects.appDirText).load(defaultPassword);
+    const AppSettings settings = SettingsFile::inAppDir(m_objects.appDirText).load(defaultPassword);
     m_devName = settings.devName;
     m_baudRate = settings.baudRate;
     m_passwordText = settings.secPass;
@@ -59,21 +58,22 @@ bool MainWin::mpSetComPort(const QString& portName, int baudRate)
     qDebug() << "mpSetComPort:" << portName << baudRate;
     const int code = m_link.frInit(portName, baudRate);
     if (code == FrVelkor::Ok) {
-        qDebug() << "/mpSetComPort:" << "OK" << portName;
+        qDebug() << "/mpSetComPort:"
+                 << "OK" << portName;
         return true;
     }
     m_pane.logError(linkTitle(), tr("Ошибка в параметрах канала"));
     m_pane.logError(linkTitle(), m_link.errText(code));
     if (code == FrVelkor::OpenFailed)
-        m_pane.logError(linkTitle(), openFailureReason(portName, m_link.openError(),
-                                                       m_link.openErrorString()));
+        m_pane.logError(linkTitle(),
+                        openFailureReason(portName, m_link.openError(), m_link.openErrorString()));
     return false;
 }
 
 bool MainWin::mpTestLink(int baudRate)
 {
-    const QString title = tr("Установка связи с ФР (") + QString::number(baudRate) +
-                          QLatin1Char(')');
+    const QString title =
+        tr("Установка связи с ФР (") + QString::number(baudRate) + QLatin1Char(')');
     ExchangeGuard guard(this);
     for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
         if (m_searchCancelled)
@@ -82,12 +82,14 @@ bool MainWin::mpTestLink(int baudRate)
             m_connected = true;
             mpSetPbTestLink(false);
             m_pane.logInfo(title, tr("Связь есть."));
-            qDebug() << "/mpTestLink" << "OK";
+            qDebug() << "/mpTestLink"
+                     << "OK";
             return true;
         }
     }
     m_pane.logInfo(title, tr("Связи нет."));
-    qDebug() << "/mpTestLink" << "NO";
+    qDebug() << "/mpTestLink"
+             << "NO";
     return false;
 }
 

@@ -1,6 +1,5 @@
 #include "datakkmwin.h"
 
-#include "touch/virtkeyboard.h"
 #include "app/logpane.h"
 #include "app/modaldialog.h"
 #include "catalogue/symboltables.h"
@@ -8,6 +7,7 @@
 #include "dumpwin.h"
 #include "procedurehost.h"
 #include "procedurelink.h"
+#include "touch/virtkeyboard.h"
 #include "ui_datakkmwin.h"
 #include "viewfpwin.h"
 
@@ -40,12 +40,8 @@ private:
 
 DataKkmWin::DataKkmWin(ProcedureLink& link, const SymbolTables& tables, const QString& appDir,
                        QWidget* parent)
-    : QWidget(parent),
-      m_ui(std::make_unique<Ui::DataKkmWin>()),
-      m_link(link),
-      m_tables(tables),
-      m_appDir(appDir),
-      m_commands(link)
+    : QWidget(parent), m_ui(std::make_unique<Ui::DataKkmWin>()), m_link(link), m_tables(tables),
+      m_appDir(appDir), m_commands(link)
 {
     m_ui->setupUi(this);
     VirtKeyboard::bond(m_ui->leRegNum);
@@ -205,7 +201,8 @@ void DataKkmWin::readWholeDump()
     setViewButtons(true);
     refreshViewers();
     if (!DumpFile::write(m_appDir + QLatin1String(DumpFileName), m_dump))
-        m_ui->labStatus->setText(tr("Не удалось записать файл %1").arg(QLatin1String(DumpFileName)));
+        m_ui->labStatus->setText(
+            tr("Не удалось записать файл %1").arg(QLatin1String(DumpFileName)));
     qDebug() << "ReadData";
 }
 
@@ -247,8 +244,8 @@ void DataKkmWin::on_pbOpen_clicked()
 {
     if (m_reading)
         return;
-    const QString path = askFileName({false, tr("Открыть"), m_appDir,
-                                      tr("Двоичные файлы (*.bin);; Все (*.*)")});
+    const QString path =
+        askFileName({false, tr("Открыть"), m_appDir, tr("Двоичные файлы (*.bin);; Все (*.*)")});
     if (path.isEmpty())
         return;
     QByteArray bytes;

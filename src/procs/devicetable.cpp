@@ -116,9 +116,9 @@ QStringList DeviceTable::structureLines() const
         const TableField& field = fieldList.at(k);
         lines << QStringLiteral("%1 \"%2\" %3 длина %4 смещение %5")
                      .arg(k + 1)
-                     .arg(field.displayName(),
-                          field.type == TableField::Char ? QStringLiteral("CHAR")
-                                                         : QStringLiteral("BIN"))
+                     .arg(field.displayName(), field.type == TableField::Char
+                                                   ? QStringLiteral("CHAR")
+                                                   : QStringLiteral("BIN"))
                      .arg(field.size)
                      .arg(field.offset);
     }

@@ -1,6 +1,5 @@
 #include "dopproc.h"
 
-#include "touch/virtkeyboard.h"
 #include "app/programobjects.h"
 #include "datakkmwin.h"
 #include "procedurehost.h"
@@ -8,6 +7,7 @@
 #include "sendhex.h"
 #include "tables.h"
 #include "testfp.h"
+#include "touch/virtkeyboard.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -50,8 +50,7 @@ DataKkmWin* DopProc::dataWindow() const
     return m_dataWindow.data();
 }
 
-void DopProc::flagProc(quint8 code, const QByteArray& ident, QWidget* parent,
-                       QVBoxLayout* layout)
+void DopProc::flagProc(quint8 code, const QByteArray& ident, QWidget* parent, QVBoxLayout* layout)
 {
     qDebug() << "flagProc" << ident << code;
     m_parent = parent;

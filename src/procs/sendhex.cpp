@@ -1,11 +1,11 @@
 #include "sendhex.h"
 
-#include "touch/virtkeyboard.h"
 #include "app/programobjects.h"
 #include "hexcommand.h"
 #include "procedurehost.h"
 #include "procedurelink.h"
 #include "sendhexwin.h"
+#include "touch/virtkeyboard.h"
 #include "ui_sendhexwin.h"
 
 #include <QDebug>

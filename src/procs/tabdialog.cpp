@@ -20,8 +20,7 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
 
 } // namespace
 
-TabDialog::TabDialog(QTableWidget* grid, const QString& title)
-    : QDialog(nullptr), m_grid(grid)
+TabDialog::TabDialog(QTableWidget* grid, const QString& title) : QDialog(nullptr), m_grid(grid)
 {
     setObjectName(QStringLiteral("TabDialog"));
     setWindowModality(Qt::ApplicationModal);

@@ -86,8 +86,8 @@ bool TableExchange::discover()
 {
     qDebug() << "getTabList";
     for (int n = 1; n <= MaxTables; ++n) {
-        const int code = sendRead(tableStructure(n), trTables("Запрос структуры таблицы"),
-                                  TableNotDefined);
+        const int code =
+            sendRead(tableStructure(n), trTables("Запрос структуры таблицы"), TableNotDefined);
         if (code == TableNotDefined) {
             m_count = n - 1;
             return true;
@@ -250,12 +250,13 @@ bool TableExchange::write(TableProgress& progress)
             if (m_table.number == ProtectedRowTable && r == 0)
                 continue;
             const TableField& field = m_table.fieldList.at(k);
-            QString description = trTables("Поле ") + QString::number(k + 1) + QLatin1Char(' ') +
-                                  field.displayName();
+            QString description =
+                trTables("Поле ") + QString::number(k + 1) + QLatin1Char(' ') + field.displayName();
             if (m_table.rows > 1)
                 description += trTables(" ряд ") + QString::number(r + 1);
             const QByteArray value(m_table.value(r, k), field.size);
-            const int code = sendWrite(writeField(m_table.number, r + 1, k + 1, value), description);
+            const int code =
+                sendWrite(writeField(m_table.number, r + 1, k + 1, value), description);
             if (code != 0 && code != FieldNotEditable) {
                 progress.close();
                 return false;

@@ -20,10 +20,9 @@ TableProgressWindow::~TableProgressWindow()
 void TableProgressWindow::open(Mode mode, int table, int maximum)
 {
     close();
-    m_dialog = new QProgressDialog(mode == Reading ? trTables("Чтение таблицы")
-                                                   : trTables("Запись таблицы"),
-                                   trTables("Прекратить"), 0, maximum, nullptr,
-                                   Qt::Dialog | Qt::FramelessWindowHint);
+    m_dialog = new QProgressDialog(
+        mode == Reading ? trTables("Чтение таблицы") : trTables("Запись таблицы"),
+        trTables("Прекратить"), 0, maximum, nullptr, Qt::Dialog | Qt::FramelessWindowHint);
     m_dialog->setObjectName(QStringLiteral("tableProgress"));
     m_dialog->setWindowTitle(trTables("Таблица ") + QString::number(table));
     m_dialog->setMinimumDuration(0);

@@ -143,8 +143,8 @@ QTableWidget* Tables::buildGrid(const QString& rowHeader) const
         // Nine pixels a character cuts most names in the window's font: the header's own
         // width is the least a column gets.
         const int headerWidth = grid->fontMetrics().horizontalAdvance(name) + 12;
-        grid->setColumnWidth(k + 1, std::max(std::max(field.valueWidth(), int(name.size())) * 9,
-                                             headerWidth));
+        grid->setColumnWidth(
+            k + 1, std::max(std::max(field.valueWidth(), int(name.size())) * 9, headerWidth));
     }
     qDebug() << "getTableRows put";
     for (int r = 0; r < table.rows; ++r) {

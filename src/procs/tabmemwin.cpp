@@ -1,7 +1,7 @@
 #include "tabmemwin.h"
 
-#include "touch/virtkeyboard.h"
 #include "devicetable.h"
+#include "touch/virtkeyboard.h"
 #include "ui_tabmemwin.h"
 
 #include <QDebug>

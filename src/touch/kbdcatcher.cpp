@@ -1,6 +1,23 @@
 #include "kbdcatcher.h"
 
+#include <QAbstractScrollArea>
 #include <QKeyEvent>
+
+namespace {
+
+// A text edit is touched on its viewport; the field is the edit itself.
+QWidget* fieldOf(QObject* watched)
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget)
+        return nullptr;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget->parentWidget()))
+        if (area->viewport() == widget)
+            return area;
+    return widget;
+}
+
+} // namespace
 
 bool KbdCatcher::eventFilter(QObject* watched, QEvent* event)
 {
@@ -9,6 +26,7 @@ bool KbdCatcher::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::RequestSoftwareInputPanel:
+        m_touched = fieldOf(watched);
         emit inputRequested();
         return true;
     case QEvent::CloseSoftwareInputPanel:

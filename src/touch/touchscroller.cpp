@@ -40,12 +40,12 @@ void TouchScroller::replayClick(QObject* target)
     const QPointF local(m_pressPoint);
     auto* widget = qobject_cast<QWidget*>(target);
     const QPointF global = widget ? widget->mapToGlobal(local) : local;
-    QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonPress, local, global,
-                                                        Qt::LeftButton, Qt::LeftButton,
-                                                        Qt::NoModifier));
-    QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonRelease, local, global,
-                                                        Qt::LeftButton, Qt::NoButton,
-                                                        Qt::NoModifier));
+    QCoreApplication::postEvent(target,
+                                new QMouseEvent(QEvent::MouseButtonPress, local, global,
+                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(target,
+                                new QMouseEvent(QEvent::MouseButtonRelease, local, global,
+                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     m_passes = 2;
 }
 

@@ -199,7 +199,9 @@ void VirtKeyboard::bondKeyboard(QWidget* widget)
 
 void VirtKeyboard::drawKeyboard(const Layout& layout)
 {
+    // A key's own click may have brought the change: its button goes once the click is over.
     for (QPushButton* button : std::as_const(m_buttons)) {
+        button->setObjectName(QString());
         button->hide();
         button->deleteLater();
     }
@@ -312,9 +314,16 @@ void VirtKeyboard::inputReq()
 {
     if (!m_on)
         return;
-    moveBack();
+    // The touched field, though its window may not be active and so not have the focus.
+    QWidget* touched = m_catcher->touched();
     QWidget* focus = QApplication::focusWidget();
-    m_target = focus ? focus : m_lastBound.data();
+    requestFor(touched ? touched : focus ? focus : m_lastBound.data());
+}
+
+void VirtKeyboard::requestFor(QWidget* target)
+{
+    moveBack();
+    m_target = target;
     QCursor::setPos(mapToGlobal(rect().center()));
     emit kbdRequest();
     if (!m_target)
@@ -340,8 +349,6 @@ void VirtKeyboard::inputQuit()
 
 void VirtKeyboard::showKeyboard(QPushButton* button)
 {
-    if (!m_on || !button)
-        return;
-    button->setFocus();
-    inputReq();
+    if (m_on && button)
+        requestFor(button);
 }

@@ -31,10 +31,10 @@ public:
     };
     struct Key
     {
-        QString label;  // the button's text (empty for an icon)
-        QString text;   // what the key types
+        QString label; // the button's text (empty for an icon)
+        QString text;  // what the key types
         int kind = CharacterKey;
-        int code = 0;   // the key code it sends
+        int code = 0; // the key code it sends
         QString icon;
     };
     using Row = QList<Key>;
@@ -87,6 +87,8 @@ public Q_SLOTS:
 
 private:
     void moveBack();
+    // Shows the keyboard for `target` and uncovers it.
+    void requestFor(QWidget* target);
     void switchLayout(int mode, const Layout& layout);
     void shift();
 

@@ -1,0 +1,297 @@
+// Touch input: the scroller's tap, drag and glide, the keyboard's filters, and the
+// on-screen keyboard typing into the main window's fields.
+#include "touch/activefilter.h"
+#include "touch/kbdcatcher.h"
+#include "touch/touchscroller.h"
+#include "touch/virtkeyboard.h"
+#include "windowrig.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QtTest>
+
+using testsupport::snapshot;
+using testsupport::WindowRig;
+
+namespace {
+
+void send(QWidget* widget, QEvent::Type type, QPoint at)
+{
+    const Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+    QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+// A tree of 400 items in a small window, driven by a scroller.
+struct ScrolledTree
+{
+    ScrolledTree()
+    {
+        tree.resize(300, 300);
+        for (int i = 0; i < 400; ++i)
+            new QTreeWidgetItem(&tree, {QStringLiteral("Пункт %1").arg(i)});
+        tree.show();
+        scroller.attach(&tree);
+    }
+    QWidget* viewport() { return tree.viewport(); }
+    int value() { return tree.verticalScrollBar()->value(); }
+    // A press, then moves up by `step` pixels each.
+    void drag(int moves, int step, QPoint from = {100, 200})
+    {
+        send(viewport(), QEvent::MouseButtonPress, from);
+        for (int i = 1; i <= moves; ++i)
+            send(viewport(), QEvent::MouseMove, from - QPoint(0, i * step));
+    }
+
+    QTreeWidget tree;
+    TouchScroller scroller;
+};
+
+QPushButton* key(VirtKeyboard* keyboard, const char* name)
+{
+    return keyboard->findChild<QPushButton*>(QLatin1String(name));
+}
+
+void tap(VirtKeyboard* keyboard, const char* name)
+{
+    QPushButton* button = key(keyboard, name);
+    QVERIFY2(button, name);
+    button->click();
+}
+
+// A field that counts the presses it receives.
+struct CountingEdit : QLineEdit
+{
+    using QLineEdit::QLineEdit;
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        ++presses;
+        QLineEdit::mousePressEvent(event);
+    }
+    int presses = 0;
+};
+
+} // namespace
+
+class TestTouch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A tap reaches the tree as a click: the press is held back and replayed with the release.
+    void tapSelectsAsAClick()
+    {
+        ScrolledTree rig;
+        QSignalSpy clicked(&rig.tree, &QTreeWidget::itemClicked);
+        const QRect third = rig.tree.visualItemRect(rig.tree.topLevelItem(2));
+        send(rig.viewport(), QEvent::MouseButtonPress, third.center());
+        QVERIFY(!rig.tree.currentItem() || rig.tree.currentItem() != rig.tree.topLevelItem(2));
+        send(rig.viewport(), QEvent::MouseButtonRelease, third.center());
+        QCoreApplication::sendPostedEvents(rig.viewport());
+        QCOMPARE(rig.tree.currentItem(), rig.tree.topLevelItem(2));
+        QCOMPARE(clicked.size(), 1);
+    }
+
+    // Four small moves are swallowed without scrolling; the fifth starts the drag, and the
+    // content then follows the finger from the press point.
+    void dragStartsAtTheFifthMove()
+    {
+        ScrolledTree rig;
+        rig.drag(4, 2);
+        QVERIFY(!rig.scroller.scrolling());
+        QCOMPARE(rig.value(), 0);
+        send(rig.viewport(), QEvent::MouseMove, QPoint(100, 190));
+        QVERIFY(rig.scroller.scrolling());
+        send(rig.viewport(), QEvent::MouseMove, QPoint(100, 140));
+        QCOMPARE(rig.value(), 60);
+        send(rig.viewport(), QEvent::MouseButtonRelease, QPoint(100, 140));
+        QCoreApplication::sendPostedEvents(rig.viewport());
+        QVERIFY(!rig.tree.currentItem()); // a drag is not a click
+    }
+
+    // A fling glides with the step falling by one each tick, at most 30, and a new touch
+    // stops it at once.
+    void flingGlides()
+    {
+        ScrolledTree rig;
+        rig.drag(5, 2);
+        QVERIFY(rig.scroller.scrolling());
+        // The finger travels 45 pixels up in one tick of the timer.
+        QCursor::setPos(rig.viewport()->mapToGlobal(QPoint(100, 190 - 45)));
+        rig.scroller.onTouchTimerElapsed();
+        QCOMPARE(rig.scroller.speedY(), -45);
+        send(rig.viewport(), QEvent::MouseButtonRelease, QPoint(100, 145));
+        QList<int> steps;
+        for (int tick = 0; tick < 4; ++tick) {
+            const int before = rig.value();
+            rig.scroller.onTouchTimerElapsed();
+            steps << rig.value() - before;
+        }
+        QCOMPARE(steps, QList<int>({29, 28, 27, 26}));
+        QVERIFY(rig.scroller.timerActive());
+        send(rig.viewport(), QEvent::MouseButtonPress, QPoint(100, 100));
+        QVERIFY(!rig.scroller.scrolling());
+        QVERIFY(!rig.scroller.timerActive());
+        QCOMPARE(rig.scroller.speedY(), 0);
+    }
+
+    // A slow release glides out: 3, 2, 1 and stop, the timer with it.
+    void glideStops()
+    {
+        ScrolledTree rig;
+        rig.drag(5, 1);
+        QCursor::setPos(rig.viewport()->mapToGlobal(QPoint(100, 195 - 4)));
+        rig.scroller.onTouchTimerElapsed();
+        send(rig.viewport(), QEvent::MouseButtonRelease, QPoint(100, 191));
+        const int start = rig.value();
+        for (int tick = 0; tick < 4; ++tick)
+            rig.scroller.onTouchTimerElapsed();
+        QCOMPARE(rig.value() - start, 3 + 2 + 1);
+        QVERIFY(!rig.scroller.scrolling());
+        QVERIFY(!rig.scroller.timerActive());
+    }
+
+    // Switched off, the filters pass every event on and say nothing; on, a touch on the
+    // field asks for the keyboard and is swallowed, Enter closes it when asked to.
+    void filterSwitches_data()
+    {
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("off") << false;
+        QTest::newRow("on") << true;
+    }
+    void filterSwitches()
+    {
+        QFETCH(bool, enabled);
+        QWidget window;
+        auto* edit = new CountingEdit(&window);
+        KbdCatcher catcher;
+        ActiveFilter leave;
+        catcher.setEnabled(enabled);
+        catcher.setCloseOnEnter(true);
+        leave.setEnabled(enabled);
+        edit->installEventFilter(&catcher);
+        window.installEventFilter(&leave);
+        QSignalSpy requested(&catcher, &KbdCatcher::inputRequested);
+        QSignalSpy quited(&catcher, &KbdCatcher::inputQuited);
+        QSignalSpy left(&leave, &ActiveFilter::left);
+        window.show();
+        send(edit, QEvent::MouseButtonPress, QPoint(5, 5));
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &enter);
+        QEvent leaving(QEvent::Leave);
+        QCoreApplication::sendEvent(&window, &leaving);
+        QCOMPARE(edit->presses, enabled ? 0 : 1);
+        QCOMPARE(requested.size(), enabled ? 1 : 0);
+        QCOMPARE(quited.size(), enabled ? 1 : 0);
+        QCOMPARE(left.size(), enabled ? 1 : 0);
+        QCOMPARE(catcher.touched(), enabled ? static_cast<QWidget*>(edit) : nullptr);
+    }
+
+    // The program's default: touching a bound field shows nothing and moves nothing.
+    void keyboardOffByDefault()
+    {
+        WindowRig rig;
+        rig.win().show();
+        rig.win().on_setButton_3_clicked();
+        const QPoint before = rig.win().pos();
+        QTest::mouseClick(rig.ui().sd_port, Qt::LeftButton);
+        QVERIFY(!rig.win().keyboard()->switchedOn());
+        QVERIFY(!rig.win().keyboardHost()->isVisible());
+        QCOMPARE(rig.win().pos(), before);
+    }
+
+    // Switched on in config.ini: a touch on the port field brings the keyboard, whose keys
+    // type into the field as a hardware keyboard would; shift and language come back to
+    // lower case.
+    void typingIntoABoundField()
+    {
+        WindowRig::Options options;
+        options.touchKeyboard = true;
+        WindowRig rig(options);
+        rig.win().resize(1024, 768);
+        rig.win().show();
+        rig.win().on_setButton_3_clicked();
+        QLineEdit* port = rig.ui().sd_port;
+        port->clear();
+        QTest::mouseClick(port, Qt::LeftButton);
+        VirtKeyboard* keyboard = rig.win().keyboard();
+        QVERIFY(rig.win().keyboardHost()->isVisible());
+        QCOMPARE(keyboard->target(), static_cast<QWidget*>(port));
+        QCOMPARE(rig.win().keyboardHost()->width(), rig.win().width());
+        QCOMPARE(rig.win().keyboardHost()->height(), qRound(rig.win().height() / 2.7));
+        snapshot(rig.win().keyboardHost(), "keyboard-latin");
+        tap(keyboard, "26"); // j
+        tap(keyboard, "30"); // shift
+        QVERIFY(keyboard->upperCase());
+        QCOMPARE(key(keyboard, "10")->text(), QStringLiteral("Q"));
+        tap(keyboard, "31"); // Z
+        tap(keyboard, "41"); // language: Russian, lower case
+        QVERIFY(keyboard->russian());
+        QVERIFY(!keyboard->upperCase());
+        QCOMPARE(key(keyboard, "1a")->text(), QStringLiteral("х"));
+        snapshot(rig.win().keyboardHost(), "keyboard-russian");
+        tap(keyboard, "1a"); // х
+        tap(keyboard, "42"); // Пробел
+        tap(keyboard, "40"); // 123
+        QCOMPARE(keyboard->mode(), int(VirtKeyboard::Figures));
+        QCOMPARE(key(keyboard, "27")->text(), QStringLiteral("&&"));
+        snapshot(rig.win().keyboardHost(), "keyboard-figures");
+        tap(keyboard, "27"); // &
+        tap(keyboard, "10"); // 1
+        tap(keyboard, "36"); // backspace
+        tap(keyboard, "30"); // #+=
+        QCOMPARE(keyboard->mode(), int(VirtKeyboard::Symbols));
+        snapshot(rig.win().keyboardHost(), "keyboard-symbols");
+        tap(keyboard, "26"); // €
+        QVERIFY(!key(keyboard, "41") || key(keyboard, "41")->text() != QString());
+        tap(keyboard, "40"); // ABC: back to the letters, still Russian
+        QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
+        QVERIFY(keyboard->russian());
+        QCOMPARE(port->text(), QStringLiteral("jZх &€"));
+        QSignalSpy entered(port, &QLineEdit::returnPressed);
+        tap(keyboard, "43"); // Ввод
+        QCOMPARE(entered.size(), 1);
+    }
+
+    // A field below the keyboard's top lifts its window by exactly the overlap; closing the
+    // keyboard puts the window back.
+    void windowLiftedByTheOverlap()
+    {
+        QDialog host;
+        auto* layout = new QVBoxLayout(&host);
+        VirtKeyboard keyboard;
+        layout->addWidget(&keyboard);
+        host.setGeometry(0, 500, 600, 300);
+        QObject::connect(&keyboard, &VirtKeyboard::kbdRequest, &host, &QWidget::show);
+        QObject::connect(&keyboard, &VirtKeyboard::kbdClose, &host, &QWidget::hide);
+        QWidget window;
+        window.setGeometry(0, 100, 600, 600);
+        auto* field = new QLineEdit(&window);
+        field->setGeometry(10, 560, 200, 30);
+        window.show();
+        keyboard.bondKeyboard(field);
+        const int before = window.y();
+        const int fieldBottom = field->mapToGlobal(QPoint(0, field->height())).y();
+        send(field, QEvent::MouseButtonPress, QPoint(5, 5));
+        QVERIFY(host.isVisible());
+        const int keyboardTop = keyboard.mapToGlobal(QPoint(0, 0)).y();
+        QVERIFY(keyboardTop < fieldBottom);
+        QCOMPARE(window.y(), before - (fieldBottom - keyboardTop));
+        QCOMPARE(field->mapToGlobal(QPoint(0, field->height())).y(), keyboardTop);
+        QVERIFY(keyboard.windowMoved());
+        keyboard.inputQuit();
+        QCOMPARE(window.y(), before);
+        QVERIFY(!host.isVisible());
+    }
+};
+
+QTEST_MAIN(TestTouch)
+#include "tst_touch.moc"
