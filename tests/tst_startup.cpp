@@ -1,4 +1,5 @@
 #include "app/mlogsystem.h"
+#include "app/pathworks.h"
 #include "app/modaldialog.h"
 #include "app/msgbox.h"
 #include "app/startup.h"
@@ -79,7 +80,7 @@ private:
         }
         setMsgBoxHandler(previous);
         log.waitForIdle();
-        run.events = eventLines(Startup::logFilePath(appDir, programPath));
+        run.events = eventLines(MPathWorks::logFilePath(appDir, programPath));
         return run;
     }
 
@@ -297,7 +298,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, appDir);
         QFETCH(QString, logPath);
-        QCOMPARE(Startup::logFilePath(appDir, appDir + QStringLiteral("/velkor-testdriver.bin")),
+        QCOMPARE(MPathWorks::logFilePath(appDir, appDir + QStringLiteral("/velkor-testdriver.bin")),
                  logPath);
     }
 

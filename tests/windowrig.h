@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/mlogsystem.h"
+#include "app/pathworks.h"
 #include "app/modaldialog.h"
 #include "app/programobjects.h"
 #include "app/startup.h"
@@ -162,7 +163,7 @@ public:
     QString configPath() const { return appDir + QStringLiteral("/config.ini"); }
     QString logPath() const
     {
-        return Startup::logFilePath(appDir, appDir + QStringLiteral("/velkor-testdriver"));
+        return MPathWorks::logFilePath(appDir, appDir + QStringLiteral("/velkor-testdriver"));
     }
 
     MLogSystem log;

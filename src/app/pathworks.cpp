@@ -139,3 +139,9 @@ bool MFilesWorks::removeDirTree(const QString& path)
     }
     return dir.rmdir(dir.absolutePath()) && ok;
 }
+
+QString MPathWorks::logFilePath(const QString& appDir, const QString& programPath)
+{
+    const QString aboveRoot = QFileInfo(rootDirOf(appDir)).path();
+    return aboveRoot + QStringLiteral("/Log/") + baseNameOf(programPath) + QStringLiteral(".log");
+}

@@ -17,6 +17,8 @@ public:
     static QString programPath();
     // The file name of a path up to its first dot.
     static QString baseNameOf(const QString& path);
+    // The program log: "Log/NAME.log" one level above the root of the application directory.
+    static QString logFilePath(const QString& appDir, const QString& programPath);
     static QString programBaseName();
     static QString programFileName(const QString& suffix);
     static QString rootFile(const QString& suffix);

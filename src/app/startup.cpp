@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "catalogue/cp1251.h"
+#include "descriptionloader.h"
 #include "link/frvelkor.h"
 #include "mainwin/mainwin.h"
 #include "mlogsystem.h"
@@ -19,8 +20,6 @@
 #include <QLocale>
 #include <QScreen>
 
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -28,17 +27,6 @@ QString trMain(const char* text)
 {
     return QCoreApplication::translate("main", text);
 }
-
-// One description table loaded at start-up, with its failure report.
-struct TableLoadStep
-{
-    const char* fileName;
-    const char* boxTitle;
-    std::function<bool()> load;
-    std::function<void()> dump;
-    bool dumpOnSuccess;
-    int exitCode;
-};
 
 } // namespace
 
@@ -51,13 +39,6 @@ Startup::~Startup()
     m_procedures.reset();
     m_window.reset();
     m_link.reset();
-}
-
-QString Startup::logFilePath(const QString& appDir, const QString& programPath)
-{
-    const QString aboveRoot = QFileInfo(MPathWorks::rootDirOf(appDir)).path();
-    return aboveRoot + QStringLiteral("/Log/") + MPathWorks::baseNameOf(programPath) +
-           QStringLiteral(".log");
 }
 
 int Startup::run()
@@ -78,18 +59,7 @@ int Startup::loadTables()
     installCodecsAndTranslator();
     prepareLogFiles();
 
-    DescriptionFiles& files = m_objects.descriptionFiles;
-    files.prepareDescriptionFiles(m_context.appDir);
-    m_objects.catalogue.setCommandFile(files.file(DescriptionFiles::Command));
-    m_objects.symbols.setFiles(files.file(DescriptionFiles::Symbol),
-                               files.file(DescriptionFiles::Default),
-                               files.file(DescriptionFiles::View));
-    m_objects.errors.setFiles(files.file(DescriptionFiles::Error),
-                              files.file(DescriptionFiles::ErrorDrv));
-    m_objects.catalogue.reset();
-    m_objects.symbols.reset();
-
-    return loadDescriptionTables();
+    return DescriptionLoader::load(m_objects, m_context.appDir, *m_log);
 }
 
 void Startup::buildWindow()
@@ -220,44 +190,11 @@ void Startup::prepareLogFiles()
     m_objects.screenLog.remove();
     m_objects.testScript.setFileName(m_objects.appDirText + QStringLiteral("testfp.txt"));
 
-    const QString logPath = logFilePath(m_context.appDir, m_context.programPath);
+    const QString logPath = MPathWorks::logFilePath(m_context.appDir, m_context.programPath);
     m_log->archiveLog(logPath);
     m_log->setMinimumLevel(0);
     m_log->setLogFile(logPath);
     m_previousHandler = MLogSystem::installMessageHandler(m_log);
-}
-
-int Startup::loadDescriptionTables()
-{
-    Catalogue& catalogue = m_objects.catalogue;
-    SymbolTables& symbols = m_objects.symbols;
-    const auto dumpSymbols = [&symbols] { symbols.dumpSymbols(); };
-    const std::vector<TableLoadStep> steps = {
-        {"Symbol.ini", "Таблица символов",
-         [&symbols] { return symbols.loadSymbolFile(SymbolTables::Symbols); }, dumpSymbols, false,
-         DescriptionTableFailed},
-        {"Default.ini", "Таблица умолчаний",
-         [&symbols] { return symbols.loadSymbolFile(SymbolTables::Defaults); }, dumpSymbols, false,
-         DescriptionTableFailed},
-        {"View.ini", "Таблица названий", [&symbols] { return symbols.loadViewFile(); },
-         [&symbols] { symbols.dumpViews(); }, false, DescriptionTableFailed},
-        {"Command.ini", "Таблица команд", [&catalogue] { return catalogue.loadCommands(); },
-         [&catalogue] { catalogue.dumpCommands(); }, true, CommandFileFailed},
-    };
-    for (const TableLoadStep& step : steps) {
-        const QString fileName = QString::fromLatin1(step.fileName);
-        if (!step.load()) {
-            const QString failure = trMain("%1 - были ошибки").arg(fileName);
-            m_log->logWrite(failure, LogError);
-            msgBox(MsgIcon::Information, trMain(step.boxTitle), failure);
-            step.dump();
-            return step.exitCode;
-        }
-        if (step.dumpOnSuccess)
-            step.dump();
-        m_log->logWrite(trMain("%1 loaded.").arg(fileName), LogInfo);
-    }
-    return 0;
 }
 
 int runProgram(int argc, char** argv)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "descriptionloader.h"
 #include "programobjects.h"
 
 #include <QString>
@@ -29,8 +30,8 @@ class Startup
 {
 public:
     // Exit codes of a table that fails to load.
-    static constexpr int DescriptionTableFailed = 1;
-    static constexpr int CommandFileFailed = 2;
+    static constexpr int DescriptionTableFailed = DescriptionLoader::DescriptionTableFailed;
+    static constexpr int CommandFileFailed = DescriptionLoader::CommandFileFailed;
 
     explicit Startup(StartupContext context);
     ~Startup();
@@ -54,16 +55,12 @@ public:
     FrVelkor* link() const { return m_link.get(); }
     QtMessageHandler previousMessageHandler() const { return m_previousHandler; }
 
-    // Log directory rule: "Log" one level above the application root.
-    static QString logFilePath(const QString& appDir, const QString& programPath);
-
 private:
     void setIdentity();
     void startLog();
     void reportEnvironment();
     void installCodecsAndTranslator();
     void prepareLogFiles();
-    int loadDescriptionTables();
 
     StartupContext m_context;
     MLogSystem* m_log = nullptr;

@@ -306,3 +306,13 @@ void Catalogue::dumpCommands() const
                            << c.proc << c.code;
     }
 }
+
+int Catalogue::findByCode(uint code) const
+{
+    for (int i = 0; i < commandCount(); ++i) {
+        const CommandRecord& record = command(i);
+        if (record.filePos >= 0 && record.code >= 0 && uint(record.code) == code)
+            return i;
+    }
+    return -1;
+}

@@ -20,11 +20,6 @@
 
 namespace {
 
-bool hiddenFromForm(const CmdItem& item)
-{
-    return item.ident == RazbCmd::CmdIdent || item.ident == RazbCmd::PrlsaIdent;
-}
-
 // The text an editor starts with: string defaults are Windows-1251, the others ASCII.
 QString editorText(const CmdItem& item)
 {
@@ -130,7 +125,7 @@ void CommandForm::ceShowCmd(bool isCmd)
     for (int i = 0; i < items.count; ++i) {
         CmdItem& item = items[i];
         qDebug() << "cmdItem:" << item.ident << QString(QLatin1Char(item.type));
-        if (hiddenFromForm(item))
+        if (!RazbCmd::shownInForm(item))
             continue;
         QLayout* row = addRow(item, isCmd, pointSize, areaWidth);
         if (!isCmd)
@@ -237,7 +232,7 @@ void CommandForm::readForm()
     ItemTable& items = m_codec.commandItems();
     for (int i = 0; i < items.count; ++i) {
         CmdItem& item = items[i];
-        if (hiddenFromForm(item))
+        if (!RazbCmd::shownInForm(item))
             continue;
         if (item.type == '@') {
             const auto* combo = qobject_cast<QComboBox*>(item.wid);

@@ -26,6 +26,11 @@ public:
 
     // A name from the description files (a command, an item) through the translation lookup.
     static QString trName(const QString& name) { return tr(name.toUtf8().constData()); }
+    // The form has a row for every item but the command code and the password.
+    static bool shownInForm(const CmdItem& item)
+    {
+        return item.ident != CmdIdent && item.ident != PrlsaIdent;
+    }
 
     RazbCmd(Catalogue* catalogue, SymbolTables* tables);
 

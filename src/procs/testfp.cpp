@@ -4,6 +4,7 @@
 #include "app/msgbox.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/cp1251.h"
+#include "codec/commandvalues.h"
 #include "codec/razbcmd.h"
 #include "procedurehost.h"
 #include "procedurelink.h"
@@ -141,12 +142,7 @@ TestFp::Outcome TestFp::runLines(QFile* script)
         } else {
             bool hex = false;
             const uint code = head.toUInt(&hex, 16);
-            int index = -1;
-            for (int i = 0; hex && i < m_catalogue.commandCount() && index < 0; ++i) {
-                const CommandRecord& record = m_catalogue.command(i);
-                if (record.filePos >= 0 && record.code >= 0 && uint(record.code) == code)
-                    index = i;
-            }
+            const int index = hex ? m_catalogue.findByCode(code) : -1;
             if (index < 0)
                 return scriptError(tr("Нет команды, строка ") + number(lineNumber));
             const Outcome outcome = runCommand(index);
@@ -203,7 +199,8 @@ TestFp::Outcome TestFp::runCommand(int index)
     const QString name = RazbCmd::trName(m_catalogue.command(index).name);
     LogPane& pane = m_link.host().logPane();
     int failed = 0;
-    if (!fillParameters(&failed) || !m_codec.ceConvParmCmd(&failed)) {
+    if (!CommandValues::fill(m_codec, m_items.mid(1), CommandValues::Missing::Fail, &failed) ||
+        !m_codec.ceConvParmCmd(&failed)) {
         pane.logError(name, m_codec.parameterError(failed));
         return ParameterError;
     }
@@ -214,31 +211,4 @@ TestFp::Outcome TestFp::runCommand(int index)
         return Completed;
     }
     return result.code >= 500 || result.code == ProcedureLink::Busy ? LinkError : DeviceError;
-}
-
-bool TestFp::fillParameters(int* failed)
-{
-    ItemTable& items = m_codec.commandItems();
-    int k = 0;
-    for (int i = 0; i < items.count; ++i) {
-        CmdItem& item = items[i];
-        if (item.ident == RazbCmd::CmdIdent)
-            continue;
-        ++k;
-        *failed = i;
-        if (k >= m_items.size())
-            return false;
-        const QString& text = m_items.at(k);
-        if (item.type == '@') {
-            const qulonglong value = qulonglong(text.toLongLong());
-            for (int b = 0; b < item.len; ++b)
-                item.value[size_t(b)] = quint8(b < 8 ? value >> (8 * b) : 0);
-            continue;
-        }
-        const QByteArray bytes = item.type == '*' ? Cp1251::encode(text) : text.toUtf8();
-        if (bytes.size() > MaxValueBytes)
-            return false;
-        item.dftval = bytes;
-    }
-    return true;
 }

@@ -21,7 +21,6 @@ class TestFp : public QObject
 
 public:
     static constexpr int MaxItems = 32;
-    static constexpr int MaxValueBytes = 255;
 
     enum Outcome
     {
@@ -53,7 +52,6 @@ private:
     // `endloop`: where to go on reading when another pass follows (else *jumpTo stays -1).
     bool closeLoop(int lineNumber, qint64* jumpTo, int* jumpLine);
     Outcome runCommand(int index);
-    bool fillParameters(int* failed);
 
     Catalogue& m_catalogue;
     RazbCmd& m_codec;
