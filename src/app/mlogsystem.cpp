@@ -18,6 +18,7 @@ const QString kAsterisks(90, QLatin1Char('*'));
 
 // The object that receives the toolkit's messages; cleared when it is destroyed.
 std::atomic<MLogSystem*> g_handlerTarget{nullptr};
+std::atomic<bool> g_echoToStandardError{true};
 
 QString headerLine(const char* label, const QString& value)
 {
@@ -428,6 +429,11 @@ void MLogSystem::waitForIdle()
     m_worker.waitForDone();
 }
 
+void MLogSystem::setEchoToStandardError(bool echo)
+{
+    g_echoToStandardError = echo;
+}
+
 QtMessageHandler MLogSystem::installMessageHandler(MLogSystem* target)
 {
     g_handlerTarget = target;
@@ -456,8 +462,10 @@ void MLogSystem::messageHandler(QtMsgType type, const QMessageLogContext&, const
         break;
     }
     const QString line = QCoreApplication::translate("messageHandler", format).arg(text);
-    std::fputs(QString::fromLatin1(format).arg(text).toLocal8Bit().constData(), stderr);
-    std::fputc('\n', stderr);
+    if (g_echoToStandardError) {
+        std::fputs(QString::fromLatin1(format).arg(text).toLocal8Bit().constData(), stderr);
+        std::fputc('\n', stderr);
+    }
     MLogSystem* target = g_handlerTarget.load();
     if (!target)
         return;

@@ -78,6 +78,9 @@ public:
 
     // Routes the toolkit's messages to `target`; returns the handler installed before.
     static QtMessageHandler installMessageHandler(MLogSystem* target);
+    // The handler echoes every message to standard error unless a program whose output is
+    // its interface (the command-line program) turns that off.
+    static void setEchoToStandardError(bool echo);
     static void messageHandler(QtMsgType type, const QMessageLogContext& context,
                                const QString& text);
 

@@ -439,3 +439,14 @@ QString RazbCmd::replyText(const CmdItem& item) const
     }
     return Cp1251::decode(item.dftval);
 }
+
+void RazbCmd::setPassword(quint32 password, int passwordIndex)
+{
+    m_passwordText = QByteArray::number(password);
+    if (passwordIndex < 0 || !m_tables)
+        return;
+    QByteArray bytes = m_tables->defaults()[size_t(passwordIndex)].value;
+    for (int i = 0; i < std::min<int>(4, int(bytes.size())); ++i)
+        bytes[i] = char((password >> (8 * i)) & 0xFF);
+    m_tables->setDefaultValue(passwordIndex, bytes);
+}

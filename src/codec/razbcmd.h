@@ -38,6 +38,9 @@ public:
     // password item of a CMD= line.
     void setPasswordText(const QByteArray& text) { m_passwordText = text; }
     const QByteArray& passwordText() const { return m_passwordText; }
+    // A new administrator password: the password items' default and the first four bytes
+    // of the default table's `prlsa` row at `passwordIndex` (none when negative).
+    void setPassword(quint32 password, int passwordIndex);
 
     // Parses the catalogue's current command; a run-time table entry only gets its
     // procedure number.

@@ -39,6 +39,8 @@ public:
     };
     static constexpr int Attempts = 10;
     static constexpr int MaxPayload = 255;
+    // The line's rates, lowest first: the settings panel's choices and the search's order.
+    static constexpr int BaudRates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
     // How long a probe waits for the device's answer to ENQ.
     static constexpr int ProbeWaitMs = 2000;
 

@@ -1,5 +1,6 @@
 #include "comwin.h"
 
+#include "link/frvelkor.h"
 #include "mainwin.h"
 #include "touch/virtkeyboard.h"
 #include "ui_comwin.h"
@@ -109,7 +110,7 @@ void ComWin::pComNext()
         port.selected = m_ticks.at(m_port)->isChecked();
         if (port.selected) {
             // A port that does not open is still probed: every probe then fails.
-            m_window.mpSetComPort(port.name, Rates[0]);
+            m_window.mpSetComPort(port.name, FrVelkor::BaudRates[0]);
             m_rate = -1;
             emit sBaudNext();
             qDebug() << "/pComNext baud";
@@ -127,7 +128,7 @@ void ComWin::pBaudNext()
     ++m_rate;
     if (m_window.searchCancelled())
         return;
-    if (m_rate < int(std::size(Rates))) {
+    if (m_rate < int(std::size(FrVelkor::BaudRates))) {
         qDebug() << "pBaudNext test:";
         emit sTestLink();
         qDebug() << "/pBaudNext test:";
@@ -141,7 +142,7 @@ void ComWin::pBaudNext()
 void ComWin::pTestLink()
 {
     const SearchPort& port = m_ports.at(m_port);
-    const int rate = Rates[m_rate];
+    const int rate = FrVelkor::BaudRates[m_rate];
     qDebug() << "ComWin::pTestLink:" << port.name << rate;
     QLineEdit* field = m_rateFields.at(m_port);
     field->setText(QString::number(rate));

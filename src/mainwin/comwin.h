@@ -23,8 +23,6 @@ class ComWin : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int Rates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
-
     explicit ComWin(MainWin& window);
     ~ComWin() override;
 

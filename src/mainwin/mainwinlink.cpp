@@ -13,7 +13,6 @@
 
 namespace {
 
-const int kPanelRates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr int kOtherPositionRate = 9600;
 
 QString linkTitle()
@@ -43,14 +42,7 @@ void MainWin::saveSettings()
 void MainWin::setPassword(quint32 password)
 {
     m_password = password;
-    m_objects.codec.setPasswordText(QByteArray::number(password));
-    if (m_passwordIndex < 0)
-        return;
-    const QByteArray current = m_objects.symbols.defaults()[size_t(m_passwordIndex)].value;
-    QByteArray bytes = current;
-    for (int i = 0; i < std::min<int>(4, int(bytes.size())); ++i)
-        bytes[i] = char((password >> (8 * i)) & 0xFF);
-    m_objects.symbols.setDefaultValue(m_passwordIndex, bytes);
+    m_objects.codec.setPassword(password, m_passwordIndex);
 }
 
 bool MainWin::mpSetComPort(const QString& portName, int baudRate)
@@ -211,7 +203,8 @@ void MainWin::on_sd_accept_clicked()
         mpSetPbTestLink(true);
     }
     const int position = m_ui->sd_br->currentIndex();
-    m_baudRate = position >= 0 && position < int(std::size(kPanelRates)) ? kPanelRates[position]
+    m_baudRate = position >= 0 && position < int(std::size(FrVelkor::BaudRates))
+                     ? FrVelkor::BaudRates[position]
                                                                          : kOtherPositionRate;
     m_devName = m_ui->sd_port->text();
     connectLink();

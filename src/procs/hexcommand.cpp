@@ -37,5 +37,7 @@ HexCommand::Outcome HexCommand::send(const QString& text, ProcedureLink& link)
     }
     const ProcedureLink::Result result =
         link.send(command, {trHex("Выполнение команды"), title, trHex("Ошибка")});
-    return result.code == 0 ? Answered : Failed;
+    if (result.code == 0)
+        return Answered;
+    return result.linkFailed() ? LinkFailed : DeviceFailed;
 }

@@ -12,9 +12,10 @@ class HexCommand
 public:
     enum Outcome
     {
-        NotSent,   // no link, no byte in the text, or too many bytes
-        Answered,  // the device answered without an error
-        Failed,    // a driver or device error, written to the log pane
+        NotSent,      // no link, no byte in the text, or too many bytes
+        Answered,     // the device answered without an error
+        LinkFailed,   // a driver error, written to the log pane
+        DeviceFailed, // the device's error (or a reply without one), written to the log pane
     };
 
     // The toolkit's rule: digits of either case paired from the end backwards, every other

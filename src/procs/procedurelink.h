@@ -33,6 +33,8 @@ public:
     {
         int code = 0; // 0, a device error, a driver code, NotConnected or NoErrorByte
         QByteArray reply;
+        // The link failed (or was not there); otherwise the device answered.
+        bool linkFailed() const { return code >= 500 || code == Busy; }
     };
 
     ProcedureLink(ProcedureHost& host, FrVelkor& link, const ErrorTexts& errors);

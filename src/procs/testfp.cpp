@@ -210,5 +210,5 @@ TestFp::Outcome TestFp::runCommand(int index)
         pane.setStatus(name, RazbCmd::tr(" - без ошибок."));
         return Completed;
     }
-    return result.code >= 500 || result.code == ProcedureLink::Busy ? LinkError : DeviceError;
+    return result.linkFailed() ? LinkError : DeviceError;
 }

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asked for: the subcommand, its arguments and the common options.
+struct CliOptions
+{
+    QString subcommand;
+    QStringList arguments;
+    QStringList ports; // --port, as often as given (search tries each)
+    int baud = 115200;
+    QString password;  // empty: config.ini's, else the default table's
+    QString dir;       // where the description files are; empty: the program's directory
+    bool json = false;
+    bool full = false;
+    int probeWaitMs = 2000; // how long one probe waits for the device
+
+    QString port() const { return ports.value(0); }
+};
+
+// Parses the arguments after the program name; false with `error` set on a usage error.
+bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString* error);
+QString cliUsage();

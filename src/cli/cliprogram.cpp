@@ -1,0 +1,324 @@
+#include "cliprogram.h"
+
+#include "app/descriptionloader.h"
+#include "app/mlogsystem.h"
+#include "app/msgbox.h"
+#include "app/settingsfile.h"
+#include "catalogue/startdefaults.h"
+#include "codec/commandexchange.h"
+#include "codec/commandvalues.h"
+#include "link/openfailure.h"
+#include "procs/hexcommand.h"
+#include "procs/testfp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+
+#include <memory>
+
+namespace {
+
+constexpr int ProbeAttempts = 3;
+constexpr int CommandTimeoutMs = 10000;
+
+QString linkTitle(int baud)
+{
+    return QStringLiteral("Установка связи с ФР (%1)").arg(baud);
+}
+
+} // namespace
+
+CliProgram::CliProgram(CliOptions options, QTextStream& out, QTextStream& err, MLogSystem& log)
+    : m_options(std::move(options)),
+      m_out(out),
+      m_err(err),
+      m_log(log),
+      m_pane(out, m_options.json, m_options.full, &log),
+      m_link(&m_objects.errors)
+{
+    m_link.setLogPane(&m_pane);
+    m_link.setProbeWaitMs(m_options.probeWaitMs);
+}
+
+CliProgram::~CliProgram()
+{
+    m_link.closeComPort();
+    if (m_boxesRedirected)
+        setMsgBoxHandler(m_previousBox);
+}
+
+int CliProgram::fail(int code, const QString& text)
+{
+    m_err << text << '\n';
+    m_err.flush();
+    m_log.logWrite(text, LogError);
+    return code;
+}
+
+int CliProgram::run()
+{
+    const QString& name = m_options.subcommand;
+    if (name == QLatin1String("ports"))
+        return ports();
+    if (name == QLatin1String("search"))
+        return search();
+    if (!loadTables())
+        return ParameterFailure;
+    if (name == QLatin1String("probe"))
+        return probe();
+    if (name == QLatin1String("run"))
+        return runCommand();
+    if (name == QLatin1String("hex"))
+        return hex();
+    if (name == QLatin1String("script"))
+        return script();
+    if (name == QLatin1String("encode"))
+        return encode();
+    return decode();
+}
+
+bool CliProgram::loadTables()
+{
+    const QString dir = m_options.dir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                : QDir(m_options.dir).absolutePath();
+    if (!QDir().mkpath(dir)) {
+        fail(ParameterFailure, QStringLiteral("Каталог %1 недоступен.").arg(dir));
+        return false;
+    }
+    m_objects.appDirText = dir + QLatin1Char('/');
+    // The loaders tell of a broken file through message boxes: here on standard error.
+    m_previousBox = setMsgBoxHandler([this](MsgIcon, const QString& title, const QString& text) {
+        m_err << title << ": " << text << '\n';
+        m_err.flush();
+    });
+    m_boxesRedirected = true;
+    if (DescriptionLoader::load(m_objects, dir, m_log) != 0)
+        return false;
+    // The password as the window would have it: typed, else saved, else the default table's.
+    const StartDefaults defaults = readStartDefaults(m_objects.symbols);
+    QString passwordText = m_options.password;
+    if (passwordText.isEmpty())
+        passwordText = SettingsFile::inAppDir(m_objects.appDirText)
+                           .load(QString::fromLatin1(defaults.passwordText))
+                           .secPass;
+    bool parsed = false;
+    quint32 password = passwordText.toUInt(&parsed, 10);
+    if (!parsed)
+        password = defaults.password;
+    m_objects.codec.setPassword(password, defaults.passwordIndex);
+    m_host = std::make_unique<CliHost>(m_pane, password);
+    return true;
+}
+
+bool CliProgram::connectLink(const QString& port, int baud, ProbeLines lines,
+                             OpenFailure openFailure)
+{
+    const int opened = m_link.frInit(port, baud);
+    if (opened != FrVelkor::Ok) {
+        if (openFailure == OpenFailure::Reported)
+            fail(LinkFailure, QStringLiteral("Порт %1 не открыт: %2 %3")
+                                  .arg(port, m_link.errText(opened),
+                                       openFailureReason(port, m_link.openError(),
+                                                         m_link.openErrorString())));
+        return false;
+    }
+    for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
+        if (m_link.frSetLink(baud, CommandTimeoutMs) == 1) {
+            if (m_host)
+                m_host->setConnected(true);
+            if (lines == ProbeLines::Shown)
+                m_pane.logInfo(linkTitle(baud), QStringLiteral("Связь есть."));
+            return true;
+        }
+    }
+    if (lines == ProbeLines::Shown)
+        m_pane.logInfo(linkTitle(baud), QStringLiteral("Связи нет."));
+    return false;
+}
+
+int CliProgram::ports()
+{
+    const QStringList names = FrVelkor::availablePorts();
+    if (m_options.json) {
+        m_pane.result(QStringLiteral("ports"), {},
+                      {{QStringLiteral("ports"), QJsonArray::fromStringList(names)}});
+    } else {
+        for (const QString& name : names)
+            m_pane.result(QStringLiteral("port"), name);
+    }
+    return Success;
+}
+
+int CliProgram::probe()
+{
+    return connectLink(m_options.port(), m_options.baud, ProbeLines::Shown) ? Success
+                                                                              : LinkFailure;
+}
+
+int CliProgram::search()
+{
+    const QStringList ports =
+        m_options.ports.isEmpty() ? FrVelkor::availablePorts() : m_options.ports;
+    if (ports.isEmpty())
+        return fail(LinkFailure, QStringLiteral("Нет COM-портов"));
+    for (const QString& port : ports) {
+        for (const int baud : FrVelkor::BaudRates) {
+            if (!connectLink(port, baud, ProbeLines::Hidden, OpenFailure::Quiet))
+                continue;
+            m_pane.result(QStringLiteral("found"), QStringLiteral("ФР найден. %1 %2").arg(port).arg(baud),
+                          {{QStringLiteral("port"), port}, {QStringLiteral("baud"), baud}});
+            return Success;
+        }
+    }
+    return fail(LinkFailure, QStringLiteral("ФР не найден."));
+}
+
+int CliProgram::parseCommand(const QString& codeText)
+{
+    bool hex = false;
+    const uint code = codeText.toUInt(&hex, 16);
+    const int index = hex && code <= 0xFF ? m_objects.catalogue.findByCode(code) : -1;
+    if (index < 0) {
+        fail(ParameterFailure, QStringLiteral("Нет команды %1 в каталоге.").arg(codeText));
+        return -1;
+    }
+    m_objects.catalogue.setCurrentCommand(index);
+    if (!m_objects.codec.parseCommand()) {
+        fail(ParameterFailure, QStringLiteral("Ошибка описания команды %1").arg(codeText));
+        return -1;
+    }
+    return index;
+}
+
+bool CliProgram::encodeValues(const QStringList& values, QByteArray* command)
+{
+    RazbCmd& codec = m_objects.codec;
+    int failed = 0;
+    if (!CommandValues::fill(codec, values, CommandValues::Missing::TakeDefaults, &failed) ||
+        !codec.ceConvParmCmd(&failed)) {
+        fail(ParameterFailure, codec.parameterError(failed));
+        return false;
+    }
+    *command = codec.commandArray();
+    return true;
+}
+
+int CliProgram::showReply(const QByteArray& reply)
+{
+    if (reply.size() < 2)
+        return fail(DeviceFailure, QStringLiteral("Ответ устройства неполный: нет кода ошибки."));
+    const int error = quint8(reply.at(1));
+    if (error != 0)
+        return fail(DeviceFailure,
+                    QStringLiteral("Ошибка") + m_objects.errors.devErrorText(error));
+    RazbCmd& codec = m_objects.codec;
+    codec.splitReply(reply);
+    codec.ceConvParmRpl();
+    const ItemTable& items = codec.replyItems();
+    for (int i = 0; i < items.count; ++i) {
+        const CmdItem& item = items[i];
+        if (!RazbCmd::shownInForm(item))
+            continue;
+        const QString name = RazbCmd::trName(item.view);
+        const QString text = codec.replyText(item);
+        m_pane.result(QStringLiteral("item"), name + QStringLiteral(": ") + text,
+                      {{QStringLiteral("name"), name}, {QStringLiteral("text"), text}});
+    }
+    return Success;
+}
+
+int CliProgram::encode()
+{
+    if (parseCommand(m_options.arguments.front()) < 0)
+        return ParameterFailure;
+    QByteArray command;
+    if (!encodeValues(m_options.arguments.mid(1), &command))
+        return ParameterFailure;
+    m_pane.result(QStringLiteral("command"), ConsolePane::hex(command),
+                  {{QStringLiteral("hex"), ConsolePane::hex(command)}});
+    return Success;
+}
+
+int CliProgram::decode()
+{
+    if (parseCommand(m_options.arguments.front()) < 0)
+        return ParameterFailure;
+    const QString text = m_options.arguments.at(1);
+    const QByteArray digits = text.toLatin1().replace(' ', QByteArray());
+    bool hexText = !digits.isEmpty() && digits.size() % 2 == 0;
+    for (const char c : digits)
+        hexText = hexText && std::isxdigit(static_cast<unsigned char>(c));
+    if (!hexText)
+        return fail(ParameterFailure, QStringLiteral("Ответ \"%1\" не в HEX формате.").arg(text));
+    return showReply(QByteArray::fromHex(digits));
+}
+
+int CliProgram::runCommand()
+{
+    const int index = parseCommand(m_options.arguments.front());
+    if (index < 0)
+        return ParameterFailure;
+    QByteArray command;
+    if (!encodeValues(m_options.arguments.mid(1), &command))
+        return ParameterFailure;
+    if (!connectLink(m_options.port(), m_options.baud))
+        return fail(LinkFailure, QStringLiteral("Нет связи"));
+    const QString name = m_objects.catalogue.command(index).name;
+    CommandExchange exchange(m_objects.codec, m_link, m_objects.errors, m_pane);
+    switch (exchange.run(name, CommandTimeoutMs)) {
+    case CommandExchange::Decoded:
+        break;
+    case CommandExchange::ParameterError:
+        return ParameterFailure;
+    case CommandExchange::LinkError:
+        return LinkFailure;
+    case CommandExchange::IncompleteReply:
+    case CommandExchange::DeviceError:
+        return DeviceFailure;
+    }
+    return showReply(m_link.answer());
+}
+
+int CliProgram::hex()
+{
+    if (!connectLink(m_options.port(), m_options.baud))
+        return fail(LinkFailure, QStringLiteral("Нет связи"));
+    ProcedureLink link(*m_host, m_link, m_objects.errors);
+    switch (HexCommand::send(m_options.arguments.join(QLatin1Char(' ')), link)) {
+    case HexCommand::Answered:
+        return Success;
+    case HexCommand::DeviceFailed:
+        return DeviceFailure;
+    case HexCommand::LinkFailed:
+        return LinkFailure;
+    case HexCommand::NotSent:
+        break;
+    }
+    return fail(ParameterFailure, QStringLiteral("Команда не отправлена: нет байтов в HEX формате "
+                                                 "или их больше 255."));
+}
+
+int CliProgram::script()
+{
+    QFile file(m_options.arguments.front());
+    if (!file.exists())
+        return fail(ParameterFailure, QStringLiteral("Нет файла %1").arg(file.fileName()));
+    if (!connectLink(m_options.port(), m_options.baud))
+        return fail(LinkFailure, QStringLiteral("Нет связи"));
+    ProcedureLink link(*m_host, m_link, m_objects.errors);
+    TestFp runner(m_objects.catalogue, m_objects.codec, link);
+    switch (runner.execTestFp(&file)) {
+    case TestFp::Completed:
+        return Success;
+    case TestFp::DeviceError:
+        return DeviceFailure;
+    case TestFp::LinkError:
+    case TestFp::Interrupted:
+        return LinkFailure;
+    case TestFp::ScriptError:
+    case TestFp::ParameterError:
+        break;
+    }
+    return ParameterFailure;
+}

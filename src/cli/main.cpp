@@ -1,0 +1,38 @@
+#include "app/mlogsystem.h"
+#include "app/pathworks.h"
+#include "cliprogram.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    CliOptions options;
+    QString error;
+    if (!parseCliOptions(QCoreApplication::arguments().mid(1), &options, &error)) {
+        err << error << "\n\n" << cliUsage();
+        return CliProgram::UsageFailure;
+    }
+    // The program log, where the window's goes and in its format; standard output and
+    // error are the program's interface, so the toolkit's messages go only to the log.
+    MLogSystem* log = MLogSystem::instance();
+    const QString programPath = QCoreApplication::arguments().value(0);
+    log->setProgramName(MPathWorks::baseNameOf(programPath));
+    const QString logPath =
+        MPathWorks::logFilePath(QCoreApplication::applicationDirPath(), programPath);
+    log->archiveLog(logPath);
+    log->setMinimumLevel(0);
+    log->setLogFile(logPath);
+    MLogSystem::setEchoToStandardError(false);
+    MLogSystem::installMessageHandler(log);
+    log->logWrite(QCoreApplication::arguments().join(QLatin1Char(' ')), LogStage);
+
+    CliProgram program(options, out, err, *log);
+    const int code = program.run();
+    log->logWrite(QStringLiteral("Execution complete. Return code: %1").arg(code), LogInfo);
+    return code;
+}

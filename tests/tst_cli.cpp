@@ -1,0 +1,256 @@
+// velkor-cli as a user runs it: every subcommand against the emulator on a pseudo-terminal,
+// its output and exit code; and the same commands through the window and the program give
+// the same bytes and the same texts.
+#include "codec/razbcmd.h"
+#include "receivedcommands.h"
+#include "windowrig.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+using testsupport::WindowRig;
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QStringList out;
+    QString err;
+};
+
+Run runCli(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELKOR_CLI), arguments);
+    Run run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.code = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<emu::PtyEmulator> m_device;
+    std::unique_ptr<emu::PtyEmulator> m_silent;
+    QTemporaryDir m_dir;
+    QString m_port;
+    QString m_silentPort;
+
+    // The subcommand's arguments with the port of the emulator and a fresh description dir.
+    QStringList withPort(QStringList arguments) const
+    {
+        for (QString& argument : arguments) {
+            argument.replace(QStringLiteral("%device%"), m_port);
+            argument.replace(QStringLiteral("%silent%"), m_silentPort);
+            argument.replace(QStringLiteral("%docs%"), QStringLiteral(VELKOR_DOCS_DIR));
+        }
+        return arguments << QStringLiteral("--dir") << m_dir.path();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_device = std::make_unique<emu::PtyEmulator>(emu::FaultPlan{}, 115200);
+        emu::FaultPlan silent;
+        silent.silent = true;
+        m_silent = std::make_unique<emu::PtyEmulator>(silent, 115200);
+        QVERIFY(m_device->open() && m_silent->open());
+        m_device->start();
+        m_silent->start();
+        m_port = QString::fromStdString(m_device->portPath());
+        m_silentPort = QString::fromStdString(m_silent->portPath());
+    }
+
+    void subcommands_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("lines"); // lines of standard output, in this order
+        QTest::addColumn<QString>("error");     // a part of standard error
+        const QString probe = QStringLiteral("--probe-wait=30");
+        QTest::newRow("probe") << QStringList{"probe", "--port", "%device%"} << 0
+                               << QStringList{"Установка связи с ФР (115200): Связь есть."}
+                               << "";
+        QTest::newRow("probe at another rate")
+            << QStringList{"probe", "--port", "%device%", "--baud", "4800", probe} << 2
+            << QStringList{"Установка связи с ФР (4800): Связи нет."} << "";
+        QTest::newRow("run a status request")
+            << QStringList{"run", "10", "--port", "%device%"} << 0
+            << QStringList{"snd: 10 1E 00 00 00", "Режим ФР: Закрытая смена"} << "";
+        QTest::newRow("run with the password given")
+            << QStringList{"run", "13", "--port", "%device%", "--password", "31"} << 1
+            << QStringList{"snd: 13 1F 00 00 00", "rcv: 13 4F",
+                           "Ошибка: [79]: Неверный пароль."}
+            << "";
+        QTest::newRow("run a device error") << QStringList{"run", "2D", "30", "77", "--port",
+                                                           "%device%"}
+                                            << 1 << QStringList{"snd: 2D 1E 00 00 00 4D",
+                                                                "Ошибка: [93]: Таблица не определена."}
+                                            << "";
+        QTest::newRow("run an unknown code") << QStringList{"run", "99", "--port", "%device%"}
+                                             << 3 << QStringList{} << "Нет команды 99";
+        QTest::newRow("run a value that does not fit")
+            << QStringList{"run", "13", "30x", "--port", "%device%"} << 3 << QStringList{}
+            << "Ошибка в параметре";
+        QTest::newRow("run on a port that is not there")
+            << QStringList{"run", "10", "--port", "/nonexistent/ttyX"} << 2 << QStringList{}
+            << "Порт /nonexistent/ttyX не открыт";
+        QTest::newRow("hex") << QStringList{"hex", "FC", "--port", "%device%"} << 0
+                             << QStringList{"snd: FC"} << "";
+        QTest::newRow("hex without bytes") << QStringList{"hex", "zz", "--port", "%device%"} << 3
+                                           << QStringList{} << "Команда не отправлена";
+        QTest::newRow("script") << QStringList{"script", "%docs%/examples/testfp.txt", "--port",
+                                               "%device%"}
+                                << 0 << QStringList{"snd: 10 1E 00 00 00", "snd: FC"} << "";
+        QTest::newRow("script not there")
+            << QStringList{"script", "/nonexistent.txt", "--port", "%device%"} << 3
+            << QStringList{} << "Нет файла";
+        QTest::newRow("search") << QStringList{"search", "--port", "%silent%", "--port",
+                                               "%device%", probe}
+                                << 0 << QStringList{"ФР найден. %device% 115200"} << "";
+        QTest::newRow("search finding nothing")
+            << QStringList{"search", "--port", "%silent%", probe} << 2 << QStringList{}
+            << "ФР не найден.";
+        QTest::newRow("encode")
+            << QStringList{"encode", "17", "30", "2", "Ёж"} << 0
+            << QStringList{"17 1E 00 00 00 02 A8 E6" + QString(" 00").repeated(38)} << "";
+        QTest::newRow("encode with defaults") << QStringList{"encode", "10"} << 0
+                                              << QStringList{"10 1E 00 00 00"} << "";
+        QTest::newRow("decode") << QStringList{"decode", "10",
+                                               "10 00 01 02 00 04 00 05 1F 2A 00 00 00 00 00 00"}
+                                << 0
+                                << QStringList{"Код ошибки: 0", "Номер оператора: 1",
+                                               "Режим ФР: Закрытая смена"}
+                                << "";
+        QTest::newRow("decode a device error") << QStringList{"decode", "10", "10 37"} << 1
+                                               << QStringList{} << "[55]";
+        QTest::newRow("decode bad hex") << QStringList{"decode", "10", "1g"} << 3
+                                        << QStringList{} << "не в HEX формате";
+        QTest::newRow("no subcommand") << QStringList{} << 4 << QStringList{}
+                                       << "Не указана команда.";
+        QTest::newRow("unknown subcommand") << QStringList{"frobnicate"} << 4 << QStringList{}
+                                            << "Неизвестная команда";
+        QTest::newRow("run without a port") << QStringList{"run", "10"} << 4 << QStringList{}
+                                            << "нужен порт";
+        QTest::newRow("bad rate") << QStringList{"probe", "--port", "x", "--baud", "fast"} << 4
+                                  << QStringList{} << "Неверная скорость";
+    }
+    void subcommands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, error);
+        const Run run = runCli(withPort(arguments));
+        QVERIFY2(run.code == code, qPrintable(QStringLiteral("exit %1\n%2\n%3")
+                                                  .arg(run.code)
+                                                  .arg(run.out.join('\n'), run.err)));
+        int from = 0;
+        for (QString line : lines) {
+            line.replace(QStringLiteral("%device%"), m_port);
+            const qsizetype at = run.out.indexOf(line, from);
+            QVERIFY2(at >= 0, qPrintable(line + QStringLiteral("\n---\n") + run.out.join('\n')));
+            from = int(at) + 1;
+        }
+        QVERIFY2(run.err.contains(error), qPrintable(run.err));
+    }
+
+    // --json: every line of standard output is one object; the reply items carry their name
+    // and text, and the frames their bytes.
+    void json()
+    {
+        const Run run = runCli(withPort({"run", "10", "--port", "%device%", "--json"}));
+        QCOMPARE(run.code, 0);
+        QStringList types;
+        QJsonObject mode;
+        for (const QString& line : run.out) {
+            QJsonParseError parseError;
+            const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &parseError);
+            QVERIFY2(document.isObject(), qPrintable(line));
+            const QJsonObject object = document.object();
+            types << object.value(QStringLiteral("type")).toString();
+            if (object.value(QStringLiteral("name")).toString() == QStringLiteral("Режим ФР"))
+                mode = object;
+        }
+        QCOMPARE(types.mid(0, 3), QStringList({"snd", "rcv", "item"}));
+        QCOMPARE(mode.value(QStringLiteral("text")).toString(), QStringLiteral("Закрытая смена"));
+        const Run failed = runCli(withPort({"run", "2D", "30", "77", "--port", "%device%", "--json"}));
+        QCOMPARE(failed.code, 1);
+        const QJsonObject last = QJsonDocument::fromJson(failed.out.last().toUtf8()).object();
+        QCOMPARE(last.value(QStringLiteral("type")).toString(), QStringLiteral("error"));
+        QVERIFY(last.value(QStringLiteral("text")).toString().contains(QStringLiteral("[93]")));
+    }
+
+    // --full adds the bytes of the handshake, one line each.
+    void fullTrace()
+    {
+        const Run run = runCli(withPort({"hex", "FC", "--port", "%device%", "--full"}));
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.out.contains(QStringLiteral(">>>: 05")));
+        QVERIFY(run.out.contains(QStringLiteral("<<<: 15")));
+    }
+
+    // The window and the program send the same bytes for the same commands and show the
+    // same texts for the replies.
+    void agreesWithTheForm_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("short status") << "Короткий запрос" << "10";
+        QTest::newRow("full status") << "Состояние ККМ" << "11";
+        QTest::newRow("device parameters") << "Параметры устройства" << "FC";
+        QTest::newRow("exchange parameters") << "Чтение параметров обмена" << "15";
+    }
+    void agreesWithTheForm()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, code);
+        WindowRig rig;
+        rig.win().show();
+        rig.clickToggle();
+        rig.emulator().withModel([](emu::DeviceModel& m) { m.clearCommands(); });
+        rig.select(entry);
+        rig.clickRun();
+        const QStringList sent = testsupport::receivedCommands(rig.emulator());
+        QCOMPARE(sent.size(), 1);
+        QStringList formLines;
+        const ItemTable& items = rig.objects().codec.replyItems();
+        for (int i = 0; i < items.count; ++i) {
+            const CmdItem& item = items[i];
+            if (!RazbCmd::shownInForm(item))
+                continue;
+            QString text;
+            if (auto* box = qobject_cast<QTextEdit*>(item.wid))
+                text = box->toPlainText();
+            else if (auto* editor = qobject_cast<QLineEdit*>(item.wid))
+                text = editor->text();
+            formLines << RazbCmd::trName(item.view) + QStringLiteral(": ") + text;
+        }
+        QVERIFY(!formLines.isEmpty());
+        rig.clickToggle(); // the port is free for the program
+        const QString device = rig.portPath;
+        const Run run = runCli({"run", code, "--port", device, "--dir", m_dir.path()});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out.value(0), QStringLiteral("snd: ") +
+                                       QString::fromLatin1(QByteArray::fromHex(sent.front().toLatin1())
+                                                               .toHex(' ')
+                                                               .toUpper()));
+        QCOMPARE(run.out.mid(2), formLines);
+    }
+};
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
