@@ -82,8 +82,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");     // a part of standard error
         const QString probe = QStringLiteral("--probe-wait=30");
         QTest::newRow("probe") << QStringList{"probe", "--port", "%device%"} << 0
-                               << QStringList{"Установка связи с ФР (115200): Связь есть."}
-                               << "";
+                               << QStringList{"Установка связи с ФР (115200): Связь есть."} << "";
         QTest::newRow("probe at another rate")
             << QStringList{"probe", "--port", "%device%", "--baud", "4800", probe} << 2
             << QStringList{"Установка связи с ФР (4800): Связи нет."} << "";
@@ -92,16 +91,13 @@ private Q_SLOTS:
             << QStringList{"snd: 10 1E 00 00 00", "Режим ФР: Закрытая смена"} << "";
         QTest::newRow("run with the password given")
             << QStringList{"run", "13", "--port", "%device%", "--password", "31"} << 1
-            << QStringList{"snd: 13 1F 00 00 00", "rcv: 13 4F",
-                           "Ошибка: [79]: Неверный пароль."}
+            << QStringList{"snd: 13 1F 00 00 00", "rcv: 13 4F", "Ошибка: [79]: Неверный пароль."}
             << "";
-        QTest::newRow("run a device error") << QStringList{"run", "2D", "30", "77", "--port",
-                                                           "%device%"}
-                                            << 1 << QStringList{"snd: 2D 1E 00 00 00 4D",
-                                                                "Ошибка: [93]: Таблица не определена."}
-                                            << "";
-        QTest::newRow("run an unknown code") << QStringList{"run", "99", "--port", "%device%"}
-                                             << 3 << QStringList{} << "Нет команды 99";
+        QTest::newRow("run a device error")
+            << QStringList{"run", "2D", "30", "77", "--port", "%device%"} << 1
+            << QStringList{"snd: 2D 1E 00 00 00 4D", "Ошибка: [93]: Таблица не определена."} << "";
+        QTest::newRow("run an unknown code") << QStringList{"run", "99", "--port", "%device%"} << 3
+                                             << QStringList{} << "Нет команды 99";
         QTest::newRow("run a value that does not fit")
             << QStringList{"run", "13", "30x", "--port", "%device%"} << 3 << QStringList{}
             << "Ошибка в параметре";
@@ -116,35 +112,33 @@ private Q_SLOTS:
                                                "%device%"}
                                 << 0 << QStringList{"snd: 10 1E 00 00 00", "snd: FC"} << "";
         QTest::newRow("script not there")
-            << QStringList{"script", "/nonexistent.txt", "--port", "%device%"} << 3
-            << QStringList{} << "Нет файла";
-        QTest::newRow("search") << QStringList{"search", "--port", "%silent%", "--port",
-                                               "%device%", probe}
+            << QStringList{"script", "/nonexistent.txt", "--port", "%device%"} << 3 << QStringList{}
+            << "Нет файла";
+        QTest::newRow("search") << QStringList{"search", "--port",   "%silent%",
+                                               "--port", "%device%", probe}
                                 << 0 << QStringList{"ФР найден. %device% 115200"} << "";
         QTest::newRow("search finding nothing")
             << QStringList{"search", "--port", "%silent%", probe} << 2 << QStringList{}
             << "ФР не найден.";
-        QTest::newRow("encode")
-            << QStringList{"encode", "17", "30", "2", "Ёж"} << 0
-            << QStringList{"17 1E 00 00 00 02 A8 E6" + QString(" 00").repeated(38)} << "";
-        QTest::newRow("encode with defaults") << QStringList{"encode", "10"} << 0
-                                              << QStringList{"10 1E 00 00 00"} << "";
-        QTest::newRow("decode") << QStringList{"decode", "10",
-                                               "10 00 01 02 00 04 00 05 1F 2A 00 00 00 00 00 00"}
-                                << 0
-                                << QStringList{"Код ошибки: 0", "Номер оператора: 1",
-                                               "Режим ФР: Закрытая смена"}
+        QTest::newRow("encode") << QStringList{"encode", "17", "30", "2", "Ёж"} << 0
+                                << QStringList{"17 1E 00 00 00 02 A8 E6" +
+                                               QString(" 00").repeated(38)}
                                 << "";
-        QTest::newRow("decode a device error") << QStringList{"decode", "10", "10 37"} << 1
-                                               << QStringList{} << "[55]";
-        QTest::newRow("decode bad hex") << QStringList{"decode", "10", "1g"} << 3
-                                        << QStringList{} << "не в HEX формате";
-        QTest::newRow("no subcommand") << QStringList{} << 4 << QStringList{}
-                                       << "Не указана команда.";
-        QTest::newRow("unknown subcommand") << QStringList{"frobnicate"} << 4 << QStringList{}
-                                            << "Неизвестная команда";
-        QTest::newRow("run without a port") << QStringList{"run", "10"} << 4 << QStringList{}
-                                            << "нужен порт";
+        QTest::newRow("encode with defaults")
+            << QStringList{"encode", "10"} << 0 << QStringList{"10 1E 00 00 00"} << "";
+        QTest::newRow("decode")
+            << QStringList{"decode", "10", "10 00 01 02 00 04 00 05 1F 2A 00 00 00 00 00 00"} << 0
+            << QStringList{"Код ошибки: 0", "Номер оператора: 1", "Режим ФР: Закрытая смена"} << "";
+        QTest::newRow("decode a device error")
+            << QStringList{"decode", "10", "10 37"} << 1 << QStringList{} << "[55]";
+        QTest::newRow("decode bad hex")
+            << QStringList{"decode", "10", "1g"} << 3 << QStringList{} << "не в HEX формате";
+        QTest::newRow("no subcommand")
+            << QStringList{} << 4 << QStringList{} << "Не указана команда.";
+        QTest::newRow("unknown subcommand")
+            << QStringList{"frobnicate"} << 4 << QStringList{} << "Неизвестная команда";
+        QTest::newRow("run without a port")
+            << QStringList{"run", "10"} << 4 << QStringList{} << "нужен порт";
         QTest::newRow("bad rate") << QStringList{"probe", "--port", "x", "--baud", "fast"} << 4
                                   << QStringList{} << "Неверная скорость";
     }
@@ -155,9 +149,10 @@ private Q_SLOTS:
         QFETCH(QStringList, lines);
         QFETCH(QString, error);
         const Run run = runCli(withPort(arguments));
-        QVERIFY2(run.code == code, qPrintable(QStringLiteral("exit %1\n%2\n%3")
-                                                  .arg(run.code)
-                                                  .arg(run.out.join('\n'), run.err)));
+        QVERIFY2(
+            run.code == code,
+            qPrintable(
+                QStringLiteral("exit %1\n%2\n%3").arg(run.code).arg(run.out.join('\n'), run.err)));
         int from = 0;
         for (QString line : lines) {
             line.replace(QStringLiteral("%device%"), m_port);
@@ -187,7 +182,8 @@ private Q_SLOTS:
         }
         QCOMPARE(types.mid(0, 3), QStringList({"snd", "rcv", "item"}));
         QCOMPARE(mode.value(QStringLiteral("text")).toString(), QStringLiteral("Закрытая смена"));
-        const Run failed = runCli(withPort({"run", "2D", "30", "77", "--port", "%device%", "--json"}));
+        const Run failed =
+            runCli(withPort({"run", "2D", "30", "77", "--port", "%device%", "--json"}));
         QCOMPARE(failed.code, 1);
         const QJsonObject last = QJsonDocument::fromJson(failed.out.last().toUtf8()).object();
         QCOMPARE(last.value(QStringLiteral("type")).toString(), QStringLiteral("error"));
@@ -209,10 +205,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("code");
-        QTest::newRow("short status") << "Короткий запрос" << "10";
-        QTest::newRow("full status") << "Состояние ККМ" << "11";
-        QTest::newRow("device parameters") << "Параметры устройства" << "FC";
-        QTest::newRow("exchange parameters") << "Чтение параметров обмена" << "15";
+        QTest::newRow("short status") << "Короткий запрос"
+                                      << "10";
+        QTest::newRow("full status") << "Состояние ККМ"
+                                     << "11";
+        QTest::newRow("device parameters") << "Параметры устройства"
+                                           << "FC";
+        QTest::newRow("exchange parameters") << "Чтение параметров обмена"
+                                             << "15";
     }
     void agreesWithTheForm()
     {
@@ -244,10 +244,10 @@ private Q_SLOTS:
         const QString device = rig.portPath;
         const Run run = runCli({"run", code, "--port", device, "--dir", m_dir.path()});
         QCOMPARE(run.code, 0);
-        QCOMPARE(run.out.value(0), QStringLiteral("snd: ") +
-                                       QString::fromLatin1(QByteArray::fromHex(sent.front().toLatin1())
-                                                               .toHex(' ')
-                                                               .toUpper()));
+        QCOMPARE(run.out.value(0),
+                 QStringLiteral("snd: ") +
+                     QString::fromLatin1(
+                         QByteArray::fromHex(sent.front().toLatin1()).toHex(' ').toUpper()));
         QCOMPARE(run.out.mid(2), formLines);
     }
 };

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/mlogsystem.h"
-#include "app/pathworks.h"
 #include "app/modaldialog.h"
+#include "app/pathworks.h"
 #include "app/programobjects.h"
 #include "app/startup.h"
 #include "link/frvelkor.h"

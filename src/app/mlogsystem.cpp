@@ -181,8 +181,8 @@ void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
             else
                 texts.append(formatLine(line.text, line.level, line.time,
                                         line.elapsedMs != NowElapsed ? line.elapsedMs
-                                        : m_mode == StartUp         ? m_clock.elapsed()
-                                                                    : WallClockLine,
+                                        : m_mode == StartUp          ? m_clock.elapsed()
+                                                                     : WallClockLine,
                                         m_lineCounter + 1));
             m_started = true;
             if (counted)
@@ -344,8 +344,8 @@ void MLogSystem::intLogHexWrite(const QByteArray& mes, bool send, const QDateTim
         texts.append(buildHeader());
     const QString title =
         send ? QStringLiteral("--> Send [%2] [%3]") : QStringLiteral("--< Read [%2] [%3]");
-    texts.append(title.arg(dateText(time.date()), clockText(time.time())) +
-                 QLatin1Char('\n') + hexEntryText(mes) + QLatin1Char('\n'));
+    texts.append(title.arg(dateText(time.date()), clockText(time.time())) + QLatin1Char('\n') +
+                 hexEntryText(mes) + QLatin1Char('\n'));
     if (m_hexPath.isEmpty())
         m_hexPending.append(texts);
     else if (!appendToFile(m_hexPath, texts))

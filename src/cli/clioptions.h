@@ -10,8 +10,8 @@ struct CliOptions
     QStringList arguments;
     QStringList ports; // --port, as often as given (search tries each)
     int baud = 115200;
-    QString password;  // empty: config.ini's, else the default table's
-    QString dir;       // where the description files are; empty: the program's directory
+    QString password; // empty: config.ini's, else the default table's
+    QString dir;      // where the description files are; empty: the program's directory
     bool json = false;
     bool full = false;
     int probeWaitMs = 2000; // how long one probe waits for the device

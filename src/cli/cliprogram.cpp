@@ -30,12 +30,8 @@ QString linkTitle(int baud)
 } // namespace
 
 CliProgram::CliProgram(CliOptions options, QTextStream& out, QTextStream& err, MLogSystem& log)
-    : m_options(std::move(options)),
-      m_out(out),
-      m_err(err),
-      m_log(log),
-      m_pane(out, m_options.json, m_options.full, &log),
-      m_link(&m_objects.errors)
+    : m_options(std::move(options)), m_out(out), m_err(err), m_log(log),
+      m_pane(out, m_options.json, m_options.full, &log), m_link(&m_objects.errors)
 {
     m_link.setLogPane(&m_pane);
     m_link.setProbeWaitMs(m_options.probeWaitMs);
@@ -117,10 +113,10 @@ bool CliProgram::connectLink(const QString& port, int baud, ProbeLines lines,
     const int opened = m_link.frInit(port, baud);
     if (opened != FrVelkor::Ok) {
         if (openFailure == OpenFailure::Reported)
-            fail(LinkFailure, QStringLiteral("Порт %1 не открыт: %2 %3")
-                                  .arg(port, m_link.errText(opened),
-                                       openFailureReason(port, m_link.openError(),
-                                                         m_link.openErrorString())));
+            fail(LinkFailure,
+                 QStringLiteral("Порт %1 не открыт: %2 %3")
+                     .arg(port, m_link.errText(opened),
+                          openFailureReason(port, m_link.openError(), m_link.openErrorString())));
         return false;
     }
     for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
@@ -152,8 +148,7 @@ int CliProgram::ports()
 
 int CliProgram::probe()
 {
-    return connectLink(m_options.port(), m_options.baud, ProbeLines::Shown) ? Success
-                                                                              : LinkFailure;
+    return connectLink(m_options.port(), m_options.baud, ProbeLines::Shown) ? Success : LinkFailure;
 }
 
 int CliProgram::search()
@@ -166,7 +161,8 @@ int CliProgram::search()
         for (const int baud : FrVelkor::BaudRates) {
             if (!connectLink(port, baud, ProbeLines::Hidden, OpenFailure::Quiet))
                 continue;
-            m_pane.result(QStringLiteral("found"), QStringLiteral("ФР найден. %1 %2").arg(port).arg(baud),
+            m_pane.result(QStringLiteral("found"),
+                          QStringLiteral("ФР найден. %1 %2").arg(port).arg(baud),
                           {{QStringLiteral("port"), port}, {QStringLiteral("baud"), baud}});
             return Success;
         }
@@ -210,8 +206,7 @@ int CliProgram::showReply(const QByteArray& reply)
         return fail(DeviceFailure, QStringLiteral("Ответ устройства неполный: нет кода ошибки."));
     const int error = quint8(reply.at(1));
     if (error != 0)
-        return fail(DeviceFailure,
-                    QStringLiteral("Ошибка") + m_objects.errors.devErrorText(error));
+        return fail(DeviceFailure, QStringLiteral("Ошибка") + m_objects.errors.devErrorText(error));
     RazbCmd& codec = m_objects.codec;
     codec.splitReply(reply);
     codec.ceConvParmRpl();

@@ -62,8 +62,8 @@ public:
     // The log line of a command item that could not be encoded: its name in quotes.
     QString parameterError(int index) const
     {
-        return tr("Ошибка в параметре") + QStringLiteral(" \"") +
-               trName(m_cmdItems[index].view) + QLatin1Char('"');
+        return tr("Ошибка в параметре") + QStringLiteral(" \"") + trName(m_cmdItems[index].view) +
+               QLatin1Char('"');
     }
     QByteArray commandArray() const;
 

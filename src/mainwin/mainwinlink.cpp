@@ -205,7 +205,7 @@ void MainWin::on_sd_accept_clicked()
     const int position = m_ui->sd_br->currentIndex();
     m_baudRate = position >= 0 && position < int(std::size(FrVelkor::BaudRates))
                      ? FrVelkor::BaudRates[position]
-                                                                         : kOtherPositionRate;
+                     : kOtherPositionRate;
     m_devName = m_ui->sd_port->text();
     connectLink();
     saveSettings();

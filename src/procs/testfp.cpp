@@ -71,7 +71,8 @@ bool TestFp::splitLine(const QString& line, QStringList* items)
     QString rest = line;
     for (;;) {
         QString item;
-        if (!rest.isEmpty() && (rest.front() == QLatin1Char('"') || rest.front() == QLatin1Char('\''))) {
+        if (!rest.isEmpty() &&
+            (rest.front() == QLatin1Char('"') || rest.front() == QLatin1Char('\''))) {
             bool ok = false;
             rest = getQuoteItem(rest, rest.front(), &ok, &item);
             if (!ok)
@@ -125,7 +126,8 @@ TestFp::Outcome TestFp::runLines(QFile* script)
         } else if (head == QLatin1String("loop")) {
             if (!openLoop(script->pos(), next))
                 return scriptError(tr("Неправильные параметры loop, строка ") + number(lineNumber));
-            qDebug() << "TestFp::execTestFp loop" << lineNumber << m_items.join(QStringLiteral(", "));
+            qDebug() << "TestFp::execTestFp loop" << lineNumber
+                     << m_items.join(QStringLiteral(", "));
         } else if (head == QLatin1String("endloop")) {
             qint64 jumpTo = -1;
             if (!closeLoop(lineNumber, &jumpTo, &next))
@@ -204,8 +206,8 @@ TestFp::Outcome TestFp::runCommand(int index)
         pane.logError(name, m_codec.parameterError(failed));
         return ParameterError;
     }
-    const ProcedureLink::Result result = m_link.send(
-        m_codec.commandArray(), {tr("Выполнение команды"), name, tr("Ошибка")});
+    const ProcedureLink::Result result =
+        m_link.send(m_codec.commandArray(), {tr("Выполнение команды"), name, tr("Ошибка")});
     if (result.code == 0) {
         pane.setStatus(name, RazbCmd::tr(" - без ошибок."));
         return Completed;

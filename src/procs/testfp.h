@@ -24,12 +24,12 @@ public:
 
     enum Outcome
     {
-        Completed,     // the end of the file was reached
-        ScriptError,   // the message box has told why
+        Completed,      // the end of the file was reached
+        ScriptError,    // the message box has told why
         ParameterError, // a value of a command line could not be encoded
-        LinkError,     // no link, or the driver failed
-        DeviceError,   // the device answered with an error
-        Interrupted,   // the program is quitting
+        LinkError,      // no link, or the driver failed
+        DeviceError,    // the device answered with an error
+        Interrupted,    // the program is quitting
     };
 
     TestFp(Catalogue& catalogue, RazbCmd& codec, ProcedureLink& link, QObject* parent = nullptr);
