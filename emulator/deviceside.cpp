@@ -118,7 +118,7 @@ void DeviceSide::sendReply(std::vector<Output>& out, int pauseMs)
     if (m_pending.empty())
         return;
     ++m_replyFrames;
-    if (m_plan.loseReplies.count(m_replyFrames))
+    if (m_plan.loseReplies.count(m_replyFrames) || chance(m_plan.loseRate))
         return;
     if (m_plan.zeroLengthReplies.count(m_replyFrames)) {
         out.push_back({pauseMs, {STX, 0}});

@@ -24,12 +24,14 @@ struct FaultPlan
     double dropByteRate = 0; // per byte of a reply frame
     double garbageRate = 0;  // per ENQ
     double stallRate = 0;    // per reply frame: a pause of stallMs in its middle
+    double loseRate = 0;     // per reply frame: not sent (the reply stays pending)
     int stallMs = 1500;
     uint32_t seed = 1;
 
     bool randomFaults() const
     {
-        return corruptRate > 0 || dropByteRate > 0 || garbageRate > 0 || stallRate > 0;
+        return corruptRate > 0 || dropByteRate > 0 || garbageRate > 0 || stallRate > 0 ||
+               loseRate > 0;
     }
 };
 

@@ -35,7 +35,7 @@ int usage()
                  "                  [--silent] [--pending] [--corrupt N,...] [--lose N,...]\n"
                  "                  [--zero-length N,...] [--ignore N,...] [--garbage N,...]\n"
                  "                  [--corrupt-rate P] [--drop-rate P] [--garbage-rate P]\n"
-                 "                  [--stall-rate P] [--seed N]\n"
+                 "                  [--stall-rate P] [--lose-rate P] [--seed N]\n"
                  "Serves an emulated registrar on a pseudo-terminal until interrupted.\n"
                  "N counts reply frames (--corrupt, --lose, --zero-length), host frames\n"
                  "(--ignore) or ENQs (--garbage) from 1; P is a probability from 0 to 1.\n";
@@ -85,6 +85,8 @@ int main(int argc, char** argv)
             plan.garbageRate = std::atof(value());
         else if (arg == "--stall-rate")
             plan.stallRate = std::atof(value());
+        else if (arg == "--lose-rate")
+            plan.loseRate = std::atof(value());
         else if (arg == "--seed")
             plan.seed = uint32_t(std::strtoul(value(), nullptr, 10));
         else

@@ -7,9 +7,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextBlock>
-#include <QPlainTextEdit>
 #include <QtTest>
 
 namespace {
@@ -30,11 +30,11 @@ struct PaneRig
     {
         full.setChecked(fullOn);
         toFile.setChecked(fileOn);
-        QObject::connect(&log,
-                         qOverload<const QString&, MLogSystem_EventLevel>(&MLogSystem::stringWrited),
-                         [this](const QString& text, MLogSystem_EventLevel level) {
-                             logged << QStringLiteral("%1|%2").arg(int(level)).arg(text);
-                         });
+        QObject::connect(
+            &log, qOverload<const QString&, MLogSystem_EventLevel>(&MLogSystem::stringWrited),
+            [this](const QString& text, MLogSystem_EventLevel level) {
+                logged << QStringLiteral("%1|%2").arg(int(level)).arg(text);
+            });
     }
     // The pane's lines, with the entries not yet put in.
     QStringList paneLines()
@@ -63,8 +63,8 @@ struct PaneRig
     }
 };
 
-const QRegularExpression kStamp(
-    QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3}: "));
+const QRegularExpression
+    kStamp(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3}: "));
 
 QString withoutStamp(const QString& line)
 {
@@ -78,6 +78,23 @@ class TestPaneLog : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A long run keeps the newest MaxEntries entries in the pane; the pane file keeps all.
+    void paneKeepsTheNewestEntries()
+    {
+        PaneRig rig(false, true);
+        const int total = PaneLog::MaxEntries + 25;
+        for (int i = 0; i < total; ++i) {
+            rig.writer.logInfo(QString(), QString::number(i));
+            if (i % 10000 == 0)
+                rig.writer.flush(); // in batches, as the event loop puts them in
+        }
+        const QStringList lines = rig.paneLines();
+        QCOMPARE(lines.size(), PaneLog::MaxEntries);
+        QCOMPARE(withoutStamp(lines.first()), QString::number(total - 1));
+        QCOMPARE(withoutStamp(lines.last()), QString::number(total - PaneLog::MaxEntries));
+        QCOMPARE(rig.fileLines().size(), total);
+    }
+
     void entries_data()
     {
         QTest::addColumn<QString>("kind");
@@ -87,18 +104,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("colour");
         QTest::addColumn<QString>("logged");
-        QTest::newRow("error without title")
-            << "error" << "" << "Нет связи" << "Нет связи" << "Нет связи" << "#ff0000"
-            << "5|Нет связи";
-        QTest::newRow("error with title")
-            << "error" << "Гудок" << " Гудок: Нет связи" << "Гудок: Нет связи"
-            << "Гудок: Нет связи" << "#ff0000" << "5|Нет связи";
-        QTest::newRow("information without title")
-            << "info" << "" << "Связь есть." << "Связь есть." << "Связь есть." << "default"
-            << "1|Связь есть.";
-        QTest::newRow("information with title")
-            << "info" << "Поиск" << "Поиск: Связь есть." << "Поиск: Связь есть."
-            << "Поиск: Связь есть." << "default" << "1|Связь есть.";
+        QTest::newRow("error without title") << "error"
+                                             << ""
+                                             << "Нет связи"
+                                             << "Нет связи"
+                                             << "Нет связи"
+                                             << "#ff0000"
+                                             << "5|Нет связи";
+        QTest::newRow("error with title") << "error"
+                                          << "Гудок"
+                                          << " Гудок: Нет связи"
+                                          << "Гудок: Нет связи"
+                                          << "Гудок: Нет связи"
+                                          << "#ff0000"
+                                          << "5|Нет связи";
+        QTest::newRow("information without title") << "info"
+                                                   << ""
+                                                   << "Связь есть."
+                                                   << "Связь есть."
+                                                   << "Связь есть."
+                                                   << "default"
+                                                   << "1|Связь есть.";
+        QTest::newRow("information with title") << "info"
+                                                << "Поиск"
+                                                << "Поиск: Связь есть."
+                                                << "Поиск: Связь есть."
+                                                << "Поиск: Связь есть."
+                                                << "default"
+                                                << "1|Связь есть.";
     }
     void entries()
     {
@@ -110,7 +143,7 @@ private Q_SLOTS:
         QFETCH(QString, colour);
         QFETCH(QString, logged);
         const QString text = kind == QLatin1String("error") ? QStringLiteral("Нет связи")
-                                                             : QStringLiteral("Связь есть.");
+                                                            : QStringLiteral("Связь есть.");
         PaneRig rig(false, true);
         if (kind == QLatin1String("error"))
             rig.writer.logError(title, text);
@@ -164,8 +197,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("sent");
         QTest::addColumn<QString>("colour");
         QTest::addColumn<QString>("fileLine");
-        QTest::newRow("sent") << true << "#008000" << ">>> 05";
-        QTest::newRow("received") << false << "#8b008b" << "<<< 15";
+        QTest::newRow("sent") << true << "#008000"
+                              << ">>> 05";
+        QTest::newRow("received") << false << "#8b008b"
+                                  << "<<< 15";
     }
     void byteTrace()
     {

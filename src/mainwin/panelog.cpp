@@ -9,8 +9,8 @@
 #include <QDebug>
 #include <QFile>
 #include <QLabel>
-#include <QTextCursor>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 namespace {
 
@@ -164,6 +164,7 @@ void PaneLog::flush()
         if (!line.fileLine.isNull())
             fileText += Cp1251::encode(line.fileLine) + '\n';
     }
+    trimOldest(cursor);
     cursor.endEditBlock();
     writeFileText(fileText);
 }
@@ -179,6 +180,17 @@ void PaneLog::insertLineAtTop(QTextCursor& cursor, const std::vector<Span>& span
             format.setForeground(span.colour);
         cursor.insertText(span.text, format);
     }
+}
+
+void PaneLog::trimOldest(QTextCursor& cursor)
+{
+    // The document ends with the empty block the pane started with, below every entry.
+    const int excess = m_widgets.pane->document()->blockCount() - 1 - MaxEntries;
+    if (excess <= 0)
+        return;
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::PreviousBlock, QTextCursor::KeepAnchor, excess);
+    cursor.removeSelectedText();
 }
 
 // The file stays open for the run; every batch is flushed, so it is on disk at once.

@@ -22,6 +22,9 @@ class PaneLog : public LogPane
 public:
     static constexpr int PaintIntervalMs = 40;
     static constexpr int FlushIntervalMs = 25;
+    // The pane keeps the newest entries only (the pane file and the program log keep all):
+    // a long test script with the full log would otherwise grow it without end.
+    static constexpr int MaxEntries = 50000;
 
     struct Widgets
     {
@@ -69,6 +72,8 @@ private:
     // by block, the full log) then costs one paint, not one per entry.
     void holdPainting();
     void writeFileText(const QByteArray& text);
+    // Drops the oldest entries, at the bottom, beyond MaxEntries.
+    void trimOldest(QTextCursor& cursor);
 
     Widgets m_widgets;
     QFile* m_screenLog;
