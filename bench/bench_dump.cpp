@@ -2,12 +2,12 @@
 // emulator paced at 115200 bit/s, with the full per-byte log off and on: the ratio of the
 // measured time to the wire time. Then the dump viewer opening a 50 MB file.
 #include "app/modaldialog.h"
+#include "pacedwindow.h"
 #include "procs/datakkmwin.h"
 #include "procs/dumpwin.h"
 #include "procs/specialprocedures.h"
 #include "ui_datakkmwin.h"
 #include "ui_dumpwin.h"
-#include "pacedwindow.h"
 #include "wiretime.h"
 
 #include <QApplication>
@@ -27,9 +27,8 @@ void measureReading(bool fullLog)
     rig.clickToggle();
     rig.select(QStringLiteral("Данные ККМ"));
     DataKkmWin* window = rig.startup().procedures()->dopProc.dataWindow();
-    const int blocks = int(rig.emulator().withModel([](emu::DeviceModel& m) {
-        return m.unitImage(1).size() / emu::DeviceModel::BlockSize;
-    }));
+    const int blocks = int(rig.emulator().withModel(
+        [](emu::DeviceModel& m) { return m.unitImage(1).size() / emu::DeviceModel::BlockSize; }));
     QElapsedTimer timer;
     // The same commands through the link alone, with its per-byte trace: the floor.
     FrVelkor* link = rig.startup().link();

@@ -2,8 +2,8 @@
 // the wire time of the bytes exchanged, and the CPU time the link spends while it waits 5 s
 // for a delayed reply.
 #include "link/frvelkor.h"
-#include "wiretime.h"
 #include "ptyemulator.h"
+#include "wiretime.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
 
 double threadCpuSeconds()
 {

@@ -3,7 +3,8 @@
 // then. Every command is unique and its reply known in advance, so the soak counts the
 // replies accepted that differ from what the device sent and the commands the device
 // executed more than once; both must be 0.
-//   bench_soak [EXCHANGES]   (10000 when absent)
+//   bench_soak [EXCHANGES [FAULT]]   10000 exchanges and every fault when absent; FAULT is
+//   one of corrupt, drop, garbage, lose, stall to soak that fault alone
 #include "link/frvelkor.h"
 #include "ptyemulator.h"
 
@@ -43,12 +44,16 @@ int main(int argc, char** argv)
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     const int exchanges = argc > 1 ? std::max(1, atoi(argv[1])) : 10000;
 
+    const QByteArray only = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+    const auto rate = [&only](const char* fault, double value) {
+        return only.isEmpty() || only == fault ? value : 0.0;
+    };
     emu::FaultPlan plan;
-    plan.corruptRate = 0.05;
-    plan.dropByteRate = 0.01;
-    plan.garbageRate = 0.02;
-    plan.loseRate = 0.02;
-    plan.stallRate = 0.002;
+    plan.corruptRate = rate("corrupt", 0.05);
+    plan.dropByteRate = rate("drop", 0.01);
+    plan.garbageRate = rate("garbage", 0.02);
+    plan.loseRate = rate("lose", 0.02);
+    plan.stallRate = rate("stall", 0.002);
     plan.stallMs = 1500;
     plan.seed = 20261208;
     emu::PtyEmulator emulator(plan, 115200);
@@ -89,7 +94,10 @@ int main(int argc, char** argv)
         });
         if (executed > 1)
             ++repeated;
-        if ((i + 1) % 1000 == 0)
+        if (clock.elapsed() > 3000)
+            std::fprintf(stderr, "exchange %d: code %d after %lld ms\n", i, reply.code,
+                         static_cast<long long>(clock.elapsed()));
+        if ((i + 1) % 100 == 0)
             std::fprintf(stderr, "%d exchanges, %.0f s\n", i + 1, double(total.elapsed()) / 1e3);
     }
     std::printf("fault soak: %d exchanges in %.1f s, %d succeeded\n", exchanges,

@@ -1,9 +1,11 @@
 // The host's side of the protocol fed arbitrary device bytes: one command exchanged over a
-// line whose device sends the input (what the host writes goes nowhere). Without an
-// application object every wait ends at once, so a run costs no time on the clock.
+// line whose device sends the input (what the host writes goes nowhere). The application
+// has been told to quit, so every wait for a byte past the input ends at once: a run costs
+// no time on the clock.
 #include "fuzzsupport.h"
 #include "link/frvelkor.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 
 #include <cstdlib>
@@ -40,6 +42,15 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     silenceMessages();
+    static QCoreApplication* application = [] {
+        static int argc = 1;
+        static char name[] = "fuzz_linkreceive";
+        static char* argv[] = {name, nullptr};
+        auto* created = new QCoreApplication(argc, argv);
+        QCoreApplication::exit(0);
+        return created;
+    }();
+    (void)application;
     DeviceBytes line(QByteArray(reinterpret_cast<const char*>(data), int(size)));
     FrVelkor link;
     link.setDevice(&line);

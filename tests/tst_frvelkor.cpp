@@ -11,6 +11,47 @@ namespace {
 
 const int kTimeout = 10000;
 
+// A device that answers the host's bytes by a script: when the host writes the byte the
+// next step waits for, that step's bytes become readable. Other host bytes change nothing.
+class ScriptedDevice : public QIODevice
+{
+public:
+    struct Step
+    {
+        char hostByte;
+        QByteArray answer;
+    };
+    explicit ScriptedDevice(QList<Step> steps) : m_steps(std::move(steps))
+    {
+        open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_readable.size(); }
+
+protected:
+    qint64 readData(char* to, qint64 most) override
+    {
+        const qint64 count = std::min<qint64>(most, m_readable.size());
+        std::copy_n(m_readable.constData(), count, to);
+        m_readable.remove(0, count);
+        return count;
+    }
+    qint64 writeData(const char* from, qint64 count) override
+    {
+        for (qint64 i = 0; i < count; ++i) {
+            if (!m_steps.isEmpty() && m_steps.front().hostByte == from[i]) {
+                m_readable += m_steps.takeFirst().answer;
+                emit readyRead();
+            }
+        }
+        return count;
+    }
+
+private:
+    QList<Step> m_steps;
+    QByteArray m_readable;
+};
+
 } // namespace
 
 class TestFrVelkor : public QObject
@@ -18,6 +59,26 @@ class TestFrVelkor : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A reply frame that stops short is refused at its first missing byte: filled in with
+    // guessed bytes, "02 02 02" would pass its checksum and be taken as the reply 02 02.
+    // The device's pending reply is then asked for again and taken.
+    void frameStoppingShortIsRefused()
+    {
+        ScriptedDevice device(
+            {{'\x05', QByteArray::fromHex("15")},
+             {'\x02', QByteArray::fromHex("06020202")},
+             {'\x15', {}},
+             {'\x05', QByteArray::fromHex("060203100001") + char(0x03 ^ 0x10 ^ 0x01)}});
+        FrVelkor link;
+        TraceRecorder pane;
+        link.setLogPane(&pane);
+        link.setDevice(&device);
+        const FrVelkor::Reply reply = link.frCommand(QByteArray::fromHex("101e000000"), kTimeout);
+        QCOMPARE(reply.code, int(FrVelkor::Ok));
+        QCOMPARE(reply.data.toHex(), QByteArray("100001"));
+        QVERIFY(pane.bytes.contains(QStringLiteral("S:15")));
+    }
+
     // The program is told to quit while a command waits for a silent device: the exchange
     // gives up at once instead of running out its ten attempts against loops that no
     // longer run.
@@ -27,7 +88,8 @@ private Q_SLOTS:
         plan.silent = true;
         testsupport::EmulatedLine line(plan);
         FrVelkor::Reply reply;
-        QTimer::singleShot(0, [&] { reply = line.link.frCommand(QByteArray::fromHex("10"), 1000); });
+        QTimer::singleShot(0,
+                           [&] { reply = line.link.frCommand(QByteArray::fromHex("10"), 1000); });
         QTimer::singleShot(300, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
         QCOMPARE(reply.code, int(FrVelkor::ExchangeError));
@@ -42,8 +104,7 @@ private Q_SLOTS:
         FrVelkor other(&line.errors);
         const QString path = QString::fromStdString(line.emulator->portPath());
         QCOMPARE(other.frInit(path, 4800), int(FrVelkor::OpenFailed));
-        const QString reason =
-            openFailureReason(path, other.openError(), other.openErrorString());
+        const QString reason = openFailureReason(path, other.openError(), other.openErrorString());
         QVERIFY2(reason.startsWith(QStringLiteral("Порт %1 занят другой программой.").arg(path)),
                  qPrintable(reason));
         QVERIFY(reason.contains(other.openErrorString()));
@@ -56,8 +117,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("start");
         QTest::newRow("missing device") << "ttyNOPE0" << int(QSerialPort::DeviceNotFoundError)
                                         << "Порт /dev/ttyNOPE0 не найден в системе.";
-        QTest::newRow("other error") << "/dev/null" << int(QSerialPort::OpenError)
-                                     << "Причина: the reason.";
+        QTest::newRow("other error")
+            << "/dev/null" << int(QSerialPort::OpenError) << "Причина: the reason.";
     }
     void openFailureReasons()
     {

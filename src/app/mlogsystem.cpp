@@ -94,7 +94,7 @@ void MLogSystem::logWrite(const QString& mes, MLogSystem_EventLevel lev)
     if (m_destroyed)
         return;
     Q_EMIT stringWrited(mes, lev);
-    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     qint64 elapsed = WallClockLine;
     {
         // The stamp is the moment of the call: the worker may format the line later, after
@@ -134,7 +134,7 @@ void MLogSystem::clearLog()
 void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
                              qint64 elapsedMs)
 {
-    writeLines({{mes, lev, time, elapsedMs}});
+    writeLines({{mes, lev, time.toMSecsSinceEpoch(), elapsedMs}});
 }
 
 void MLogSystem::drainQueue()
@@ -179,7 +179,8 @@ void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
             else if (marker == QLatin1String("#line"))
                 texts.append(kAsterisks + QLatin1Char('\n'));
             else
-                texts.append(formatLine(line.text, line.level, line.time,
+                texts.append(formatLine(line.text, line.level,
+                                        QDateTime::fromMSecsSinceEpoch(line.epochMs),
                                         line.elapsedMs != NowElapsed ? line.elapsedMs
                                         : m_mode == StartUp          ? m_clock.elapsed()
                                                                      : WallClockLine,

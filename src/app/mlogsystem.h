@@ -103,7 +103,9 @@ private:
     {
         QString text;
         MLogSystem_EventLevel level;
-        QDateTime time;
+        // Milliseconds since the epoch: the local time is worked out by the worker, since
+        // the conversion costs the caller more than the rest of the call.
+        qint64 epochMs;
         qint64 elapsedMs;
     };
     // Writes the lines in order with one opening of the file; a failed write loses them all

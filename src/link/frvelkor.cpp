@@ -136,14 +136,20 @@ int FrVelkor::receiveFrame()
     if (length == 0)
         return BadLength;
     quint8 checksum = length;
-    // A byte that does not come keeps the value of the one before it; the checksum decides.
+    // A byte that does not come breaks the frame: waiting a second for each byte still
+    // counted (a lost LEN byte makes the first data byte the length, up to 255 seconds) only
+    // delays the retry, and a frame filled in with guessed bytes could pass its checksum
+    // by chance and be taken for what the device sent.
     for (int i = 0; i < length; ++i) {
-        readByte(1000, &byte);
+        if (readByte(1000, &byte) != Ok) {
+            m_rxData.clear();
+            putByte(NAK);
+            return ByteTimeout;
+        }
         m_rxData.append(char(byte));
         checksum ^= byte;
     }
-    readByte(1000, &byte);
-    if (byte != checksum) {
+    if (readByte(1000, &byte) != Ok || byte != checksum) {
         putByte(NAK);
         return BadChecksum;
     }

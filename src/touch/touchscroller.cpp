@@ -16,7 +16,7 @@ TouchScroller::TouchScroller(QObject* parent) : QObject(parent)
 
 void TouchScroller::attach(QAbstractScrollArea* area)
 {
-    if (m_area) {
+    if (!m_area.isNull()) {
         m_area->removeEventFilter(this);
         m_area->viewport()->removeEventFilter(this);
     }
@@ -51,9 +51,12 @@ void TouchScroller::replayClick(QObject* target)
 
 bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
 {
+    // The type first: the area's own destruction sends events through here, and the area
+    // must not be touched then (it is no longer a scroll area).
     const QEvent::Type type = event->type();
-    if (!m_area || (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
-                    type != QEvent::MouseMove))
+    if ((type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+         type != QEvent::MouseMove) ||
+        m_area.isNull())
         return QObject::eventFilter(watched, event);
     if (type != QEvent::MouseMove && m_passes > 0) {
         --m_passes;
@@ -100,7 +103,7 @@ bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
 
 void TouchScroller::onTouchTimerElapsed()
 {
-    if (!m_area) {
+    if (m_area.isNull()) {
         stop();
         return;
     }
