@@ -190,6 +190,25 @@ private Q_SLOTS:
         QVERIFY(last.value(QStringLiteral("text")).toString().contains(QStringLiteral("[93]")));
     }
 
+    // A broken description file: the program refuses with the loader's words, exit 3; a
+    // missing one is restored from the shipped copies, as the window does.
+    void brokenDescriptionFiles()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(runCli({"encode", "10", "--dir", dir.path()}).code, 0);
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("View.ini"))));
+        QCOMPARE(runCli({"encode", "10", "--dir", dir.path()}).code, 0);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("View.ini"))));
+        QFile symbols(dir.filePath(QStringLiteral("Symbol.ini")));
+        QVERIFY(symbols.open(QIODevice::WriteOnly));
+        symbols.write("#4=\x01\x02 not a row\r\n");
+        symbols.close();
+        const Run run = runCli({"encode", "10", "--dir", dir.path()});
+        QCOMPARE(run.code, 3);
+        QVERIFY2(run.err.contains(QStringLiteral("Symbol.ini - были ошибки")), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    }
+
     // --full adds the bytes of the handshake, one line each.
     void fullTrace()
     {
