@@ -59,6 +59,25 @@ class TestFrVelkor : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The device acknowledged the command, its reply never came and it now says it holds
+    // none: the command is not sent again (the device would execute it twice); the link
+    // keeps asking for the reply and then fails.
+    void acknowledgedCommandIsNeverSentTwice()
+    {
+        QList<ScriptedDevice::Step> steps{{'\x05', QByteArray::fromHex("15")},
+                                          {'\x02', QByteArray::fromHex("06")}};
+        for (int i = 0; i < FrVelkor::Attempts; ++i)
+            steps << ScriptedDevice::Step{'\x05', QByteArray::fromHex("15")};
+        ScriptedDevice device(steps);
+        FrVelkor link;
+        TraceRecorder pane;
+        link.setLogPane(&pane);
+        link.setDevice(&device);
+        const FrVelkor::Reply reply = link.frCommand(QByteArray::fromHex("801e000000"), 100);
+        QVERIFY(reply.code != FrVelkor::Ok);
+        QCOMPARE(pane.bytes.count(QStringLiteral("S:02")), 1);
+    }
+
     // A reply frame that stops short is refused at its first missing byte: filled in with
     // guessed bytes, "02 02 02" would pass its checksum and be taken as the reply 02 02.
     // The device's pending reply is then asked for again and taken.

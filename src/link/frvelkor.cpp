@@ -40,6 +40,7 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     if (command.size() <= MaxPayload) {
         BusyScope busy(m_busy);
         m_frameSent = false;
+        m_frameAcked = false;
         m_quitting = false;
         code = exeCmd();
     }
@@ -90,6 +91,13 @@ int FrVelkor::exchangeOnce()
         purgeInput();
         return ExchangeError;
     }
+    // The device took this command already: sent again, it would be executed twice (a sale
+    // booked twice). Its reply is lost, or the NAK was a stray byte of an earlier frame; only
+    // asking for the pending reply again is safe.
+    if (m_frameAcked) {
+        pauseMs(50);
+        return GotNak;
+    }
     if (sendFrame() == GotAck)
         return GotAck;
     if (receiveFrame() == Ok)
@@ -119,6 +127,7 @@ int FrVelkor::sendFrame()
     quint8 answer = 0;
     if (readByte(1000, &answer) != Ok || answer != ACK)
         return GotAck;
+    m_frameAcked = true;
     return Ok;
 }
 

@@ -110,7 +110,8 @@ private:
     QByteArray m_answer;
     int m_lastCode = 0;
     bool m_busy = false;
-    bool m_frameSent = false; // this frCommand's frame has gone out at least once
+    bool m_frameSent = false;  // this frCommand's frame has gone out at least once
+    bool m_frameAcked = false; // and the device acknowledged it: it is never sent again
     bool m_portFailed = false;
     bool m_quitting = false; // the application is ending: every wait gives up at once
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;

@@ -79,6 +79,7 @@ private:
     QFile* m_screenLog;
     MLogSystem* m_log;
     std::vector<Pending> m_pending;
+    int m_entries = 0; // the entries in the pane
     QTimer m_flushTimer;
     QTimer m_paintHold;
 };
