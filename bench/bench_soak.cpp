@@ -98,7 +98,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "exchange %d: code %d after %lld ms\n", i, reply.code,
                          static_cast<long long>(clock.elapsed()));
         if ((i + 1) % 100 == 0)
-            std::fprintf(stderr, "%d exchanges, %.0f s\n", i + 1, double(total.elapsed()) / 1e3);
+            std::fprintf(stderr, "%d exchanges, %.0f s, %d succeeded, %d differing, %d repeated\n",
+                         i + 1, double(total.elapsed()) / 1e3, successes, wrongReplies, repeated);
     }
     std::printf("fault soak: %d exchanges in %.1f s, %d succeeded\n", exchanges,
                 double(total.elapsed()) / 1e3, successes);
