@@ -1,11 +1,11 @@
 #include "clockcommands.h"
 
+#include "procedurelink.h"
+
 QByteArray ClockCommands::withPassword(quint8 code, quint32 password, quint8 a, quint8 b,
                                        quint8 c)
 {
-    m_last = QByteArray(1, char(code));
-    for (int i = 0; i < 4; ++i)
-        m_last.append(char(quint8(password >> (8 * i))));
+    m_last = ProcedureLink::withPassword(code, password);
     m_last.append(char(a)).append(char(b)).append(char(c));
     return m_last;
 }

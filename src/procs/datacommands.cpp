@@ -30,10 +30,7 @@ DataCommands::Result DataCommands::sendCmdPsa(quint8 code, const QByteArray& dat
     ProcedureHost& host = m_link.host();
     if (!host.connected())
         return {false, {}, trData("Ошибка: Нет связи")};
-    QByteArray command(1, char(code));
-    const quint32 password = host.password();
-    for (int i = 0; i < 4; ++i)
-        command.append(char(quint8(password >> (8 * i))));
+    QByteArray command = ProcedureLink::withPassword(code, host.password());
     command.append(data);
     qDebug() << "sendCmdPsa" << command.toHex();
     const FrVelkor::Reply reply = m_link.exchange(command);

@@ -34,6 +34,14 @@ ProcedureLink::ProcedureLink(ProcedureHost& host, FrVelkor& link, const ErrorTex
 {
 }
 
+QByteArray ProcedureLink::withPassword(quint8 code, quint32 password)
+{
+    QByteArray command(1, char(code));
+    for (int i = 0; i < 4; ++i)
+        command.append(char(quint8(password >> (8 * i))));
+    return command;
+}
+
 FrVelkor::Reply ProcedureLink::exchange(const QByteArray& command)
 {
     if (m_link.busy())

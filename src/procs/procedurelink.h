@@ -39,6 +39,10 @@ public:
 
     ProcedureLink(ProcedureHost& host, FrVelkor& link, const ErrorTexts& errors);
 
+    // The start of most procedure commands: the code, then the password, 4 bytes
+    // little-endian.
+    static QByteArray withPassword(quint8 code, quint32 password);
+
     // A device error is written as `devicePrefix` and the error's text, unless it equals
     // `quietError`.
     Result send(const QByteArray& command, const Titles& titles, int quietError = -1,

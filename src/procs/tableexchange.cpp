@@ -35,9 +35,7 @@ TableExchange::TableExchange(ProcedureLink& link) : m_link(link) {}
 
 QByteArray TableExchange::withPassword(quint8 code) const
 {
-    QByteArray command(1, char(code));
-    appendNumber(&command, m_link.host().password(), 4);
-    return command;
+    return ProcedureLink::withPassword(code, m_link.host().password());
 }
 
 QByteArray TableExchange::tableStructure(int table) const
