@@ -1,6 +1,7 @@
 #include "deviceside.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace emu {
 
@@ -43,7 +44,58 @@ std::vector<DeviceSide::Output> DeviceSide::receive(const Bytes& bytes, Clock::t
     m_lastByte = now;
     for (const uint8_t value : bytes)
         byte(value, out);
-    return out;
+    return faulted(out);
+}
+
+bool DeviceSide::byteFault(ByteFault* fault)
+{
+    const auto planned = m_plan.byteFaults.find(m_sentBytes);
+    if (planned != m_plan.byteFaults.end()) {
+        *fault = planned->second;
+        return true;
+    }
+    if (chance(m_plan.byteLoseRate)) {
+        *fault = {ByteFault::Lose, 0};
+        return true;
+    }
+    if (chance(m_plan.byteReplaceRate)) {
+        auto pick = std::uniform_int_distribution<size_t>(0, std::size(ReplacementBytes) - 1);
+        *fault = {ByteFault::Replace, ReplacementBytes[pick(m_random)]};
+        return true;
+    }
+    if (chance(m_plan.byteHoldRate)) {
+        *fault = {ByteFault::Hold, 0};
+        return true;
+    }
+    return false;
+}
+
+std::vector<DeviceSide::Output> DeviceSide::faulted(const std::vector<Output>& out)
+{
+    std::vector<Output> result;
+    for (const Output& output : out) {
+        Output piece{output.pauseMs, {}};
+        for (uint8_t value : output.bytes) {
+            ++m_sentBytes;
+            ByteFault fault;
+            if (byteFault(&fault)) {
+                if (fault.kind == ByteFault::Lose)
+                    continue;
+                if (fault.kind == ByteFault::Replace)
+                    value = fault.value;
+                if (fault.kind == ByteFault::Hold) {
+                    // Bytes on a line stay in order: everything after the held byte waits too.
+                    if (!piece.bytes.empty())
+                        result.push_back(std::move(piece));
+                    piece = {m_plan.holdMs, {}};
+                }
+            }
+            piece.bytes.push_back(value);
+        }
+        if (!piece.bytes.empty())
+            result.push_back(std::move(piece));
+    }
+    return result;
 }
 
 void DeviceSide::byte(uint8_t value, std::vector<Output>& out)

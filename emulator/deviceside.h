@@ -33,6 +33,8 @@ public:
     std::function<void(const std::string&)> onSummary;
 
     unsigned replyFrames() const { return m_replyFrames; }
+    // The bytes the device has sent so far, faulty ones included.
+    unsigned sentBytes() const { return m_sentBytes; }
     bool replyPending() const { return !m_pending.empty(); }
 
 private:
@@ -48,6 +50,9 @@ private:
     void frameComplete(std::vector<Output>& out);
     void sendReply(std::vector<Output>& out, int pauseMs);
     bool chance(double rate);
+    // Applies the byte faults to what is about to be sent.
+    std::vector<Output> faulted(const std::vector<Output>& out);
+    bool byteFault(ByteFault* fault);
 
     DeviceModel& m_model;
     FaultPlan m_plan;
@@ -60,6 +65,7 @@ private:
     unsigned m_replyFrames = 0;
     unsigned m_hostFrames = 0;
     unsigned m_enqs = 0;
+    unsigned m_sentBytes = 0;
 };
 
 } // namespace emu

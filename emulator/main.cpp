@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -29,6 +30,44 @@ std::set<unsigned> numbers(const char* list)
     return result;
 }
 
+// "3:lose,5:nak,9:hold,12:a5": position, then lose, hold, ack, nak, stx, enq or a hex byte.
+bool byteFaults(const char* list, std::map<unsigned, emu::ByteFault>* faults)
+{
+    std::stringstream stream(list);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        const size_t colon = item.find(':');
+        if (colon == std::string::npos)
+            return false;
+        char* end = nullptr;
+        const unsigned long position = std::strtoul(item.c_str(), &end, 10);
+        if (end != item.c_str() + colon || position == 0)
+            return false;
+        const std::string kind = item.substr(colon + 1);
+        emu::ByteFault fault;
+        if (kind == "lose")
+            fault = {emu::ByteFault::Lose, 0};
+        else if (kind == "hold")
+            fault = {emu::ByteFault::Hold, 0};
+        else if (kind == "ack")
+            fault = {emu::ByteFault::Replace, 0x06};
+        else if (kind == "nak")
+            fault = {emu::ByteFault::Replace, 0x15};
+        else if (kind == "stx")
+            fault = {emu::ByteFault::Replace, 0x02};
+        else if (kind == "enq")
+            fault = {emu::ByteFault::Replace, 0x05};
+        else {
+            const unsigned long value = std::strtoul(kind.c_str(), &end, 16);
+            if (kind.empty() || *end != '\0' || value > 0xFF)
+                return false;
+            fault = {emu::ByteFault::Replace, uint8_t(value)};
+        }
+        (*faults)[unsigned(position)] = fault;
+    }
+    return true;
+}
+
 int usage()
 {
     std::cerr << "usage: velkor-emu [--link PATH] [--baud RATE] [--pace] [--delay MS]\n"
@@ -36,9 +75,15 @@ int usage()
                  "                  [--zero-length N,...] [--ignore N,...] [--garbage N,...]\n"
                  "                  [--corrupt-rate P] [--drop-rate P] [--garbage-rate P]\n"
                  "                  [--stall-rate P] [--lose-rate P] [--seed N]\n"
-                 "Serves an emulated registrar on a pseudo-terminal until interrupted.\n"
+                 "                  [--fault N:KIND,...] [--hold MS] [--byte-lose-rate P]\n"
+                 "                  [--byte-replace-rate P] [--byte-hold-rate P]\n"
+                 "Serves an emulated registrar on a pseudo-terminal until interrupted,\n"
+                 "at 115200 bit/s unless --baud says otherwise.\n"
                  "N counts reply frames (--corrupt, --lose, --zero-length), host frames\n"
-                 "(--ignore) or ENQs (--garbage) from 1; P is a probability from 0 to 1.\n";
+                 "(--ignore), ENQs (--garbage) or the bytes the device sends (--fault) from 1;\n"
+                 "P is a probability from 0 to 1. A --fault KIND is lose, hold (the byte and\n"
+                 "those after it come --hold MS late, 1500 by default), ack, nak, stx, enq or\n"
+                 "a byte in hexadecimal, which the host reads in the byte's place.\n";
     return 2;
 }
 
@@ -48,7 +93,7 @@ int main(int argc, char** argv)
 {
     emu::FaultPlan plan;
     std::string link;
-    int baud = 4800;
+    int baud = 115200;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -87,6 +132,17 @@ int main(int argc, char** argv)
             plan.stallRate = std::atof(value());
         else if (arg == "--lose-rate")
             plan.loseRate = std::atof(value());
+        else if (arg == "--fault") {
+            if (!byteFaults(value(), &plan.byteFaults))
+                return usage();
+        } else if (arg == "--hold")
+            plan.holdMs = std::atoi(value());
+        else if (arg == "--byte-lose-rate")
+            plan.byteLoseRate = std::atof(value());
+        else if (arg == "--byte-replace-rate")
+            plan.byteReplaceRate = std::atof(value());
+        else if (arg == "--byte-hold-rate")
+            plan.byteHoldRate = std::atof(value());
         else if (arg == "--seed")
             plan.seed = uint32_t(std::strtoul(value(), nullptr, 10));
         else

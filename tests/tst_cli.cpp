@@ -45,9 +45,11 @@ class TestCli : public QObject
 
     std::unique_ptr<emu::PtyEmulator> m_device;
     std::unique_ptr<emu::PtyEmulator> m_silent;
+    std::unique_ptr<emu::PtyEmulator> m_replyless; // executes commands, its replies never come
     QTemporaryDir m_dir;
     QString m_port;
     QString m_silentPort;
+    QString m_replylessPort;
 
     // The subcommand's arguments with the port of the emulator and a fresh description dir.
     QStringList withPort(QStringList arguments) const
@@ -55,6 +57,7 @@ class TestCli : public QObject
         for (QString& argument : arguments) {
             argument.replace(QStringLiteral("%device%"), m_port);
             argument.replace(QStringLiteral("%silent%"), m_silentPort);
+            argument.replace(QStringLiteral("%replyless%"), m_replylessPort);
             argument.replace(QStringLiteral("%docs%"), QStringLiteral(VELKOR_DOCS_DIR));
         }
         return arguments << QStringLiteral("--dir") << m_dir.path();
@@ -67,11 +70,17 @@ private Q_SLOTS:
         emu::FaultPlan silent;
         silent.silent = true;
         m_silent = std::make_unique<emu::PtyEmulator>(silent, 115200);
-        QVERIFY(m_device->open() && m_silent->open());
+        emu::FaultPlan replyless; // NAK to ENQ, ACK to the frame, then only NAKs
+        for (unsigned position = 3; position < 400; ++position)
+            replyless.byteFaults[position] = {emu::ByteFault::Replace, 0x15};
+        m_replyless = std::make_unique<emu::PtyEmulator>(replyless, 115200);
+        QVERIFY(m_device->open() && m_silent->open() && m_replyless->open());
         m_device->start();
         m_silent->start();
+        m_replyless->start();
         m_port = QString::fromStdString(m_device->portPath());
         m_silentPort = QString::fromStdString(m_silent->portPath());
+        m_replylessPort = QString::fromStdString(m_replyless->portPath());
     }
 
     void subcommands_data()
@@ -104,6 +113,12 @@ private Q_SLOTS:
         QTest::newRow("run on a port that is not there")
             << QStringList{"run", "10", "--port", "/nonexistent/ttyX"} << 2 << QStringList{}
             << "Порт /nonexistent/ttyX не открыт";
+        QTest::newRow("run whose reply never comes")
+            << QStringList{"run", "13", "--port", "%replyless%"} << 2
+            << QStringList{"snd: 13 1E 00 00 00",
+                           "Гудок: " + FrVelkor::maybeExecutedText()}
+            << "Команда могла быть выполнена ФР: ответ не получен. Проверьте состояние ФР, "
+               "прежде чем повторять команду.";
         QTest::newRow("hex") << QStringList{"hex", "FC", "--port", "%device%"} << 0
                              << QStringList{"snd: FC"} << "";
         QTest::newRow("hex without bytes") << QStringList{"hex", "zz", "--port", "%device%"} << 3
@@ -188,6 +203,11 @@ private Q_SLOTS:
         const QJsonObject last = QJsonDocument::fromJson(failed.out.last().toUtf8()).object();
         QCOMPARE(last.value(QStringLiteral("type")).toString(), QStringLiteral("error"));
         QVERIFY(last.value(QStringLiteral("text")).toString().contains(QStringLiteral("[93]")));
+        const Run lost = runCli(withPort({"run", "13", "--port", "%replyless%", "--json"}));
+        QCOMPARE(lost.code, 2);
+        const QJsonObject maybe = QJsonDocument::fromJson(lost.out.last().toUtf8()).object();
+        QCOMPARE(maybe.value(QStringLiteral("executed")).toString(), QStringLiteral("maybe"));
+        QCOMPARE(maybe.value(QStringLiteral("text")).toString(), FrVelkor::maybeExecutedText());
     }
 
     // A broken description file: the program refuses with the loader's words, exit 3; a

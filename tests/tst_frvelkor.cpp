@@ -1,3 +1,4 @@
+#include "inprocessdevice.h"
 #include "link/openfailure.h"
 #include "linktestsupport.h"
 #include "testsupport.h"
@@ -75,6 +76,7 @@ private Q_SLOTS:
         link.setDevice(&device);
         const FrVelkor::Reply reply = link.frCommand(QByteArray::fromHex("801e000000"), 100);
         QVERIFY(reply.code != FrVelkor::Ok);
+        QVERIFY(reply.maybeExecuted);
         QCOMPARE(pane.bytes.count(QStringLiteral("S:02")), 1);
     }
 
@@ -244,6 +246,7 @@ private Q_SLOTS:
         const qint64 elapsed = clock.elapsed();
         QCOMPARE(reply.code, 502);
         QVERIFY(reply.data.isEmpty());
+        QVERIFY(!reply.maybeExecuted);
         const QStringList retries =
             recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #"));
         QCOMPARE(retries.size(), 10);
@@ -311,6 +314,17 @@ private Q_SLOTS:
         MessageRecorder recorder;
         QCOMPARE(line.link.frCommand(withPassword(0x13), kTimeout).code, 0);
         QVERIFY(recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #")).isEmpty());
+    }
+
+    // Stray bytes of an earlier burst are not taken for the device's answer: each of the
+    // three probes of a connect would read one of them and find no device.
+    void strayBytesBeforeAProbe()
+    {
+        testsupport::InProcessDevice device;
+        FrVelkor link;
+        link.setDevice(&device);
+        device.stray(QByteArray::fromHex("337e41"));
+        QCOMPARE(link.frSetLink(4800, kTimeout), 1);
     }
 
     void baudChangeMovesTheDevice()

@@ -11,6 +11,11 @@ public:
     virtual ~LogPane() = default;
     virtual void logError(const QString& title, const QString& text) = 0;
     virtual void logInfo(const QString& title, const QString& text) = 0;
+    // The line after a failed exchange that the device may have executed all the same.
+    virtual void logMaybeExecuted(const QString& title, const QString& text)
+    {
+        logError(title, text);
+    }
     virtual void setStatus(const QString& first, const QString& second) = 0;
     // The command array and the reply array of one exchange.
     virtual void logSndBlock(const QByteArray& bytes) = 0;

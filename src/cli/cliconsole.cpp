@@ -4,8 +4,9 @@
 
 #include <QJsonDocument>
 
-ConsolePane::ConsolePane(QTextStream& out, bool json, bool full, MLogSystem* log)
-    : m_out(out), m_json(json), m_full(full), m_log(log)
+ConsolePane::ConsolePane(QTextStream& out, QTextStream& err, bool json, bool full,
+                         MLogSystem* log)
+    : m_out(out), m_err(err), m_json(json), m_full(full), m_log(log)
 {
 }
 
@@ -14,7 +15,8 @@ QString ConsolePane::hex(const QByteArray& bytes)
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
-void ConsolePane::entry(const QString& type, const QString& title, const QString& rawText)
+void ConsolePane::entry(const QString& type, const QString& title, const QString& rawText,
+                        QJsonObject object)
 {
     // Device error texts start with a blank meant to follow a title.
     const QString text = rawText.trimmed();
@@ -22,7 +24,8 @@ void ConsolePane::entry(const QString& type, const QString& title, const QString
     if (m_log)
         m_log->logWrite(line, LogPlain);
     if (m_json) {
-        QJsonObject object{{QStringLiteral("type"), type}, {QStringLiteral("text"), text}};
+        object.insert(QStringLiteral("type"), type);
+        object.insert(QStringLiteral("text"), text);
         if (!title.isEmpty() && title != type)
             object.insert(QStringLiteral("title"), title);
         m_out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
@@ -35,6 +38,13 @@ void ConsolePane::entry(const QString& type, const QString& title, const QString
 void ConsolePane::logError(const QString& title, const QString& text)
 {
     entry(QStringLiteral("error"), title, text);
+}
+
+void ConsolePane::logMaybeExecuted(const QString& title, const QString& text)
+{
+    entry(QStringLiteral("error"), title, text, {{QStringLiteral("executed"), QStringLiteral("maybe")}});
+    m_err << text << '\n';
+    m_err.flush();
 }
 
 void ConsolePane::logInfo(const QString& title, const QString& text)

@@ -14,9 +14,11 @@ class MLogSystem;
 class ConsolePane : public LogPane
 {
 public:
-    ConsolePane(QTextStream& out, bool json, bool full, MLogSystem* log);
+    ConsolePane(QTextStream& out, QTextStream& err, bool json, bool full, MLogSystem* log);
 
     void logError(const QString& title, const QString& text) override;
+    // Also said on standard error; the JSON object carries "executed":"maybe".
+    void logMaybeExecuted(const QString& title, const QString& text) override;
     void logInfo(const QString& title, const QString& text) override;
     void setStatus(const QString&, const QString&) override {}
     void logSndBlock(const QByteArray& bytes) override;
@@ -31,9 +33,11 @@ public:
     static QString hex(const QByteArray& bytes);
 
 private:
-    void entry(const QString& type, const QString& title, const QString& rawText);
+    void entry(const QString& type, const QString& title, const QString& rawText,
+               QJsonObject object = {});
 
     QTextStream& m_out;
+    QTextStream& m_err;
     bool m_json;
     bool m_full;
     MLogSystem* m_log;

@@ -31,7 +31,7 @@ QString linkTitle(int baud)
 
 CliProgram::CliProgram(CliOptions options, QTextStream& out, QTextStream& err, MLogSystem& log)
     : m_options(std::move(options)), m_out(out), m_err(err), m_log(log),
-      m_pane(out, m_options.json, m_options.full, &log), m_link(&m_objects.errors)
+      m_pane(out, err, m_options.json, m_options.full, &log), m_link(&m_objects.errors)
 {
     m_link.setLogPane(&m_pane);
     m_link.setProbeWaitMs(m_options.probeWaitMs);

@@ -26,7 +26,7 @@ CommandExchange::Outcome CommandExchange::run(const QString& commandName, int ti
     m_pane.logSndBlock(command);
     const FrVelkor::Reply reply = m_link.frCommand(command, timeoutMs);
     if (reply.code != FrVelkor::Ok) {
-        m_pane.logError(title, m_link.errText(reply.code));
+        m_link.logFailure(m_pane, title, reply);
         return LinkError;
     }
     qDebug() << "ceSendCmdRcvRpl rcv<";

@@ -30,6 +30,19 @@ FrVelkor::FrVelkor(const ErrorTexts* errors, QObject* parent) : QObject(parent),
     connect(&m_port, &QSerialPort::errorOccurred, this, &FrVelkor::onPortError);
 }
 
+QString FrVelkor::maybeExecutedText()
+{
+    return tr("Команда могла быть выполнена ФР: ответ не получен. Проверьте состояние ФР, "
+              "прежде чем повторять команду.");
+}
+
+void FrVelkor::logFailure(LogPane& pane, const QString& title, const Reply& reply) const
+{
+    pane.logError(title, errText(reply.code));
+    if (reply.maybeExecuted)
+        pane.logMaybeExecuted(title, maybeExecutedText());
+}
+
 FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
 {
     qDebug() << "frCommand:timeout" << timeoutMs;
@@ -40,8 +53,13 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     if (command.size() <= MaxPayload) {
         BusyScope busy(m_busy);
         m_frameSent = false;
-        m_frameAcked = false;
+        m_heardSinceFrame = false;
         m_quitting = false;
+        // Bytes that came before this exchange answer nothing of it; a reply still pending
+        // on the device is asked for by the ENQ.
+        QIODevice* in = device();
+        if (!m_portFailed && in->isOpen() && in->bytesAvailable() > 0)
+            qDebug() << "frCommand dropped" << in->readAll().toHex();
         code = exeCmd();
     }
     qDebug() << "exeCmd;- ret code = " << code;
@@ -50,7 +68,7 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     if (code == Ok)
         m_answer = m_rxData;
     qDebug() << "/frCommand; ansv cmd = " << m_answer.toHex();
-    return {code, m_answer};
+    return {code, m_answer, code != Ok && m_heardSinceFrame};
 }
 
 int FrVelkor::exeCmd()
@@ -61,54 +79,72 @@ int FrVelkor::exeCmd()
         if (code == Ok)
             return Ok;
         qDebug() << "FrVelkor::exeCmd" << code;
-        pauseMs(100);
+        pauseMs(m_waits.retryPauseMs);
         qDebug() << "FrVelkor::exeCmd; retry cmd #" << QString::number(attempt);
         if (m_portFailed || m_quitting)
             break; // the port is gone, or the program is ending: no attempt can get through
     }
+    // Whether the device answered the last frame decides what the caller is told.
+    if (m_frameSent)
+        dropUntilQuiet(m_waits.quietMs);
     return code;
 }
 
+// The rules that keep a command from being executed twice: the host acknowledges only a
+// whole reply with a good checksum, and after the frame has gone out only this command's;
+// what it drops after the frame it drops without ACK, so the device keeps its reply for the
+// next ENQ; and the frame goes out again only when nothing but NAK has come back since it
+// went out and the line stays quiet after the device's NAK to ENQ.
 int FrVelkor::exchangeOnce()
 {
+    if (m_frameSent)
+        dropUntilQuiet(m_waits.quietMs);
     quint8 answer = 0;
     putByte(ENQ);
-    if (readByte(1000, &answer) != Ok) {
-        pauseMs(50);
+    if (readByte(m_waits.answerMs, &answer) != Ok) {
+        pauseMs(m_waits.shortPauseMs);
         return ExchangeError;
     }
-    if (answer == ACK) {
-        // A reply is pending. Once this command's frame has gone out, it is this command's
-        // reply, which was lost on the line: take it instead of executing the command again.
-        const int received = receiveFrame();
-        if (received == Ok && m_frameSent && !m_command.isEmpty() && !m_rxData.isEmpty() &&
-            m_rxData.at(0) == m_command.at(0))
+    // After the frame, STX in answer to ENQ is the device's reply with its ACK lost.
+    if (answer == ACK || (answer == STX && m_frameSent)) {
+        if (takeReply(answer == STX) == Ok)
             return Ok;
-        pauseMs(50);
+        pauseMs(m_waits.shortPauseMs);
         return GotAck;
     }
     if (answer != NAK) {
         purgeInput();
         return ExchangeError;
     }
-    // The device took this command already: sent again, it would be executed twice (a sale
-    // booked twice). Its reply is lost, or the NAK was a stray byte of an earlier frame; only
-    // asking for the pending reply again is safe.
-    if (m_frameAcked) {
-        pauseMs(50);
-        return GotNak;
+    if (m_frameSent) {
+        // The device may hold this command's reply although it says NAK (a damaged byte):
+        // sent again, the command would be executed twice.
+        if (m_heardSinceFrame || !dropUntilQuiet(m_waits.byteMs)) {
+            pauseMs(m_waits.shortPauseMs);
+            return GotNak;
+        }
+        qDebug() << "FrVelkor::exchangeOnce; frame sent again";
     }
-    if (sendFrame() == GotAck)
-        return GotAck;
-    if (receiveFrame() == Ok)
+    const int sent = sendFrame();
+    if (sent == GotAck) {
+        // Nothing but NAK, or nothing at all, came back: the device did not take the frame.
+        // Anything else may be its reply behind a damaged ACK, which it repeats on ENQ.
+        if (dropUntilQuiet(m_waits.quietMs) && !m_heardSinceFrame)
+            return GotAck;
+    } else if (takeReply(sent == ReplyBegun) == Ok) {
         return Ok;
+    } else {
+        // The reply failed; what is left of it is dropped, and the device is asked to
+        // repeat it.
+        dropUntilQuiet(m_waits.quietMs);
+    }
     putByte(ENQ);
-    readByte(1000, &answer); // on a timeout the NAK of the first ENQ stays in force
-    if (answer == ACK)
-        return receiveFrame() == Ok ? Ok : NoAnswer;
+    readByte(m_waits.answerMs, &answer); // on a timeout the NAK of the first ENQ stays in force
+    if (answer == ACK || answer == STX)
+        return takeReply(answer == STX) == Ok ? Ok : NoAnswer;
     if (answer == NAK)
         return GotNak;
-    pauseMs(50);
+    pauseMs(m_waits.shortPauseMs);
     return NoAnswer;
 }
 
@@ -116,6 +152,7 @@ int FrVelkor::sendFrame()
 {
     const quint8 length = quint8(m_command.size());
     quint8 checksum = length;
+    m_frameSent = true;
     putByte(STX);
     putByte(length);
     for (const char byte : std::as_const(m_command)) {
@@ -123,23 +160,23 @@ int FrVelkor::sendFrame()
         checksum ^= quint8(byte);
     }
     putByte(checksum);
-    m_frameSent = true;
     quint8 answer = 0;
-    if (readByte(1000, &answer) != Ok || answer != ACK)
+    if (readByte(m_waits.answerMs, &answer) != Ok)
         return GotAck;
-    m_frameAcked = true;
-    return Ok;
+    if (answer == ACK)
+        return Ok;
+    return answer == STX ? ReplyBegun : GotAck;
 }
 
-int FrVelkor::receiveFrame()
+int FrVelkor::receiveFrame(bool stxRead)
 {
     m_rxData.clear();
-    quint8 byte = 0;
-    if (readByte(m_replyTimeout, &byte) != Ok)
+    quint8 byte = STX;
+    if (!stxRead && readByte(m_replyTimeout, &byte) != Ok)
         return ByteTimeout;
     if (byte != STX)
         return NotStx;
-    if (readByte(1000, &byte) != Ok)
+    if (readByte(m_waits.byteMs, &byte) != Ok)
         return ByteTimeout;
     const quint8 length = byte;
     if (length == 0)
@@ -150,7 +187,7 @@ int FrVelkor::receiveFrame()
     // delays the retry, and a frame filled in with guessed bytes could pass its checksum
     // by chance and be taken for what the device sent.
     for (int i = 0; i < length; ++i) {
-        if (readByte(1000, &byte) != Ok) {
+        if (readByte(m_waits.byteMs, &byte) != Ok) {
             m_rxData.clear();
             putByte(NAK);
             return ByteTimeout;
@@ -158,12 +195,39 @@ int FrVelkor::receiveFrame()
         m_rxData.append(char(byte));
         checksum ^= byte;
     }
-    if (readByte(1000, &byte) != Ok || byte != checksum) {
+    if (readByte(m_waits.byteMs, &byte) != Ok || byte != checksum) {
+        m_rxData.clear();
         putByte(NAK);
         return BadChecksum;
     }
-    putByte(ACK);
     return Ok;
+}
+
+int FrVelkor::takeReply(bool stxRead)
+{
+    const int received = receiveFrame(stxRead);
+    if (received != Ok)
+        return received;
+    if (!m_frameSent) {
+        putByte(ACK); // a reply of an earlier command: the device may forget it
+        m_rxData.clear();
+        return GotAck;
+    }
+    if (isOwnReply()) {
+        putByte(ACK);
+        return Ok;
+    }
+    // A whole frame, but not this command's reply (a stale one read after a damaged
+    // answer): acknowledged, it could take the place of this command's pending reply.
+    qDebug() << "FrVelkor::takeReply; not this command's reply" << m_rxData.toHex();
+    m_rxData.clear();
+    dropUntilQuiet(m_waits.quietMs);
+    return GotAck;
+}
+
+bool FrVelkor::isOwnReply() const
+{
+    return m_command.isEmpty() || (!m_rxData.isEmpty() && m_rxData.at(0) == m_command.at(0));
 }
 
 void FrVelkor::putByte(quint8 byte)
@@ -184,6 +248,8 @@ int FrVelkor::readByte(int waitMs, quint8* byte)
         if (!m_portFailed && in->isOpen() && in->bytesAvailable() > 0) {
             char value = 0;
             in->getChar(&value);
+            if (m_frameSent && quint8(value) != NAK)
+                m_heardSinceFrame = true;
             if (m_pane)
                 m_pane->logRcvHex(QByteArray(1, value));
             *byte = quint8(value);
@@ -228,13 +294,48 @@ void FrVelkor::pauseMs(int ms)
 
 void FrVelkor::purgeInput()
 {
+    // After the frame an ACK would be taken for the acknowledgement of this command's reply,
+    // which the device would then forget.
+    if (m_frameSent) {
+        dropUntilQuiet(m_waits.quietMs);
+        return;
+    }
     QIODevice* in = device();
     if (in->isOpen() && in->bytesAvailable() > 0)
         in->readAll();
     putByte(ACK);
-    pauseMs(100);
+    pauseMs(m_waits.quietMs);
     if (in->isOpen() && in->bytesAvailable() > 0)
         in->readAll();
+}
+
+bool FrVelkor::dropUntilQuiet(int quietMs)
+{
+    // A line that never falls quiet (a device streaming noise) still ends the purge.
+    const int mostMs = quietMs + 3 * m_waits.byteMs;
+    QIODevice* in = device();
+    QByteArray dropped;
+    QElapsedTimer total;
+    total.start();
+    QElapsedTimer quiet;
+    quiet.start();
+    while (!m_portFailed && !m_quitting && in->isOpen() && total.elapsed() < mostMs) {
+        if (in->bytesAvailable() > 0) {
+            dropped += in->readAll();
+            quiet.restart();
+            continue;
+        }
+        const qint64 left = quietMs - quiet.elapsed();
+        if (left <= 0)
+            break;
+        waitEvents(int(std::min<qint64>(left, mostMs - total.elapsed())));
+    }
+    if (dropped.isEmpty())
+        return true;
+    if (m_frameSent)
+        m_heardSinceFrame = true;
+    qDebug() << "FrVelkor::purge dropped" << dropped.toHex();
+    return false;
 }
 
 QString FrVelkor::errText(int code) const
@@ -302,13 +403,18 @@ int FrVelkor::frSetLink(int baudRate, int timeoutMs)
         qDebug() << "frSetLink baud error:" << m_port.errorString();
         return BaudFailed;
     }
+    m_frameSent = false;
+    // Stray bytes of an earlier burst would be read as the answer to this probe.
+    dropUntilQuiet(m_waits.quietMs);
     quint8 answer = 0;
     putByte(ENQ);
     readByte(m_probeWaitMs, &answer);
     if (answer == NAK)
         return 1;
     if (answer == ACK) {
-        receiveFrame(); // the device held a reply: read, acknowledge and drop it
+        // The device held a reply: read, acknowledge and drop it.
+        if (receiveFrame() == Ok)
+            putByte(ACK);
         return 1;
     }
     return 0;

@@ -48,7 +48,27 @@ public:
     {
         int code = 0;
         QByteArray data;
+        // A failed exchange after which the device may have executed the command: its frame
+        // was acknowledged, or bytes came back after it.
+        bool maybeExecuted = false;
     };
+
+    // The link's waits. The defaults are the protocol's; tests shorten them.
+    struct Waits
+    {
+        int answerMs = 1000;     // the answer to ENQ and to a frame
+        int byteMs = 1000;       // each byte of a reply after its STX; the silence after the
+                                 // NAK that allows a frame to be sent again
+        int quietMs = 100;       // the silence that ends a purge of the line
+        int retryPauseMs = 100;  // between attempts
+        int shortPauseMs = 50;   // after an unanswered ENQ, a stale reply, a stray answer
+    };
+
+    // The line after a failure that may have left the command executed.
+    static QString maybeExecutedText();
+    // A failed exchange in the pane: the driver's error under `title`, then, when the device
+    // may have executed the command, the line that says so.
+    void logFailure(LogPane& pane, const QString& title, const Reply& reply) const;
 
     explicit FrVelkor(const ErrorTexts* errors = nullptr, QObject* parent = nullptr);
 
@@ -61,11 +81,14 @@ public:
     int exeCmd();
     int exchangeOnce();
     int sendFrame();
-    int receiveFrame();
+    // Reads a reply frame; with `stxRead` its STX has been read already. Sends NAK for a
+    // broken frame, nothing for a good one: the caller decides whether to acknowledge it.
+    int receiveFrame(bool stxRead = false);
     void putByte(quint8 byte);
     int readByte(int waitMs, quint8* byte);
     void pauseMs(int ms);
     void purgeInput();
+    void setWaits(const Waits& waits) { m_waits = waits; }
     QString errText(int code) const;
 
     int frInit(const QString& portName, int baudRate);
@@ -92,7 +115,18 @@ Q_SIGNALS:
     void wake();
 
 private:
+    // sendFrame's result when the byte after the frame was STX: the device's ACK was lost
+    // and its reply has begun.
+    static constexpr int ReplyBegun = -1;
+
     QIODevice* device() { return m_device ? m_device : &m_port; }
+    // Reads a reply frame and acknowledges it when it is this command's, or a stale one
+    // before the frame has gone out. 0 only for this command's reply.
+    int takeReply(bool stxRead);
+    bool isOwnReply() const;
+    // Drops what the line holds, without ACK, until it has been quiet for `quietMs`.
+    // True when nothing came.
+    bool dropUntilQuiet(int quietMs);
     void onPortError(QSerialPort::SerialPortError error);
     // Runs the event loop until `ms` have passed or wake() / readyRead.
     void waitEvents(int ms);
@@ -110,8 +144,11 @@ private:
     QByteArray m_answer;
     int m_lastCode = 0;
     bool m_busy = false;
-    bool m_frameSent = false;  // this frCommand's frame has gone out at least once
-    bool m_frameAcked = false; // and the device acknowledged it: it is never sent again
+    Waits m_waits;
+    bool m_frameSent = false; // this frCommand's frame has gone out
+    // A byte other than NAK came back after the frame: the device may have executed the
+    // command, and the frame is never sent again in this exchange.
+    bool m_heardSinceFrame = false;
     bool m_portFailed = false;
     bool m_quitting = false; // the application is ending: every wait gives up at once
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;

@@ -69,7 +69,7 @@ ProcedureLink::Result ProcedureLink::send(const QByteArray& command, const Title
     }
     const FrVelkor::Reply reply = exchange(command);
     if (reply.code != FrVelkor::Ok) {
-        pane.logError(titles.driver, m_link.errText(reply.code));
+        m_link.logFailure(pane, titles.driver, reply);
         return {reply.code, {}};
     }
     // Without byte 1 there is no error code to judge the reply by.
