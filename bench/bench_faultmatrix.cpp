@@ -94,8 +94,13 @@ Tally runShard(int shard, int shards)
                         ++tally.doubleExecutions;
                     if (reply.code == FrVelkor::Ok) {
                         ++tally.successes;
-                        if (reply.data != kReply)
+                        if (reply.data != kReply) {
                             ++tally.wrongReplies;
+                            std::fprintf(stderr,
+                                         "accepted %s: byte %u kind %d/%02x, byte %u kind %d/%02x\n",
+                                         reply.data.toHex(' ').constData(), first, a.kind, a.value,
+                                         second, b.kind, b.value);
+                        }
                         continue;
                     }
                     ++(executions > 0 ? tally.failedExecuted : tally.failedNotExecuted);
@@ -149,11 +154,11 @@ int main(int argc, char** argv)
             return 1;
         }
         Tally part;
-        long* slots[] = {&part.cases,          &part.successes,  &part.failedExecuted,
+        long* counts[] = {&part.cases,          &part.successes,  &part.failedExecuted,
                          &part.failedNotExecuted, &part.wrongMaybe, &part.doubleExecutions,
                          &part.wrongReplies,   &part.worstMs};
         for (int i = 0; i < 8; ++i)
-            *slots[i] = fields.at(i + 1).toLong();
+            *counts[i] = fields.at(i + 1).toLong();
         sum.add(part);
     }
     std::printf("fault pairs on the short exchange (bytes 1-%u and a second fault up to byte %u, "

@@ -1,10 +1,11 @@
 // A fault soak of the link: exchanges against the emulator while it corrupts replies, drops
-// bytes, answers ENQs with garbage, loses replies (they stay pending) and stalls now and
-// then. Every command is unique and its reply known in advance, so the soak counts the
+// bytes, answers ENQs with garbage, loses replies (they stay pending), stalls now and then,
+// and loses, replaces or holds any byte it sends. Every command is unique and its reply known in advance, so the soak counts the
 // replies accepted that differ from what the device sent and the commands the device
 // executed more than once; both must be 0.
 //   bench_soak [EXCHANGES [FAULT]]   10000 exchanges and every fault when absent; FAULT is
-//   one of corrupt, drop, garbage, lose, stall to soak that fault alone
+//   one of corrupt, drop, garbage, lose, stall, byte-lose, byte-replace, byte-hold to soak
+//   that fault alone
 #include "link/frvelkor.h"
 #include "ptyemulator.h"
 
@@ -55,6 +56,11 @@ int main(int argc, char** argv)
     plan.loseRate = rate("lose", 0.02);
     plan.stallRate = rate("stall", 0.002);
     plan.stallMs = 1500;
+    // Any byte the device sends: answers to ENQ and the ACK of a frame too.
+    plan.byteLoseRate = rate("byte-lose", 0.001);
+    plan.byteReplaceRate = rate("byte-replace", 0.001);
+    plan.byteHoldRate = rate("byte-hold", 0.0002);
+    plan.holdMs = 1500;
     plan.seed = 20261208;
     emu::PtyEmulator emulator(plan, 115200);
     if (!emulator.open()) {

@@ -23,7 +23,7 @@ int main(int argc, char** argv)
     const QString picture = QString::fromLocal8Bit(argv[1]);
     installWidgetMsgBox();
     bool saved = false;
-    static Startup* startup = new Startup(
+    const int code = runWithProgramLog(
         {QCoreApplication::applicationDirPath(), QCoreApplication::arguments().value(0), nullptr,
          SplashScreen::ShowMs, [&](MainWin& window) {
              QTimer::singleShot(0, &window, [&] {
@@ -42,8 +42,6 @@ int main(int argc, char** argv)
                  window.close();
              });
          }});
-    const int code = startup->run();
-    startup->exitPath();
     std::printf("%s %s\n", saved ? "Saved" : "Could not save", qPrintable(picture));
     return saved ? code : 1;
 }

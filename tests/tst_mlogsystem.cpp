@@ -2,6 +2,7 @@
 #include "testsupport.h"
 
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -9,6 +10,21 @@
 #include <memory>
 
 using testsupport::readLines;
+
+namespace {
+
+// The worker's write, as a test's file writer does it.
+bool appendTexts(const QString& path, const QStringList& texts)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        return false;
+    for (const QString& text : texts)
+        file.write(text.toUtf8());
+    return true;
+}
+
+} // namespace
 
 class TestMLogSystem : public QObject
 {
@@ -188,16 +204,43 @@ private Q_SLOTS:
         QVERIFY(second.value(0).endsWith(QStringLiteral(" c")));
     }
 
+    // The end of the log writes every line still queued, with the header, and then the
+    // closing lines: by the destructor, or by close() while a slow disk holds the worker.
+    void closingLinesAreTheLastOnes_data()
+    {
+        QTest::addColumn<int>("writeMs"); // how long each write of the worker takes
+        QTest::addColumn<bool>("explicitClose");
+        QTest::newRow("destroyed") << 0 << false;
+        QTest::newRow("closed under a slow worker") << 30 << true;
+    }
     void closingLinesAreTheLastOnes()
     {
-        const QString file = path(QStringLiteral("closing.log"));
+        QFETCH(int, writeMs);
+        QFETCH(bool, explicitClose);
+        const QString file = path(QStringLiteral("closing%1.log").arg(writeMs));
         {
             MLogSystem log;
+            if (writeMs > 0)
+                log.setFileWriter([writeMs](const QString& to, const QStringList& texts) {
+                    QThread::msleep(ulong(writeMs));
+                    return appendTexts(to, texts);
+                });
             log.setLogFile(file);
-            for (int i = 0; i < 200; ++i)
+            for (int i = 0; i < 200; ++i) {
                 log.logWrite(QStringLiteral("line %1").arg(i));
+                if (i % 50 == 0)
+                    QThread::msleep(5); // the worker is inside a write as lines keep coming
+            }
+            if (explicitClose) {
+                log.close();
+                log.logWrite(QStringLiteral("after the end"));
+            }
         }
         const QStringList lines = readLines(file);
+        QCOMPARE(lines.count(QStringLiteral("Events:")), 1);
+        const QStringList ev = events(lines);
+        for (int i = 0; i < 200; ++i)
+            QVERIFY2(ev.value(i).endsWith(QStringLiteral(" line %1").arg(i)), qPrintable(ev.value(i)));
         // ... "SystemLog: ...", asterisks, the empty line of #CR, and the split's empty tail.
         QVERIFY(lines.value(lines.size() - 5).endsWith(QStringLiteral("line 199")));
         QVERIFY(lines.value(lines.size() - 4).contains(QStringLiteral(" {3} ")));
@@ -332,6 +375,63 @@ private Q_SLOTS:
         QVERIFY(ev.value(1).endsWith(QStringLiteral(" Warning: port lost")));
         QCOMPARE(testsupport::readBytes(errors),
                  QByteArray("Debug: frCommand:timeout\nWarning: port lost\n"));
+    }
+
+    // A message raised while the worker writes (a warning of the file system) is queued like
+    // any other line: the lock of the caller is not held there, so nothing deadlocks.
+    void messageRaisedInsideTheWriteIsLogged()
+    {
+        const QString file = path(QStringLiteral("inside.log"));
+        MLogSystem log;
+        bool raised = false;
+        log.setFileWriter([&raised](const QString& to, const QStringList& texts) {
+            if (!std::exchange(raised, true))
+                qWarning("disk is slow");
+            return appendTexts(to, texts);
+        });
+        log.setLogFile(file);
+        MLogSystem::setEchoToStandardError(false);
+        const QtMessageHandler previous = MLogSystem::installMessageHandler(&log);
+        log.logWrite(QStringLiteral("first"));
+        log.waitForIdle();
+        log.close();
+        qInstallMessageHandler(previous);
+        MLogSystem::setEchoToStandardError(true);
+        const QStringList ev = events(readLines(file));
+        QVERIFY2(ev.value(0).endsWith(QStringLiteral(" first")), qPrintable(ev.join('\n')));
+        QVERIFY2(ev.value(1).endsWith(QStringLiteral(" Warning: disk is slow")),
+                 qPrintable(ev.join('\n')));
+    }
+
+    // logWrite never waits for the disk: with the worker held inside its write, lines from
+    // another thread are queued at once, and none is lost.
+    void logWriteDoesNotWaitForTheWorkersWrite()
+    {
+        const QString file = path(QStringLiteral("held.log"));
+        MLogSystem log;
+        QSemaphore entered;
+        QSemaphore release;
+        log.setFileWriter([&](const QString& to, const QStringList& texts) {
+            entered.release();
+            release.acquire();
+            return appendTexts(to, texts);
+        });
+        log.setLogFile(file);
+        log.logWrite(QStringLiteral("held"));
+        entered.acquire();
+        std::unique_ptr<QThread> caller(QThread::create([&log] {
+            for (int i = 0; i < 100; ++i)
+                log.logWrite(QStringLiteral("queued %1").arg(i));
+        }));
+        caller->start();
+        const bool returned = caller->wait(5000);
+        release.release(1000);
+        caller->wait();
+        QVERIFY(returned);
+        log.close();
+        const QStringList ev = events(readLines(file));
+        QVERIFY(ev.value(0).endsWith(QStringLiteral(" held")));
+        QVERIFY2(ev.value(100).endsWith(QStringLiteral(" queued 99")), qPrintable(ev.value(100)));
     }
 
     void linesFromManyThreadsAreAllNumberedOnce()

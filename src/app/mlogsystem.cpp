@@ -10,6 +10,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -37,8 +38,8 @@ bool appendToFile(const QString& path, const QStringList& texts)
     return true;
 }
 
-// hh:mm:ss.zzz and dd.MM.yyyy from the numbers: the closing lines are written during static
-// destruction, when the toolkit's calendar registry behind QDateTime::toString is gone.
+// hh:mm:ss.zzz and dd.MM.yyyy from the numbers: cheaper than QDateTime::toString, and free
+// of the locale and calendar machinery on the worker.
 QString clockText(const QTime& time)
 {
     return QString::asprintf("%02d:%02d:%02d.%03d", time.hour(), time.minute(), time.second(),
@@ -50,6 +51,13 @@ QString dateText(const QDate& date)
     return QString::asprintf("%02d.%02d.%04d", date.day(), date.month(), date.year());
 }
 
+qint64 monotonicMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 QString environmentOr(const char* name, const QString& fallback)
 {
     const QString value = qEnvironmentVariable(name);
@@ -58,23 +66,32 @@ QString environmentOr(const char* name, const QString& fallback)
 
 } // namespace
 
-MLogSystem::MLogSystem(QObject* parent) : QObject(parent)
+MLogSystem::MLogSystem(QObject* parent) : QObject(parent), m_writer(&appendToFile)
 {
     m_worker.setMaxThreadCount(1);
     m_worker.setExpiryTimeout(5000);
     m_switches =
         (1u << SwitchTime) | (1u << SwitchDate) | (1u << SwitchLineNumber) | (1u << SwitchHeader);
     m_programName = MPathWorks::programBaseName();
-    m_clock.start();
+    takeIdentity();
+    m_clockStartMs = monotonicMs();
 }
 
 MLogSystem::~MLogSystem()
 {
+    close();
+}
+
+void MLogSystem::close()
+{
+    if (m_closed.exchange(true))
+        return;
     MLogSystem* self = this;
     g_handlerTarget.compare_exchange_strong(self, nullptr);
-    // Queued lines still get their header: the destroyed mark comes after the queue is empty.
+    // The lines queued before the close still get their header, and the closing lines
+    // come after all of them.
     m_worker.waitForDone();
-    m_destroyed = true;
+    drainQueue();
     if (isSwitchOn(SwitchLogOff))
         return;
     const QDateTime now = QDateTime::currentDateTime();
@@ -83,26 +100,34 @@ MLogSystem::~MLogSystem()
     intLogWrite(QStringLiteral("#CR"), LogSystem, now);
 }
 
-MLogSystem* MLogSystem::instance()
+void MLogSystem::setFileWriter(FileWriter writer)
 {
-    static MLogSystem log;
-    return &log;
+    QMutexLocker lock(&m_fileLock);
+    m_writer = writer ? std::move(writer) : FileWriter(&appendToFile);
+}
+
+void MLogSystem::takeIdentity()
+{
+    m_version = QCoreApplication::applicationVersion();
+    m_programPath = MPathWorks::programPath();
+    m_computer = environmentOr("COMPUTERNAME", QSysInfo::machineHostName());
+    m_user = environmentOr("USERNAME", environmentOr("USER", qEnvironmentVariable("LOGNAME")));
+}
+
+qint64 MLogSystem::clockElapsed() const
+{
+    return monotonicMs() - m_clockStartMs;
 }
 
 void MLogSystem::logWrite(const QString& mes, MLogSystem_EventLevel lev)
 {
-    if (m_destroyed)
+    if (m_closed)
         return;
     Q_EMIT stringWrited(mes, lev);
+    // The stamp is the moment of the call: the worker may format the line later, after
+    // the mode has changed.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    qint64 elapsed = WallClockLine;
-    {
-        // The stamp is the moment of the call: the worker may format the line later, after
-        // the mode has changed.
-        QMutexLocker lock(&m_lock);
-        if (m_mode == StartUp)
-            elapsed = m_clock.elapsed();
-    }
+    const qint64 elapsed = m_mode == StartUp ? clockElapsed() : WallClockLine;
     // Lines queue up while the worker writes; it takes all of them with one opening of the
     // file, so a burst of debug lines costs one write instead of one per line.
     bool schedule = false;
@@ -113,12 +138,18 @@ void MLogSystem::logWrite(const QString& mes, MLogSystem_EventLevel lev)
         m_drainScheduled = true;
     }
     if (schedule)
-        m_worker.start([this] { drainQueue(); });
+        m_worker.start([this] {
+            // A burst (the per-byte trace, an item dump) gathers for a moment and is
+            // written at once, so the worker wakes a few hundred times a second rather
+            // than once per line.
+            QThread::msleep(GatherMs);
+            drainQueue();
+        });
 }
 
 void MLogSystem::logHexWrite(const QByteArray& mes, bool send)
 {
-    if (m_destroyed)
+    if (m_closed)
         return;
     const QDateTime now = QDateTime::currentDateTime();
     m_worker.start([this, mes, send, now] { intLogHexWrite(mes, send, now); });
@@ -129,6 +160,7 @@ void MLogSystem::clearLog()
     QMutexLocker lock(&m_lock);
     m_started = false;
     m_lineCounter = 0;
+    ++m_resets;
 }
 
 void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
@@ -139,9 +171,6 @@ void MLogSystem::intLogWrite(const QString& mes, MLogSystem_EventLevel lev, cons
 
 void MLogSystem::drainQueue()
 {
-    // A burst (the per-byte trace, an item dump) gathers for a moment and is written at
-    // once, so the worker wakes a few hundred times a second rather than once per line.
-    QThread::msleep(GatherMs);
     for (;;) {
         std::vector<QueuedLine> lines;
         {
@@ -156,72 +185,97 @@ void MLogSystem::drainQueue()
     }
 }
 
+MLogSystem::Format MLogSystem::format() const
+{
+    QMutexLocker lock(&m_lock);
+    return {m_lineFormat, m_programName, m_version, m_programPath, m_computer, m_user,
+            m_switches.load()};
+}
+
 void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
 {
-    QStringList texts;
+    // One writer at a time keeps the numbers in the order of the file.
+    QMutexLocker fileLock(&m_fileLock);
+    const Format style = format();
+    bool started = false;
+    int counter = 0;
+    int resets = 0;
+    int minimumLevel = 0;
+    QString path;
     {
         QMutexLocker lock(&m_lock);
-        const bool startedBefore = m_started;
-        const int counterBefore = m_lineCounter;
-        for (const QueuedLine& line : lines) {
-            if (isSwitchOn(SwitchLogOff) || line.level < m_minimumLevel)
-                continue;
-            if (!m_started && isSwitchOn(SwitchHeader))
-                texts.append(buildHeader());
-            const QString marker = line.text.toLower();
-            const bool counted = marker != QLatin1String("#cr") &&
-                                 marker != QLatin1String("#header") &&
-                                 marker != QLatin1String("#line");
-            if (marker == QLatin1String("#cr"))
-                texts.append(QStringLiteral("\n"));
-            else if (marker == QLatin1String("#header"))
-                texts.append(buildHeader());
-            else if (marker == QLatin1String("#line"))
-                texts.append(kAsterisks + QLatin1Char('\n'));
-            else
-                texts.append(formatLine(line.text, line.level,
-                                        QDateTime::fromMSecsSinceEpoch(line.epochMs),
-                                        line.elapsedMs != NowElapsed ? line.elapsedMs
-                                        : m_mode == StartUp          ? m_clock.elapsed()
-                                                                     : WallClockLine,
-                                        m_lineCounter + 1));
-            m_started = true;
-            if (counted)
-                ++m_lineCounter;
-        }
-        if (texts.isEmpty())
-            return;
-        if (m_path.isEmpty()) {
+        started = m_started;
+        counter = m_lineCounter;
+        resets = m_resets;
+        minimumLevel = m_minimumLevel;
+        path = m_path;
+    }
+    QStringList texts;
+    for (const QueuedLine& line : lines) {
+        if (style.on(SwitchLogOff) || line.level < minimumLevel)
+            continue;
+        if (!started && style.on(SwitchHeader))
+            texts.append(buildHeader(style));
+        const QString marker = line.text.toLower();
+        const bool counted = marker != QLatin1String("#cr") &&
+                             marker != QLatin1String("#header") &&
+                             marker != QLatin1String("#line");
+        if (marker == QLatin1String("#cr"))
+            texts.append(QStringLiteral("\n"));
+        else if (marker == QLatin1String("#header"))
+            texts.append(buildHeader(style));
+        else if (marker == QLatin1String("#line"))
+            texts.append(kAsterisks + QLatin1Char('\n'));
+        else
+            texts.append(formatLine(style, line.text, line.level,
+                                    QDateTime::fromMSecsSinceEpoch(line.epochMs),
+                                    line.elapsedMs != NowElapsed ? line.elapsedMs
+                                    : m_mode == StartUp          ? clockElapsed()
+                                                                 : WallClockLine,
+                                    counter + 1));
+        started = true;
+        if (counted)
+            ++counter;
+    }
+    if (texts.isEmpty())
+        return;
+    // The file is written with no lock of logWrite's held: a message raised here (a
+    // warning of the file system) is queued like any other line.
+    const bool written = path.isEmpty() || m_writer(path, texts);
+    {
+        QMutexLocker lock(&m_lock);
+        if (path.isEmpty())
             m_pending.append(texts);
-        } else if (!appendToFile(m_path, texts)) {
+        if (!written) {
             // The lines are lost; the header comes with the next line that reaches the file.
             m_error = true;
-            m_started = startedBefore;
-            m_lineCounter = counterBefore;
             return;
-        } else {
-            m_error = false;
+        }
+        m_error = false;
+        if (resets == m_resets) {
+            m_started = started;
+            m_lineCounter = counter;
         }
     }
     for (const QString& text : std::as_const(texts))
         Q_EMIT stringWrited(text);
 }
 
-QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
-                               qint64 elapsedMs, int number) const
+QString MLogSystem::formatLine(const Format& format, const QString& mes, MLogSystem_EventLevel lev,
+                               const QDateTime& time, qint64 elapsedMs, int number)
 {
     QString line;
-    for (const QChar field : m_lineFormat) {
+    for (const QChar field : format.lineFormat) {
         switch (field.unicode()) {
         case '#':
-            if (isSwitchOn(SwitchLineNumber))
+            if (format.on(SwitchLineNumber))
                 line += QStringLiteral("%1: ").arg(number, 5, 10, QLatin1Char('0'));
             break;
         case 'e':
             line += QStringLiteral("{%1} ").arg(int(lev));
             break;
         case 't':
-            if (!isSwitchOn(SwitchTime))
+            if (!format.on(SwitchTime))
                 break;
             if (elapsedMs < 0)
                 line += QStringLiteral("[%1] ").arg(clockText(time.time()));
@@ -229,7 +283,7 @@ QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev, co
                 line += QStringLiteral("[%1] ").arg(elapsedMs, 6, 10, QLatin1Char('0'));
             break;
         case 'd':
-            if (isSwitchOn(SwitchDate) && elapsedMs < 0)
+            if (format.on(SwitchDate) && elapsedMs < 0)
                 line += QStringLiteral("[%1] ").arg(dateText(time.date()));
             break;
         case 'l':
@@ -244,27 +298,22 @@ QString MLogSystem::formatLine(const QString& mes, MLogSystem_EventLevel lev, co
 
 QString MLogSystem::header() const
 {
-    QMutexLocker lock(&m_lock);
-    return buildHeader();
+    return buildHeader(format());
 }
 
-QString MLogSystem::buildHeader() const
+QString MLogSystem::buildHeader(const Format& format)
 {
-    if (m_destroyed)
-        return QString();
+    const QDateTime now = QDateTime::currentDateTime();
     const QStringList lines = {
         QString(),
         kAsterisks,
-        headerLine("Time run:", QDateTime::currentDateTime().toString(
-                                    QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"))),
-        headerLine("Application:", m_programName),
-        headerLine("Version:",
-                   QCoreApplication::applicationVersion() + QStringLiteral(" (Release)")),
+        headerLine("Time run:", dateText(now.date()) + QLatin1Char(' ') + clockText(now.time())),
+        headerLine("Application:", format.programName),
+        headerLine("Version:", format.version + QStringLiteral(" (Release)")),
         headerLine("QT version:", QStringLiteral(QT_VERSION_STR)),
-        headerLine("Path/File name:", MPathWorks::programPath()),
-        headerLine("Computer:", environmentOr("COMPUTERNAME", QSysInfo::machineHostName())),
-        headerLine("User:", environmentOr("USERNAME",
-                                          environmentOr("USER", qEnvironmentVariable("LOGNAME")))),
+        headerLine("Path/File name:", format.programPath),
+        headerLine("Computer:", format.computer),
+        headerLine("User:", format.user),
         kAsterisks,
         QString(),
         QStringLiteral("Events:"),
@@ -274,21 +323,29 @@ QString MLogSystem::buildHeader() const
 
 void MLogSystem::setLogFile(const QString& path)
 {
-    QMutexLocker lock(&m_lock);
-    if (path.isEmpty() || path == m_path)
+    if (path.isEmpty())
         return;
     const QFileInfo info(path);
     const QString dir = QDir::cleanPath(info.absolutePath());
     const QString newPath = dir + QLatin1Char('/') + info.baseName() + QStringLiteral(".log");
-    if (newPath == m_path)
-        return;
-    if (!QDir().mkpath(dir)) {
+    QMutexLocker fileLock(&m_fileLock);
+    QStringList pending;
+    {
+        QMutexLocker lock(&m_lock);
+        if (newPath == m_path)
+            return;
+        pending = m_pending;
+    }
+    const bool made = QDir().mkpath(dir);
+    const bool written = made && (pending.isEmpty() || m_writer(newPath, pending));
+    QMutexLocker lock(&m_lock);
+    if (!made) {
         m_error = true;
         return;
     }
     m_path = newPath;
-    m_error = !m_pending.isEmpty() && !appendToFile(m_path, m_pending);
-    if (!m_error)
+    m_error = !written;
+    if (written)
         m_pending.clear();
 }
 
@@ -337,30 +394,47 @@ QString MLogSystem::hexEntryText(const QByteArray& mes)
 
 void MLogSystem::intLogHexWrite(const QByteArray& mes, bool send, const QDateTime& time)
 {
-    QMutexLocker lock(&m_lock);
     if (isSwitchOn(SwitchHexOff))
         return;
+    QMutexLocker fileLock(&m_fileLock);
+    bool started = false;
+    QString path;
+    {
+        QMutexLocker lock(&m_lock);
+        started = m_hexStarted;
+        path = m_hexPath;
+    }
     QStringList texts;
-    if (!m_hexStarted)
-        texts.append(buildHeader());
+    if (!started)
+        texts.append(buildHeader(format()));
     const QString title =
         send ? QStringLiteral("--> Send [%2] [%3]") : QStringLiteral("--< Read [%2] [%3]");
     texts.append(title.arg(dateText(time.date()), clockText(time.time())) + QLatin1Char('\n') +
                  hexEntryText(mes) + QLatin1Char('\n'));
-    if (m_hexPath.isEmpty())
+    const bool written = path.isEmpty() || m_writer(path, texts);
+    QMutexLocker lock(&m_lock);
+    if (path.isEmpty())
         m_hexPending.append(texts);
-    else if (!appendToFile(m_hexPath, texts))
-        return;
-    m_hexStarted = true;
+    if (written)
+        m_hexStarted = true;
 }
 
 void MLogSystem::setHexLogDir(const QString& dir)
 {
-    QMutexLocker lock(&m_lock);
-    m_hexPath = QDir(dir).absolutePath() + QLatin1Char('/') + m_programName + QLatin1Char('.') +
-                tr("unknow.ip") + QStringLiteral(".hex.log");
-    if (QDir().mkpath(dir) && appendToFile(m_hexPath, m_hexPending))
+    QMutexLocker fileLock(&m_fileLock);
+    QString path;
+    QStringList pending;
+    {
+        QMutexLocker lock(&m_lock);
+        path = QDir(dir).absolutePath() + QLatin1Char('/') + m_programName + QLatin1Char('.') +
+               tr("unknow.ip") + QStringLiteral(".hex.log");
+        m_hexPath = path;
+        pending = m_hexPending;
+    }
+    if (QDir().mkpath(dir) && m_writer(path, pending)) {
+        QMutexLocker lock(&m_lock);
         m_hexPending.clear();
+    }
 }
 
 QString MLogSystem::hexLogFile() const
@@ -377,14 +451,12 @@ void MLogSystem::setMinimumLevel(int level)
 
 void MLogSystem::setTimeStampMode(TimeStampMode mode)
 {
-    QMutexLocker lock(&m_lock);
     m_mode = mode;
 }
 
 void MLogSystem::restartClock()
 {
-    QMutexLocker lock(&m_lock);
-    m_clock.restart();
+    m_clockStartMs = monotonicMs();
 }
 
 void MLogSystem::setSwitch(Switch sw, bool on)
@@ -411,6 +483,7 @@ void MLogSystem::setProgramName(const QString& baseName)
 {
     QMutexLocker lock(&m_lock);
     m_programName = baseName;
+    takeIdentity();
 }
 
 bool MLogSystem::hasError() const
@@ -462,7 +535,6 @@ void MLogSystem::messageHandler(QtMsgType type, const QMessageLogContext&, const
         level = LogError;
         break;
     }
-    const QString line = QCoreApplication::translate("messageHandler", format).arg(text);
     if (g_echoToStandardError) {
         std::fputs(QString::fromLatin1(format).arg(text).toLocal8Bit().constData(), stderr);
         std::fputc('\n', stderr);
@@ -470,7 +542,7 @@ void MLogSystem::messageHandler(QtMsgType type, const QMessageLogContext&, const
     MLogSystem* target = g_handlerTarget.load();
     if (!target)
         return;
-    target->logWrite(line, level);
+    target->logWrite(QCoreApplication::translate("messageHandler", format).arg(text), level);
     if (type == QtFatalMsg)
         target->waitForIdle();
 }

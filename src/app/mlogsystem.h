@@ -10,6 +10,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 // Level written into every log line.
@@ -26,6 +27,9 @@ enum MLogSystem_EventLevel : int
 // The program's event log: numbers and time-stamps messages from any thread and appends
 // them, on one worker thread, to one file per run; folds the previous run's file into a
 // monthly archive; captures the toolkit's messages through a message handler.
+// A program owns one in main, after its application object, and ends it with close()
+// before that object goes. The worker formats and writes without holding the lock that
+// logWrite takes, so a message raised while a line is written is queued like any other.
 class MLogSystem : public QObject
 {
     Q_OBJECT
@@ -47,11 +51,18 @@ public:
         StartUp
     };
 
+    // Writes texts to the end of the file at path; false when it cannot.
+    using FileWriter = std::function<bool(const QString& path, const QStringList& texts)>;
+
     explicit MLogSystem(QObject* parent = nullptr);
+    // Closes the log if close() has not.
     ~MLogSystem() override;
 
-    // The process-wide object, constructed on first use, destroyed by static destruction.
-    static MLogSystem* instance();
+    // The end of the log: takes the message handler's target away, writes every queued
+    // line, then the closing lines, and stops the worker. Later lines are dropped.
+    void close();
+    // Tests hold the worker inside its write, or raise a message from there.
+    void setFileWriter(FileWriter writer);
 
     void setLogFile(const QString& path);
     QString logFile() const;
@@ -69,6 +80,8 @@ public:
     void setSwitch(Switch sw, bool on);
     bool isSwitchOn(Switch sw) const;
     void setLineFormat(const QString& format);
+    // The program's name in the header; the version and path the header shows are taken
+    // with it, once, so that the worker never asks the toolkit for them.
     void setProgramName(const QString& baseName);
     bool hasError() const;
     int lineCounter() const;
@@ -112,30 +125,52 @@ private:
     // and advances neither the line counter nor the started mark.
     void writeLines(const std::vector<QueuedLine>& lines);
     void drainQueue();
+    void takeIdentity();
+    qint64 clockElapsed() const;
 
     static constexpr int GatherMs = 2;
     static constexpr qint64 NowElapsed = -2;
     static constexpr qint64 WallClockLine = -1;
-    QString formatLine(const QString& mes, MLogSystem_EventLevel lev, const QDateTime& time,
-                       qint64 elapsedMs, int number) const;
-    QString buildHeader() const;
+    // What formatting reads, copied under the lock so that the worker formats without it.
+    struct Format
+    {
+        QString lineFormat;
+        QString programName;
+        QString version;
+        QString programPath;
+        QString computer;
+        QString user;
+        unsigned switches = 0;
+        bool on(Switch sw) const { return (switches & (1u << sw)) != 0; }
+    };
+    Format format() const;
+    static QString formatLine(const Format& format, const QString& mes, MLogSystem_EventLevel lev,
+                              const QDateTime& time, qint64 elapsedMs, int number);
+    static QString buildHeader(const Format& format);
     static QString hexEntryText(const QByteArray& mes);
 
-    mutable QMutex m_lock;
+    mutable QMutex m_lock;   // the state below; never held while formatting or writing
+    QMutex m_fileLock;       // one writer of the files at a time; logWrite never takes it
     QThreadPool m_worker;
-    QElapsedTimer m_clock;
+    FileWriter m_writer;
     bool m_error = false;
     bool m_started = false;
     bool m_hexStarted = false;
-    std::atomic<bool> m_destroyed{false};
+    std::atomic<bool> m_closed{false};
     int m_lineCounter = 0;
+    int m_resets = 0; // clearLog calls, so that a write in flight does not undo one
     int m_minimumLevel = 0;
     std::atomic<unsigned> m_switches{0};
-    TimeStampMode m_mode = WallClock;
+    std::atomic<int> m_mode{WallClock};
+    std::atomic<qint64> m_clockStartMs{0}; // on the monotonic clock
     QString m_lineFormat = QStringLiteral("#etdl");
     QString m_path;
     QString m_hexPath;
     QString m_programName;
+    QString m_version;
+    QString m_programPath;
+    QString m_computer;
+    QString m_user;
     QStringList m_pending;
     QStringList m_hexPending;
     QMutex m_queueLock;

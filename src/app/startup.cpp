@@ -137,7 +137,7 @@ void Startup::setIdentity()
 
 void Startup::startLog()
 {
-    m_log = m_context.log ? m_context.log : MLogSystem::instance();
+    m_log = m_context.log;
     m_log->setProgramName(MPathWorks::baseNameOf(m_context.programPath));
     m_log->setTimeStampMode(MLogSystem::StartUp);
     m_log->restartClock();
@@ -197,18 +197,34 @@ void Startup::prepareLogFiles()
     m_previousHandler = MLogSystem::installMessageHandler(m_log);
 }
 
+int runWithProgramLog(StartupContext context)
+{
+    // The log outlives everything that writes to it and ends before the application
+    // object does: its worker never runs while the toolkit is torn down.
+    MLogSystem log;
+    context.log = &log;
+    int exitCode = 0;
+    {
+        Startup startup(std::move(context));
+        static Startup* running = nullptr;
+        running = &startup;
+        onTerminationSignal([] {
+            if (running)
+                running->quit();
+        });
+        exitCode = startup.run();
+        startup.exitPath();
+        running = nullptr;
+    }
+    log.close();
+    return exitCode;
+}
+
 int runProgram(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installWidgetMsgBox();
-    // Start-up's program-wide objects live until the process ends.
-    static Startup* startup = new Startup({QCoreApplication::applicationDirPath(),
-                                           QCoreApplication::arguments().value(0),
-                                           nullptr,
-                                           SplashScreen::ShowMs,
-                                           {}});
-    onTerminationSignal([] { startup->quit(); });
-    const int exitCode = startup->run();
-    startup->exitPath();
-    return exitCode;
+    return runWithProgramLog({QCoreApplication::applicationDirPath(),
+                              QCoreApplication::arguments().value(0), nullptr,
+                              SplashScreen::ShowMs, {}});
 }

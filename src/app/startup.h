@@ -19,7 +19,7 @@ struct StartupContext
 {
     QString appDir;            // the directory of the executable
     QString programPath;       // the program's path as passed on its command line
-    MLogSystem* log = nullptr; // null: the process-wide log system
+    MLogSystem* log = nullptr; // the program's log system
     int splashMs = 5000;       // how long the splash stays; tests shorten it
     // Called with the shown main window just before the event loop runs (tests drive it).
     std::function<void(MainWin&)> windowReady;
@@ -75,5 +75,8 @@ private:
     QtMessageHandler m_previousHandler = nullptr;
 };
 
+// Runs start-up in the running application with a log system of its own, which it ends
+// after everything start-up made is gone; returns the exit code.
+int runWithProgramLog(StartupContext context);
 // The program's entry: creates the application object, runs start-up, returns the exit code.
 int runProgram(int argc, char** argv);

@@ -19,20 +19,25 @@ int main(int argc, char** argv)
     }
     // The program log, where the window's goes and in its format; standard output and
     // error are the program's interface, so the toolkit's messages go only to the log.
-    MLogSystem* log = MLogSystem::instance();
+    // It ends before the application object does.
+    MLogSystem log;
     const QString programPath = QCoreApplication::arguments().value(0);
-    log->setProgramName(MPathWorks::baseNameOf(programPath));
+    log.setProgramName(MPathWorks::baseNameOf(programPath));
     const QString logPath =
         MPathWorks::logFilePath(QCoreApplication::applicationDirPath(), programPath);
-    log->archiveLog(logPath);
-    log->setMinimumLevel(0);
-    log->setLogFile(logPath);
+    log.archiveLog(logPath);
+    log.setMinimumLevel(0);
+    log.setLogFile(logPath);
     MLogSystem::setEchoToStandardError(false);
-    MLogSystem::installMessageHandler(log);
-    log->logWrite(QCoreApplication::arguments().join(QLatin1Char(' ')), LogStage);
+    MLogSystem::installMessageHandler(&log);
+    log.logWrite(QCoreApplication::arguments().join(QLatin1Char(' ')), LogStage);
 
-    CliProgram program(options, out, err, *log);
-    const int code = program.run();
-    log->logWrite(QStringLiteral("Execution complete. Return code: %1").arg(code), LogInfo);
+    int code = 0;
+    {
+        CliProgram program(options, out, err, log);
+        code = program.run();
+    }
+    log.logWrite(QStringLiteral("Execution complete. Return code: %1").arg(code), LogInfo);
+    log.close();
     return code;
 }
