@@ -408,6 +408,25 @@ private Q_SLOTS:
         QCOMPARE(rig.field("price", true), priceEditor);
         QVERIFY(qobject_cast<QLineEdit*>(rig.field("opr")));
         QCOMPARE(rig.status(), QStringLiteral("Продажа:  - без ошибок."));
+        QVERIFY(rig.paneTexts().contains(QStringLiteral("Выполнение команды: ") +
+                                         FrVelkor::busyText()));
+    }
+
+    // A command whose lines cannot be parsed (Command.ini edited under the program) shows no
+    // form, and the pane says why.
+    void brokenDescriptionIsReported()
+    {
+        WindowRig rig;
+        const QString file = rig.appDir + QStringLiteral("/Command.ini");
+        QByteArray text = testsupport::readBytes(file);
+        const QByteArray line = "CMD=$cmd=13,#4prlop=prlsa";
+        QVERIFY(text.contains(line));
+        text.replace(line, "CMD=" + QByteArray(line.size() - 4, '%')); // positions kept
+        QVERIFY(testsupport::writeBytes(file, text));
+        rig.select(QStringLiteral("Гудок"));
+        QCOMPARE(rig.paneTexts().value(0),
+                 QStringLiteral("Выбор команды: Ошибка описания команды Гудок"));
+        QVERIFY(!rig.field("opr"));
     }
 
     // The emulator goes away under an open link: one error line, the toggle reset, and the

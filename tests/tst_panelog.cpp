@@ -113,7 +113,7 @@ private Q_SLOTS:
                                              << "5|Нет связи";
         QTest::newRow("error with title") << "error"
                                           << "Гудок"
-                                          << " Гудок: Нет связи"
+                                          << "Гудок: Нет связи"
                                           << "Гудок: Нет связи"
                                           << "Гудок: Нет связи"
                                           << "#ff0000"
@@ -232,7 +232,7 @@ private Q_SLOTS:
     {
         PaneRig rig(false, false);
         rig.writer.logError(QStringLiteral("<b>"), QStringLiteral("a < b & c"));
-        QCOMPARE(withoutStamp(rig.paneLines().first()), QStringLiteral(" <b>: a < b & c"));
+        QCOMPARE(withoutStamp(rig.paneLines().first()), QStringLiteral("<b>: a < b & c"));
     }
 };
 

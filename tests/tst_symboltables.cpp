@@ -141,12 +141,53 @@ private Q_SLOTS:
         QCOMPARE(t.enumIndex("", QByteArray(1, '\0')), -1);
         QCOMPARE(t.enumIndex("RegFR_", QByteArray(1, '\x18')), 9);
         QCOMPARE(t.enumNames("BR_").value(6), QStringLiteral("115200"));
-        QCOMPARE(t.enumNames("PRN_").value(3), QString()); // "Чек,контр" is an INI list
+        QCOMPARE(t.enumNames("PRN_").value(3), QStringLiteral("Чек,контр"));
         QVERIFY(!t.viewOf("PRN_lnCNTCHK").isNull());
         QVERIFY(t.viewOf("nosuchident").isNull());
         QCOMPARE(t.enumNames(""), QStringList());
         QCOMPARE(t.findDefault("prlsa"), 2);
         QCOMPARE(t.findDefault("PRLSA"), -1);
+    }
+
+    // Every display name an item of a shipped command shows, and every member of the
+    // families its enumerations choose from, has a text (an unquoted comma gives none).
+    void shippedTextsAreNeverBlank()
+    {
+        ShippedTables shipped;
+        QVERIFY(shipped.load());
+        QStringList blank;
+        for (int i = 0; i < shipped.catalogue.commandCount(); ++i) {
+            shipped.catalogue.setCurrentCommand(i);
+            if (!shipped.codec.parseCommand())
+                continue;
+            for (const ItemTable* items :
+                 {&shipped.codec.commandItems(), &shipped.codec.replyItems()}) {
+                for (int n = 0; n < items->count; ++n) {
+                    const CmdItem& item = (*items)[n];
+                    if (item.type != '0' && item.view.isEmpty())
+                        blank << QString::fromUtf8(item.ident);
+                    if (item.type == '@' && shipped.tables.enumNames(item.pref).contains(QString()))
+                        blank << QString::fromUtf8(item.pref) + QLatin1Char('*');
+                }
+            }
+        }
+        blank.removeDuplicates();
+        QVERIFY2(blank.isEmpty(), qPrintable(blank.join(QLatin1Char(' '))));
+    }
+
+    // The name table reads View.ini as INI: an unquoted comma makes a list, whose text is
+    // empty, and quotes keep it.
+    void viewTextsFollowTheIniRules()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("View.ini"));
+        QVERIFY(testsupport::writeBytes(path, "list=a, b\r\nquoted=\"a, b\"\r\n"));
+        QFile view(path);
+        SymbolTables tables(nullptr, nullptr, &view);
+        QVERIFY(tables.loadViewFile());
+        QCOMPARE(tables.viewOf("list"), QString(""));
+        QVERIFY(!tables.viewOf("list").isNull());
+        QCOMPARE(tables.viewOf("quoted"), QStringLiteral("a, b"));
     }
 
     void startDefaultsFollowTheTable()

@@ -146,13 +146,12 @@ public:
         return m_startup->mainWindow()->ui()->tedLog->toPlainText().split(QLatin1Char('\n'),
                                                                           Qt::SkipEmptyParts);
     }
-    // The pane's lines without their time stamps, newest first, blanks as the pane's HTML
-    // shows them (runs of blanks as one).
+    // The pane's lines without their time stamps, newest first, exactly as shown.
     QStringList paneTexts() const
     {
         QStringList texts;
         for (const QString& line : paneLines())
-            texts << line.mid(line.indexOf(QStringLiteral(": ")) + 2).simplified();
+            texts << line.mid(line.indexOf(QStringLiteral(": ")) + 2);
         return texts;
     }
     QString status() { return ui().labStatus->text(); }

@@ -36,6 +36,11 @@ QString FrVelkor::maybeExecutedText()
               "прежде чем повторять команду.");
 }
 
+QString FrVelkor::busyText()
+{
+    return tr("Команда не отправлена: идёт обмен с ФР.");
+}
+
 void FrVelkor::logFailure(LogPane& pane, const QString& title, const Reply& reply) const
 {
     pane.logError(title, errText(reply.code));

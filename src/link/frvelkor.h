@@ -66,6 +66,8 @@ public:
 
     // The line after a failure that may have left the command executed.
     static QString maybeExecutedText();
+    // The line for a command refused because another exchange is on the line.
+    static QString busyText();
     // A failed exchange in the pane: the driver's error under `title`, then, when the device
     // may have executed the command, the line that says so.
     void logFailure(LogPane& pane, const QString& title, const Reply& reply) const;

@@ -6,6 +6,7 @@
 #include "app/settingsfile.h"
 #include "catalogue/cp1251.h"
 #include "catalogue/startdefaults.h"
+#include "codec/razbcmd.h"
 #include "link/frvelkor.h"
 #include "shell/systemmenudialog.h"
 #include "touch/touchscroller.h"
@@ -270,9 +271,15 @@ void MainWin::on_treeCommand(QTreeWidgetItem* item)
         current = mpSchCmd(item);
     catalogue.setCurrentCommand(current);
     qDebug() << "command G N" << current;
-    if (current < 0 || !m_objects.codec.parseCommand())
+    if (current < 0)
         return;
     const CommandRecord& record = catalogue.command(current);
+    if (!m_objects.codec.parseCommand()) {
+        // An edited Command.ini can break a command's lines: say so rather than show nothing.
+        m_pane.logError(tr("Выбор команды"),
+                        tr("Ошибка описания команды ") + RazbCmd::trName(record.name));
+        return;
+    }
     if (record.proc >= 1) {
         m_objects.procedureRunning = true;
         qDebug() << "*****************************{";
@@ -340,8 +347,11 @@ int MainWin::mpGettimeout() const
 void MainWin::on_pbCmdSend_clicked()
 {
     qDebug() << "pbCmdSend" << (m_connected ? "true" : "false");
-    if (exchangeRunning())
+    if (exchangeRunning()) {
+        // A click let through by a wait on the line: nothing is sent, and the user is told.
+        m_pane.logError(tr("Выполнение команды"), FrVelkor::busyText());
         return;
+    }
     if (!m_connected)
         connectLink();
     if (!m_connected) {

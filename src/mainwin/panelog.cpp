@@ -24,6 +24,18 @@ QString hexText(const QByteArray& bytes)
     return QString::fromLatin1(bytes.toHex());
 }
 
+// A text as the pane shows it: runs of blanks as one, as rich text renders them (device and
+// driver texts begin with a blank meant to follow a title).
+QString shown(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text)
+        if (c != QLatin1Char(' ') || !result.endsWith(QLatin1Char(' ')))
+            result += c;
+    return result;
+}
+
 } // namespace
 
 PaneLog::PaneLog(Widgets widgets, QFile* screenLog, MLogSystem* log)
@@ -78,12 +90,12 @@ void PaneLog::logError(const QString& title, const QString& text)
         fileLine = QStringLiteral("%1: %2").arg(stamp, text);
         status = text;
     } else {
-        red = QStringLiteral(" %1: %2").arg(title, text);
+        red = QStringLiteral("%1: %2").arg(title, text);
         fileLine = QStringLiteral("%1: %2: %3").arg(stamp, title, text);
         status = QStringLiteral("%1: %2").arg(title, text);
     }
     m_widgets.status->setText(status);
-    addLine({{stamp + QStringLiteral(": "), QColor()}, {red, Qt::red}}, fileLine);
+    addLine({{stamp + QStringLiteral(": "), QColor()}, {shown(red), Qt::red}}, fileLine);
 }
 
 void PaneLog::logInfo(const QString& title, const QString& text)
@@ -94,7 +106,7 @@ void PaneLog::logInfo(const QString& title, const QString& text)
     const QString line = title.isEmpty() ? QStringLiteral("%1: %2").arg(stamp, text)
                                          : QStringLiteral("%1: %2: %3").arg(stamp, title, text);
     m_widgets.status->setText(title.isEmpty() ? text : QStringLiteral("%1: %2").arg(title, text));
-    addLine({{line, QColor()}}, line);
+    addLine({{shown(line), QColor()}}, line);
 }
 
 void PaneLog::setStatus(const QString& first, const QString& second)

@@ -61,8 +61,10 @@ ProcedureLink::Result ProcedureLink::send(const QByteArray& command, const Title
                                           int quietError, const QString& devicePrefix)
 {
     LogPane& pane = m_host.logPane();
-    if (m_link.busy())
+    if (m_link.busy()) {
+        pane.logError(titles.driver, FrVelkor::busyText());
         return {Busy, {}};
+    }
     if (!m_host.connected()) {
         pane.logError(titles.noLink, trLink("Нет связи"));
         return {NotConnected, {}};
