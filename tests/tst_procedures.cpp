@@ -170,6 +170,14 @@ private Q_SLOTS:
                                      {"Смена в ФП", "Открыта"},
                                      {"24 часа в ФП", "Не кончились"}}));
         snapshot(&rig.win(), "flags");
+        // A good reply too short for the flags: their rows show no state rather than 0s.
+        rig.emulator().withModel([](emu::DeviceModel& m) { m.cutReplies(0x11, 12); });
+        rig.select(QStringLiteral("Короткий запрос"));
+        rig.select(QStringLiteral("Состояние ККМ"));
+        const QList<Row> unknown = flagRows(rig.ui().saWid->widget());
+        QCOMPARE(unknown.size(), 13 + 7);
+        for (const Row& row : unknown)
+            QVERIFY2(row.second.isEmpty(), qPrintable(row.first + ": " + row.second));
     }
 
     // Only 10h (any identifier) and 11h with flagFR or flagFP, in any case, add rows.

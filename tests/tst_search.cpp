@@ -63,6 +63,17 @@ class TestSearch : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The saved port is searched only while its device file is there.
+    void absentSavedPortIsNotSearched()
+    {
+        WindowRig rig;
+        rig.stopEmulator();
+        QTRY_VERIFY(!QFile::exists(rig.portPath));
+        rig.win().mpInitCbCom({});
+        QVERIFY(rig.win().searchPorts().isEmpty());
+        QCOMPARE(rig.paneTexts().value(0), QStringLiteral("COM-порты для ФР: Нет COM-портов"));
+    }
+
     // Seven rates fail on the silent port and six on the emulator's before 115200 answers;
     // the link stays open there and the window goes once the chain has returned.
     void foundOnSecondPort()

@@ -37,6 +37,8 @@ private Q_SLOTS:
             << S << "X=5" << stored << 0 << QByteArray("X") << QByteArray("35");
         QTest::newRow("low byte of 300")
             << S << "X=300" << stored << 0 << QByteArray("X") << QByteArray("2c");
+        QTest::newRow("octal 65535, too large as decimal")
+            << S << "X=0177777" << stored << 0 << QByteArray("X") << QByteArray("ff");
         QTest::newRow("above 16 bits")
             << S << "X=65536" << error << 2 << QByteArray() << QByteArray();
         QTest::newRow("earlier symbol")

@@ -39,9 +39,13 @@ bool resolvePlainValue(const std::vector<SymbolEntry>& symbols, const QByteArray
         *value = token;
         return true;
     }
+    // Each reading is held to 16 bits on its own: "0177777" is 177777 in decimal, too large,
+    // and 65535 in octal, which fits.
     quint64 number = 0;
-    if ((parseUnsigned(token, 10, &number) || parseUnsigned(token, 0, &number)) &&
-        number <= 0xFFFF) {
+    const auto fits = [&token, &number](int base) {
+        return parseUnsigned(token, base, &number) && number <= 0xFFFF;
+    };
+    if (fits(10) || fits(0)) {
         *value = QByteArray(1, char(number & 0xFF));
         return true;
     }

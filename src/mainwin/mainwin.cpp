@@ -8,6 +8,7 @@
 #include "catalogue/startdefaults.h"
 #include "codec/razbcmd.h"
 #include "link/frvelkor.h"
+#include "link/openfailure.h"
 #include "shell/systemmenudialog.h"
 #include "touch/touchscroller.h"
 #include "touch/virtkeyboard.h"
@@ -138,8 +139,10 @@ void MainWin::initComPorts(const QStringList& ports)
 void MainWin::mpInitCbCom(const QStringList& ports)
 {
     QStringList names = ports;
-    // A pseudo-terminal or a typed path is not enumerated; the saved port is still offered.
-    if (!m_devName.isEmpty() && !names.contains(m_devName))
+    // A pseudo-terminal or a typed path is not enumerated; the saved port is still offered
+    // while its device file is there (a port that is gone costs a search every rate's wait).
+    if (!m_devName.isEmpty() && !names.contains(m_devName) &&
+        QFileInfo::exists(portSystemPath(m_devName)))
         names << m_devName;
     m_searchPorts.clear();
     if (names.isEmpty()) {

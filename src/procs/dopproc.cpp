@@ -68,10 +68,13 @@ void DopProc::flagProc(quint8 code, const QByteArray& ident, QWidget* parent, QV
     }
 }
 
-QByteArray DopProc::replyBytes(int index, int size) const
+QByteArray DopProc::replyBytes(int index, int size)
 {
     const ItemTable& items = m_objects.codec.replyItems();
-    if (index >= items.count)
+    // Bytes a reply did not hold have no state: their rows stay empty. Before any reply the
+    // rows show their texts for 0.
+    m_flagsKnown = index >= items.count || !items[index].beyondReply;
+    if (index >= items.count || !m_flagsKnown)
         return QByteArray(size, '\0');
     return QByteArray(reinterpret_cast<const char*>(items[index].value.data()), size);
 }
@@ -91,7 +94,8 @@ void DopProc::addRow(const char* name, bool bit, const char* textFor0, const cha
     m_rowValue->setReadOnly(true);
     m_rowLabel->setFixedWidth(std::max(0, m_parentWidth - (m_valueWidth + 1) * m_step - 5));
     m_rowLabel->setToolTip(trFlag(name));
-    m_rowValue->setText(trFlag(bit ? textFor1 : textFor0));
+    if (m_flagsKnown)
+        m_rowValue->setText(trFlag(bit ? textFor1 : textFor0));
     m_rowLayout = new QHBoxLayout;
     m_rowLayout->addWidget(m_rowLabel);
     m_rowLayout->addWidget(m_rowValue);

@@ -54,7 +54,9 @@ private:
     // The flag word's bits as rows; `flags` is the raw word, least significant byte first.
     void registrarPanel(const QByteArray& flags);
     // The raw value bytes of reply item `index`, or `size` zero bytes when there is none.
-    QByteArray replyBytes(int index, int size) const;
+    // The reply item's first bytes; zeros, and the rows' values left empty, when the item
+    // lies beyond the reply.
+    QByteArray replyBytes(int index, int size);
     void runTestScript();
     void openDataWindow();
 
@@ -73,4 +75,5 @@ private:
     int m_parentWidth = 0;
     int m_step = 0;
     int m_valueWidth = 10;
+    bool m_flagsKnown = true; // the flags of the rows being added came with the reply
 };
