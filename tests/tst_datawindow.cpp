@@ -257,6 +257,42 @@ private Q_SLOTS:
         QCOMPARE(sent.mid(1, 10), QStringList(10, "02" + kPassword));
         QCOMPARE(sent.back(), "03" + kPassword);
         QVERIFY(data.ui().pbViewData->isEnabled());
+        QCOMPARE(data.ui().labDataNum->text(), QStringLiteral("10")); // the last block kept
+    }
+
+    // A file opened in a viewer while a reading runs never mixes with the blocks read: the
+    // dump and dumpfp.bin are the device's blocks, and the data window stays within reach.
+    void viewerFileDuringAReading()
+    {
+        DataRig data;
+        data.ui().cbUnitData->setCurrentIndex(2);
+        data.click(data.ui().pbReadData);
+        data.click(data.ui().pbViewData);
+        auto* viewer = qobject_cast<DumpWin*>(data.window->viewers().value(0));
+        QVERIFY(viewer);
+        QVERIFY(!QApplication::activeModalWidget());
+        const emu::Bytes image = pattern(100 * emu::DeviceModel::BlockSize);
+        data.rig.emulator().withModel([&](emu::DeviceModel& m) { m.setUnitImage(4, image); });
+        const QString file = data.rig.appDir + QStringLiteral("/other.bin");
+        QVERIFY(testsupport::writeBytes(file, QByteArray(77, 'x')));
+        FileAnswers answers(file);
+        bool viewButtonsOff = false;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            if (data.rig.executions(0x02) == 10 && !viewButtonsOff) {
+                viewButtonsOff = !data.ui().pbViewData->isEnabled();
+                viewer->on_pbOpen_clicked();
+            }
+        });
+        watcher.start(0);
+        data.ui().cbUnitData->setCurrentIndex(3);
+        data.click(data.ui().pbReadData);
+        watcher.stop();
+        QVERIFY(viewButtonsOff);
+        QCOMPARE(data.window->dumpData(), toQt(image));
+        QCOMPARE(testsupport::readBytes(data.rig.appDir + QStringLiteral("/dumpfp.bin")),
+                 toQt(image));
+        QCOMPARE(data.ui().labDataNum->text(), QStringLiteral("100"));
     }
 
     // A whole first unit: the dump file, both viewers on the emulator's fiscal memory.

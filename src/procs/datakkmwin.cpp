@@ -176,30 +176,43 @@ void DataKkmWin::readWholeDump()
     m_dumpUnit = unit;
     m_ui->labDataCnt->setText(QString::number(blocks));
     m_ui->labDataCnt->repaint();
-    m_dump.clear();
-    refreshViewers();
+    // The blocks are gathered apart from the data the viewers show: a file opened in a
+    // viewer meanwhile never mixes with them, and the dump is exactly the blocks read.
+    setViewButtons(false);
+    QByteArray dump;
+    int lastNumber = -1;
+    bool failed = false;
     QElapsedTimer shown;
     shown.start();
     for (int i = 1; i <= blocks && !m_stopRequest; ++i) {
         int number = 0;
         QByteArray block;
-        if (!report(m_commands.dataBlock(&number, &block)))
-            return;
-        m_dump.append(block);
+        if (!report(m_commands.dataBlock(&number, &block))) {
+            failed = true;
+            break;
+        }
+        dump.append(block);
+        lastNumber = number;
         // The block number is shown as often as the eye can follow: painting it for every
         // block would cost the line a quarter of its speed.
-        if (i == blocks || shown.elapsed() >= ProgressIntervalMs) {
+        if (shown.elapsed() >= ProgressIntervalMs) {
             m_ui->labDataNum->setText(QString::number(number));
             shown.restart();
         }
         QCoreApplication::processEvents();
     }
+    // The last block kept, whatever ended the loop.
+    if (lastNumber >= 0)
+        m_ui->labDataNum->setText(QString::number(lastNumber));
+    m_dump = std::move(dump);
+    setViewButtons(true);
+    refreshViewers();
+    if (failed)
+        return;
     if (m_stopRequest) {
         report(m_commands.interruptOutput());
         m_stopRequest = false;
     }
-    setViewButtons(true);
-    refreshViewers();
     if (!DumpFile::write(m_appDir + QLatin1String(DumpFileName), m_dump))
         m_ui->labStatus->setText(
             tr("Не удалось записать файл %1").arg(QLatin1String(DumpFileName)));
@@ -224,6 +237,8 @@ void DataKkmWin::on_pbViewFp_clicked()
 void DataKkmWin::keepViewer(QWidget* viewer)
 {
     viewer->setAttribute(Qt::WA_DeleteOnClose);
+    // "Прервать" and "Закрыть" of this window stay within reach while a viewer is open.
+    viewer->setWindowModality(Qt::NonModal);
     m_viewers.removeAll(nullptr);
     m_viewers << viewer;
     viewer->show();
