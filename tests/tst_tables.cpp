@@ -175,6 +175,28 @@ private Q_SLOTS:
         QVERIFY(!rig.objects().procedureRunning);
     }
 
+    // A table listed with one row that reports three when read opens the grid, from the one
+    // reading.
+    void oneRowTableFoundLonger()
+    {
+        WindowRig rig;
+        listTables(rig);
+        rig.emulator().withModel([](DeviceModel& m) {
+            DeviceModel::Table& table = m.tables()[0];
+            table.data.resize(table.data.size() * 3);
+            table.rows = 3;
+        });
+        int rows = 0;
+        WindowAnswers answers({[&rows](QDialog* dialog) {
+            rows = gridOf(dialog) ? gridOf(dialog)->rowCount() : -1;
+            return int(QDialog::Rejected);
+        }});
+        openTable(rig, 1);
+        QCOMPARE(rows, 3);
+        QCOMPARE(testsupport::receivedCommands(rig.emulator()).filter(QRegularExpression("^2d")).size(),
+                 1);
+    }
+
     // The grid of a 300-row table: row 256 goes as 00h 01h; values typed into cells are
     // written byte for byte, numbers in their size, texts cut or padded to theirs.
     void gridOf300Rows()

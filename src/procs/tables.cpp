@@ -106,9 +106,10 @@ void Tables::getTableOneRow(int table)
     TableProgressWindow progress;
     if (!m_exchange.read(table, progress))
         return;
-    // The device may report another row count than its list did: the grid shows any.
+    // The device may report another row count than its list did: the grid shows what was
+    // read, without reading it again.
     if (m_exchange.table().rows != 1) {
-        getTableRows(table, tr("Ряд"));
+        editRows(tr("Ряд"), progress);
         return;
     }
     TabMemWin window;
@@ -180,6 +181,11 @@ void Tables::getTableRows(int table, const QString& rowHeader)
     TableProgressWindow progress;
     if (!m_exchange.read(table, progress))
         return;
+    editRows(rowHeader, progress);
+}
+
+void Tables::editRows(const QString& rowHeader, TableProgressWindow& progress)
+{
     qDebug() << "getTableRows setup";
     const DeviceTable& record = m_exchange.table();
     TabDialog dialog(buildGrid(rowHeader), record.title());

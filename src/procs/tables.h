@@ -13,6 +13,7 @@ class ComWin;
 class MainWin;
 class ProcedureLink;
 class QTableWidget;
+class TableProgressWindow;
 struct ProgramObjects;
 
 // The controller of the procedures that program the device's settings: the date and time
@@ -53,6 +54,9 @@ public Q_SLOTS:
 private:
     void getTableOneRow(int table);
     void getTableRows(int table, const QString& rowHeader);
+    // The grid of the table just read, shown again until its values are written or it is
+    // cancelled.
+    void editRows(const QString& rowHeader, TableProgressWindow& progress);
     QTableWidget* buildGrid(const QString& rowHeader) const;
     // The typed values into the table's data; false (and the error line) at the first
     // value that is not valid.
