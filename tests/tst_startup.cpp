@@ -2,11 +2,16 @@
 #include "app/pathworks.h"
 #include "app/modaldialog.h"
 #include "app/msgbox.h"
+#include "app/msgboxwidget.h"
 #include "app/startup.h"
 #include "mainwin/mainwin.h"
 #include "testsupport.h"
+#include "ui_mainwin.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QTreeWidget>
+#include <csignal>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -85,6 +90,82 @@ private:
     }
 
 private Q_SLOTS:
+    // SIGTERM ends the program in every state, as main runs it: during a message box of
+    // start-up (with its only answer), with the hex window, the data window or the
+    // on-screen keyboard open. The event loop returns and the closing lines are written.
+    void terminationSignalEndsEveryState_data()
+    {
+        QTest::addColumn<QString>("open"); // a tree entry, "keyboard", or "" for start-up
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("start-up message box") << "" << 1;
+        QTest::newRow("hex window") << "Команда в HEX-формате" << 0;
+        QTest::newRow("data window") << "Данные ККМ" << 0;
+        QTest::newRow("on-screen keyboard") << "keyboard" << 0;
+    }
+    void terminationSignalEndsEveryState()
+    {
+        QFETCH(QString, open);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        const QString appDir = makeAppDir(dir);
+        for (const char* name : kSixFiles)
+            QVERIFY(QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name),
+                                appDir + QLatin1Char('/') + QLatin1String(name)));
+        if (open.isEmpty() && QFile::remove(appDir + QStringLiteral("/Symbol.ini")))
+            // a bad row: start-up stops at a box
+            QVERIFY(testsupport::writeBytes(appDir + QStringLiteral("/Symbol.ini"),
+                                            "\xEF\xBB\xBFFRM_KKM=00\r\nno equals sign\r\n"));
+        if (open == QLatin1String("keyboard"))
+            QVERIFY(testsupport::writeBytes(appDir + QStringLiteral("/config.ini"),
+                                            "[Touch]\nkeyboard=true\n"));
+        const MsgBoxHandler previousBox = setMsgBoxHandler({});
+        installWidgetMsgBox();
+        const QtMessageHandler previousHandler = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(previousHandler);
+        bool hung = false;
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, this, [&hung] {
+            hung = true;
+            QApplication::closeAllWindows();
+            QCoreApplication::exit(0);
+        });
+        watchdog.start(10000);
+        const auto terminate = [] { QTimer::singleShot(150, [] { ::raise(SIGTERM); }); };
+        std::function<void(MainWin&)> drive;
+        if (open.isEmpty()) {
+            terminate();
+        } else {
+            drive = [open, terminate](MainWin& window) {
+                if (open == QLatin1String("keyboard")) {
+                    window.showKbd();
+                } else {
+                    const QList<QTreeWidgetItem*> found = window.ui()->treeCommand->findItems(
+                        open, Qt::MatchExactly | Qt::MatchRecursive);
+                    if (!found.isEmpty())
+                        window.on_treeCommand(found.first());
+                }
+                terminate();
+            };
+        }
+        const QString programPath = appDir + QStringLiteral("/velkor-testdriver");
+        const int code = runWithProgramLog({appDir, programPath, nullptr, 0, drive});
+        watchdog.stop();
+        qInstallMessageHandler(previousHandler);
+        setMsgBoxHandler(previousBox);
+        QVERIFY(!hung);
+        QCOMPARE(code, exitCode);
+        QStringList messages;
+        for (const QString& line : eventLines(MPathWorks::logFilePath(appDir, programPath)))
+            if (!line.isEmpty())
+                messages << messageOf(line);
+        // The closing lines: "SystemLog: …" and a line of asterisks.
+        QCOMPARE(messages.value(messages.size() - 2),
+                 QStringLiteral("SystemLog: Log object destroed."));
+        if (exitCode == 0)
+            QVERIFY(messages.contains(QStringLiteral("Bye...")));
+    }
+
     void normalStartWritesItsLinesInOrder()
     {
         QTemporaryDir dir;

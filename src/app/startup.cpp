@@ -104,10 +104,11 @@ void Startup::buildWindow()
 void Startup::quit()
 {
     m_quitRequested = true;
-    if (m_window) {
+    if (m_link)
         m_link->closeComPort();
-        m_window->close();
-    }
+    // Every window goes, so that the event loop ends whatever is open: a message box of
+    // start-up with its only answer, the procedure windows, the keyboard, the main window.
+    QApplication::closeAllWindows();
 }
 
 int Startup::runEventLoop()

@@ -1,6 +1,7 @@
 #include "terminationsignals.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -10,6 +11,8 @@
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+std::function<void()> g_handler;
+QPointer<QSocketNotifier> g_notifier;
 
 void writeSignal(int)
 {
@@ -21,15 +24,22 @@ void writeSignal(int)
 
 void onTerminationSignal(std::function<void()> handler)
 {
-    if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+    g_handler = std::move(handler);
+    if (g_signalPipe[0] < 0 &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, g_signalPipe) != 0)
         return;
-    auto* notifier =
-        new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [handler] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[1], &byte, 1);
-        handler();
-    });
+    // One notifier for the program's life; a later call only replaces the handler.
+    if (!g_notifier) {
+        g_notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read,
+                                         QCoreApplication::instance());
+        QObject::connect(g_notifier, &QSocketNotifier::activated, g_notifier, [] {
+            char bytes[16];
+            while (::read(g_signalPipe[1], bytes, sizeof bytes) > 0) {
+            }
+            if (g_handler)
+                g_handler();
+        });
+    }
     struct sigaction action = {};
     action.sa_handler = writeSignal;
     sigemptyset(&action.sa_mask);

@@ -5,4 +5,5 @@
 // Turns SIGTERM, SIGINT and SIGHUP into a call on the GUI thread, so a program stopped from
 // outside (a service shutdown, Ctrl+C) leaves like the exit menu does and writes its
 // closing log lines.
+// A later call replaces the handler.
 void onTerminationSignal(std::function<void()> handler);

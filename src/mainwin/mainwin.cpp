@@ -14,6 +14,8 @@
 #include "touch/virtkeyboard.h"
 #include "ui_mainwin.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDialog>
@@ -74,6 +76,18 @@ MainWin::~MainWin()
     delete m_keyboardHost;
 }
 
+void MainWin::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted())
+        return;
+    // The procedure windows have no parent: left open, they would keep the program running
+    // without its main window.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            window->close();
+}
+
 // --- touch input ---------------------------------------------------------------------------
 
 void MainWin::createKeyboard()
@@ -83,6 +97,8 @@ void MainWin::createKeyboard()
                                  Qt::WindowDoesNotAcceptFocus);
     m_keyboardHost->setObjectName(QStringLiteral("keyboardHost"));
     m_keyboardHost->setAttribute(Qt::WA_ShowWithoutActivating);
+    // The keyboard alone must not keep the program running once the main window has gone.
+    m_keyboardHost->setAttribute(Qt::WA_QuitOnClose, false);
     m_keyboardHost->setStyleSheet(QStringLiteral("font: 18pt \"Norasi\";"));
     auto* layout = new QVBoxLayout(m_keyboardHost);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -133,6 +133,8 @@ public Q_SLOTS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Closes the procedure windows and the keyboard with the main window.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Counts an exchange in progress for as long as it lives.
