@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 using testsupport::WindowRig;
@@ -410,6 +411,26 @@ private Q_SLOTS:
         QCOMPARE(rig.status(), QStringLiteral("Продажа:  - без ошибок."));
         QVERIFY(rig.paneTexts().contains(QStringLiteral("Выполнение команды: ") +
                                          FrVelkor::busyText()));
+    }
+
+    // Scrolled back through older lines, the pane comes back to the newest entry when a
+    // command is run, so its result is in view.
+    void runningACommandShowsTheNewestEntry()
+    {
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.win().show();
+        rig.clickToggle();
+        for (int i = 0; i < 8; ++i)
+            rig.select(QStringLiteral("Гудок")); // runs on selection
+        rig.select(QStringLiteral("Открыть смену"));
+        rig.select(QStringLiteral("Продажа"));
+        rig.win().logPane().flush();
+        QScrollBar* bar = rig.ui().tedLog->verticalScrollBar();
+        QVERIFY(bar->maximum() > 5);
+        bar->setValue(5);
+        rig.clickRun();
+        QTRY_COMPARE(bar->value(), 0);
     }
 
     // A command whose lines cannot be parsed (Command.ini edited under the program) shows no

@@ -17,6 +17,8 @@ public:
         logError(title, text);
     }
     virtual void setStatus(const QString& first, const QString& second) = 0;
+    // A command is being run: the view goes back to the newest entry, where its lines come.
+    virtual void showNewest() {}
     // The command array and the reply array of one exchange.
     virtual void logSndBlock(const QByteArray& bytes) = 0;
     virtual void logRcvBlock(const QByteArray& bytes) = 0;

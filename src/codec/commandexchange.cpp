@@ -22,6 +22,7 @@ CommandExchange::Outcome CommandExchange::run(const QString& commandName, int ti
         return ParameterError;
     }
     const QByteArray command = m_codec.commandArray();
+    m_pane.showNewest();
     qDebug() << "ceSendCmdRcvRpl snd";
     m_pane.logSndBlock(command);
     const FrVelkor::Reply reply = m_link.frCommand(command, timeoutMs);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextCursor>
 
 namespace {
@@ -179,6 +180,11 @@ void PaneLog::flush()
     trimOldest(cursor);
     cursor.endEditBlock();
     writeFileText(fileText);
+}
+
+void PaneLog::showNewest()
+{
+    m_widgets.pane->verticalScrollBar()->setValue(0);
 }
 
 void PaneLog::insertLineAtTop(QTextCursor& cursor, const std::vector<Span>& spans)

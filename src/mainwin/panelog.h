@@ -47,6 +47,7 @@ public:
     void logRcvHex(const QByteArray& byte) override;
     // Puts the entries made since the last event loop pass into the pane and the pane file.
     void flush();
+    void showNewest() override;
 
 private:
     bool toFile() const;

@@ -46,6 +46,7 @@ FrVelkor::Reply ProcedureLink::exchange(const QByteArray& command)
 {
     if (m_link.busy())
         return {Busy, {}};
+    m_host.logPane().showNewest();
     m_host.logPane().logSndBlock(command);
     FrVelkor::Reply reply;
     {
