@@ -13,6 +13,10 @@
 #include <QSignalSpy>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <functional>
 #include <QtTest>
 
 using testsupport::snapshot;
@@ -157,6 +161,47 @@ private Q_SLOTS:
         QCOMPARE(rig.value() - start, 3 + 2 + 1);
         QVERIFY(!rig.scroller.scrolling());
         QVERIFY(!rig.scroller.timerActive());
+    }
+
+    // In the real window the tree and the log pane follow the finger pixel for pixel: the
+    // tree's bar counts pixels, and the pane's lines are turned into pixels (its lines out of
+    // view are not laid out, so its content's top is its bar's line times the line's height).
+    void realWindowFollowsTheFinger()
+    {
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.win().show();
+        for (int i = 0; i < 200; ++i)
+            rig.win().logPane().logInfo(QString(), QStringLiteral("строка %1").arg(i));
+        rig.win().logPane().flush();
+        QTreeWidget* tree = rig.ui().treeCommand;
+        tree->expandAll();
+        QPlainTextEdit* pane = rig.ui().tedLog;
+        const int lineSpacing = pane->fontMetrics().lineSpacing();
+        struct Case
+        {
+            QWidget* viewport;
+            int pixels;
+            std::function<int()> top;
+        };
+        const QList<Case> cases{
+            {tree->viewport(), 40, [tree] { return tree->visualItemRect(tree->topLevelItem(3)).top(); }},
+            {pane->viewport(), 4 * lineSpacing,
+             [pane, lineSpacing] { return -pane->verticalScrollBar()->value() * lineSpacing; }}};
+        for (const Case& c : cases) {
+            const int before = c.top();
+            const QPoint from(100, 300);
+            send(c.viewport, QEvent::MouseButtonPress, from);
+            for (int i = 1; i <= TouchScroller::MoveThreshold + 1; ++i)
+                send(c.viewport, QEvent::MouseMove, from - QPoint(0, i));
+            send(c.viewport, QEvent::MouseMove, from - QPoint(0, c.pixels));
+            send(c.viewport, QEvent::MouseButtonRelease, from - QPoint(0, c.pixels));
+            QVERIFY2(std::abs(before - c.pixels - c.top()) <= 1,
+                     qPrintable(QStringLiteral("%1 -> %2, dragged %3")
+                                    .arg(before)
+                                    .arg(c.top())
+                                    .arg(c.pixels)));
+        }
     }
 
     // Switched off, the filters pass every event on and say nothing; on, a touch on the

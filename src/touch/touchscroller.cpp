@@ -1,9 +1,11 @@
 #include "touchscroller.h"
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -24,7 +26,33 @@ void TouchScroller::attach(QAbstractScrollArea* area)
     if (area) {
         area->installEventFilter(this);
         area->viewport()->installEventFilter(this);
+        // The finger moves pixels: an item view's bars must count pixels, not items.
+        if (auto* view = qobject_cast<QAbstractItemView*>(area)) {
+            view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+            view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+        }
     }
+}
+
+int TouchScroller::pixelsPerStep(Qt::Orientation orientation) const
+{
+    // A plain text edit's vertical bar counts lines.
+    const auto* text = qobject_cast<const QPlainTextEdit*>(m_area.data());
+    if (orientation == Qt::Vertical && text)
+        return std::max(1, text->fontMetrics().lineSpacing());
+    return 1;
+}
+
+void TouchScroller::scrollTo(double pixelsY, double pixelsX)
+{
+    QScrollBar* vertical = m_area->verticalScrollBar();
+    QScrollBar* horizontal = m_area->horizontalScrollBar();
+    const int stepY = pixelsPerStep(Qt::Vertical);
+    m_pixelsY = std::clamp(pixelsY, double(vertical->minimum() * stepY),
+                           double(vertical->maximum() * stepY));
+    m_pixelsX = std::clamp(pixelsX, double(horizontal->minimum()), double(horizontal->maximum()));
+    vertical->setValue(int(std::lround(m_pixelsY / stepY)));
+    horizontal->setValue(int(std::lround(m_pixelsX)));
 }
 
 void TouchScroller::stop()
@@ -70,8 +98,8 @@ bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
         m_pressed = true;
         m_moves = 0;
         m_pressPoint = position;
-        m_valueAtPressY = vertical->value();
-        m_valueAtPressX = horizontal->value();
+        m_pixelsAtPressY = vertical->value() * pixelsPerStep(Qt::Vertical);
+        m_pixelsAtPressX = horizontal->value();
         if (m_scrolling)
             stop();
         return true;
@@ -84,8 +112,8 @@ bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     if (m_scrolling) {
-        vertical->setValue(m_valueAtPressY - (position.y() - m_pressPoint.y()));
-        horizontal->setValue(m_valueAtPressX - (position.x() - m_pressPoint.x()));
+        scrollTo(m_pixelsAtPressY - (position.y() - m_pressPoint.y()),
+                 m_pixelsAtPressX - (position.x() - m_pressPoint.x()));
         return true;
     }
     if (m_moves < MoveThreshold) {
@@ -129,8 +157,7 @@ void TouchScroller::onTouchTimerElapsed()
             stop();
             return;
         }
-        m_area->verticalScrollBar()->setValue(m_area->verticalScrollBar()->value() - m_speedY);
-        m_area->horizontalScrollBar()->setValue(m_area->horizontalScrollBar()->value() - m_speedX);
+        scrollTo(m_pixelsY - m_speedY, m_pixelsX - m_speedX);
         return;
     }
     stop();

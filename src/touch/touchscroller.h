@@ -38,6 +38,10 @@ protected:
 private:
     void stop();
     void replayClick(QObject* target);
+    // How many pixels of the finger's path one step of the area's scroll bar is.
+    int pixelsPerStep(Qt::Orientation orientation) const;
+    // Scrolls to a position in pixels of the content, kept within the bars' range.
+    void scrollTo(double pixelsY, double pixelsX);
 
     QPointer<QAbstractScrollArea> m_area;
     bool m_pressed = false;
@@ -45,8 +49,10 @@ private:
     QPoint m_pressPoint;
     int m_lastY = 0;
     int m_lastX = 0;
-    int m_valueAtPressY = 0;
-    int m_valueAtPressX = 0;
+    int m_pixelsAtPressY = 0;
+    int m_pixelsAtPressX = 0;
+    double m_pixelsY = 0; // where the content is, in pixels, between a bar's steps too
+    double m_pixelsX = 0;
     int m_speedY = 0;
     int m_speedX = 0;
     int m_moves = 0;
