@@ -484,6 +484,18 @@ private Q_SLOTS:
         const auto* mode = qobject_cast<QLineEdit*>(rig.field("regimFR"));
         QVERIFY(mode);
         QVERIFY(!mode->text().isEmpty());
+        // Texts the widgets may cut carry their whole text as a tool tip.
+        QTreeWidget* tree = rig.ui().treeCommand;
+        QCOMPARE(tree->currentItem()->toolTip(0), QStringLiteral("Состояние ККМ"));
+        QCOMPARE(tree->headerItem()->toolTip(0), tree->headerItem()->text(0));
+        QVERIFY(tree->headerItem()->text(0).endsWith(QStringLiteral("/Состояние ККМ")));
+        const ItemTable& items = rig.objects().codec.replyItems();
+        const QLabel* label = nullptr;
+        for (int i = 0; i < items.count; ++i)
+            if (items[i].ident == "regimFR")
+                label = qobject_cast<QLabel*>(items[i].head);
+        QVERIFY(label);
+        QCOMPARE(label->toolTip(), label->text());
         snapshot(&rig.win(), "reply");
     }
 

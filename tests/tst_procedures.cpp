@@ -375,6 +375,10 @@ private Q_SLOTS:
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Команла в HEX-формате "));
         QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
+        // No window manager here: the window is centred over the main window by the program.
+        QVERIFY2((window->frameGeometry().center() - rig.win().frameGeometry().center())
+                         .manhattanLength() <= 8,
+                 qPrintable(QStringLiteral("%1,%2").arg(window->x()).arg(window->y())));
         window->ui()->tedHex->setPlainText(QStringLiteral("FC"));
         snapshot(window, "hexcommand");
 

@@ -1,5 +1,7 @@
 #include "modaldialog.h"
 
+#include "windowplacement.h"
+
 #include <QDialog>
 #include <QFileDialog>
 
@@ -22,6 +24,7 @@ FileAnswerer& currentAnswerer()
 int runModal(QDialog* dialog)
 {
     const ModalRunner& runner = currentRunner();
+    placeOverMainWindow(dialog);
     return runner ? runner(dialog) : dialog->exec();
 }
 

@@ -155,6 +155,7 @@ QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaW
 {
     const QString labelText = RazbCmd::trName(item.view);
     auto* label = new QLabel(labelText);
+    label->setToolTip(labelText); // a long name is cut at the label's width
     item.head = label;
     QBoxLayout* row = nullptr;
     if (item.type == '@') {

@@ -34,6 +34,14 @@ Ui::MainWin* setUpForm(QMainWindow* window)
     return ui;
 }
 
+// An entry of the tree with its whole text as its tool tip: the tree cuts long names.
+QTreeWidgetItem* newTreeItem(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& text)
+{
+    auto* item = parent ? new QTreeWidgetItem(parent, {text}) : new QTreeWidgetItem(tree, {text});
+    item->setToolTip(0, text);
+    return item;
+}
+
 } // namespace
 
 MainWin::MainWin(MainWinParts parts)
@@ -218,12 +226,12 @@ void MainWin::buildTree()
     m_tablesItem = nullptr;
     for (int g = 0; g < catalogue.groupCount(); ++g) {
         const GroupRecord& group = catalogue.group(g);
-        auto* top = new QTreeWidgetItem(tree, {group.name});
+        auto* top = newTreeItem(tree, nullptr, group.name);
         if (g == catalogue.tablesGroup())
             m_tablesItem = top;
         if (group.count > 1)
             for (int c = group.first; c < group.first + group.count; ++c)
-                new QTreeWidgetItem(top, {catalogue.command(c).name});
+                newTreeItem(tree, top, catalogue.command(c).name);
     }
 }
 
@@ -233,6 +241,7 @@ void MainWin::on_treeCommand_currentItemChanged(QTreeWidgetItem* current, QTreeW
     for (QTreeWidgetItem* item = current; item; item = item->parent())
         path.prepend(QLatin1Char('/') + item->text(0));
     m_ui->treeCommand->setHeaderLabels({path});
+    m_ui->treeCommand->headerItem()->setToolTip(0, path);
 }
 
 void MainWin::on_treeCommand_itemClicked(QTreeWidgetItem* item, int)
@@ -348,7 +357,7 @@ bool MainWin::mpCreListTab()
             if (catalogue.appendCommand(record) < 0)
                 break;
             if (m_tablesItem)
-                new QTreeWidgetItem(m_tablesItem, {text});
+                newTreeItem(m_ui->treeCommand, m_tablesItem, text);
         }
     }
     qDebug() << "/mpCreListTab";

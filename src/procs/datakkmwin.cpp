@@ -2,6 +2,7 @@
 
 #include "app/logpane.h"
 #include "app/modaldialog.h"
+#include "app/windowplacement.h"
 #include "catalogue/symboltables.h"
 #include "dumpfile.h"
 #include "dumpwin.h"
@@ -241,6 +242,7 @@ void DataKkmWin::keepViewer(QWidget* viewer)
     viewer->setWindowModality(Qt::NonModal);
     m_viewers.removeAll(nullptr);
     m_viewers << viewer;
+    placeOverMainWindow(viewer);
     viewer->show();
 }
 

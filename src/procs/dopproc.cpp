@@ -1,6 +1,7 @@
 #include "dopproc.h"
 
 #include "app/programobjects.h"
+#include "app/windowplacement.h"
 #include "datakkmwin.h"
 #include "procedurehost.h"
 #include "procedurelink.h"
@@ -205,6 +206,7 @@ void DopProc::openDataWindow()
         m_dataWindow = new DataKkmWin(m_link, m_objects.symbols, m_objects.appDirText);
     qDebug() << "Data of KKM1";
     m_link.host().showOverlay();
+    placeOverMainWindow(m_dataWindow);
     m_dataWindow->show();
     m_dataWindow->raise();
     qDebug() << "Data of KKM2";

@@ -1,6 +1,7 @@
 #include "sendhex.h"
 
 #include "app/programobjects.h"
+#include "app/windowplacement.h"
 #include "hexcommand.h"
 #include "procedurehost.h"
 #include "procedurelink.h"
@@ -28,6 +29,7 @@ void SendHex::open()
         m_window = new SendHexWin;
         connect(m_window, &SendHexWin::send, this, &SendHex::sendHex);
         connect(m_window, &SendHexWin::exit, this, &SendHex::exitHex);
+        placeOverMainWindow(m_window);
     }
     m_link.host().showOverlay();
     m_window->show();

@@ -1,5 +1,7 @@
 #include "tableprogresswindow.h"
 
+#include "app/windowplacement.h"
+
 #include <QCoreApplication>
 #include <QProgressDialog>
 
@@ -29,6 +31,7 @@ void TableProgressWindow::open(Mode mode, int table, int maximum)
     m_dialog->setAutoClose(false);
     m_dialog->setAutoReset(false);
     m_dialog->setValue(0);
+    placeOverMainWindow(m_dialog);
     m_dialog->show();
 }
 

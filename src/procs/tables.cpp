@@ -3,6 +3,7 @@
 #include "app/logpane.h"
 #include "app/modaldialog.h"
 #include "app/programobjects.h"
+#include "app/windowplacement.h"
 #include "dattimwin.h"
 #include "mainwin/comwin.h"
 #include "mainwin/mainwin.h"
@@ -220,6 +221,7 @@ void Tables::comItem(MainWin& window)
     connect(m_comWin, &ComWin::sNotFinded, this, &Tables::slDelComProg);
     connect(m_comWin, &ComWin::sCanceled, this, &Tables::slCanComProg);
     connect(m_comWin, &ComWin::sFinded, this, &Tables::slFindComProg);
+    placeOverMainWindow(m_comWin);
     m_comWin->show();
     qDebug() << "/comItem";
 }
