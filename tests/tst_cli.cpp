@@ -178,6 +178,23 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(error), qPrintable(run.err));
     }
 
+    // The README's session as written: velkor-emu without --baud serves at the tool's own
+    // rate, so the first probe finds it.
+    void emulatorProgramAtTheToolsRate()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyVELKOR"));
+        QProcess emulator;
+        emulator.start(QStringLiteral(VELKOR_EMU), {QStringLiteral("--link"), link});
+        QVERIFY(emulator.waitForReadyRead(5000));
+        QVERIFY(emulator.readLine().startsWith("Port: " + link.toUtf8() + " at 115200 bit/s"));
+        const Run run = runCli(withPort({"probe", "--port", link}));
+        emulator.terminate();
+        emulator.waitForFinished(5000);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, QStringList{"Установка связи с ФР (115200): Связь есть."});
+    }
+
     // --json: every line of standard output is one object; the reply items carry their name
     // and text, and the frames their bytes.
     void json()
