@@ -474,6 +474,33 @@ private Q_SLOTS:
         QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Подключение"));
     }
 
+    // An adapter unplugged and plugged in again: the port is lost (one line), its device
+    // file comes back (one line, nothing reconnects by itself), and a click connects again.
+    void lostPortComesBack()
+    {
+        WindowRig::Options options;
+        options.behindLink = true;
+        WindowRig rig(options);
+        rig.win().resize(1024, 768);
+        rig.win().show();
+        rig.clickToggle();
+        QVERIFY(rig.win().connected());
+        rig.stopEmulator();
+        QTRY_VERIFY(!rig.win().connected());
+        rig.startEmulator();
+        const QString back = QStringLiteral("Порт %1 снова доступен.").arg(rig.portPath);
+        QTRY_VERIFY(rig.paneTexts().value(0).endsWith(back));
+        QCOMPARE(rig.paneTexts().filter(QStringLiteral("потеряна")).size(), 1);
+        QVERIFY(!rig.win().connected());
+        QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Подключение"));
+        snapshot(&rig.win(), "portback");
+        rig.clickToggle();
+        QVERIFY(rig.win().connected());
+        rig.select(QStringLiteral("Гудок"));
+        QCOMPARE(rig.executions(0x13), 1u);
+        QCOMPARE(rig.paneTexts().filter(back).size(), 1);
+    }
+
     // A decoded status reply, as the user sees it; the picture goes to the docs.
     void statusReplyIsDecoded()
     {

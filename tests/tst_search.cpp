@@ -30,6 +30,7 @@ public:
         m_silent->start();
         silentPath = QString::fromStdString(m_silent->portPath());
         startup().link()->setProbeWaitMs(40);
+        win().setPortLister([path = silentPath] { return QStringList{path}; });
         win().mpInitCbCom({silentPath});
         win().resize(1024, 768);
         win().show();
@@ -63,6 +64,21 @@ class TestSearch : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A port the system offers after start-up is in the settings panel's list and the
+    // search's list the next time each is opened, and not before.
+    void portListsFollowTheSystem()
+    {
+        SearchRig rig;
+        rig.win().setPortLister([path = rig.silentPath] { return QStringList{path, "ttyNEW0"}; });
+        QVERIFY(rig.ui().sd_listWidget->findItems(QStringLiteral("ttyNEW0"), Qt::MatchExactly).isEmpty());
+        QCOMPARE(rig.win().searchPorts().size(), 2);
+        rig.win().on_setButton_3_clicked();
+        QCOMPARE(rig.ui().sd_listWidget->findItems(QStringLiteral("ttyNEW0"), Qt::MatchExactly).size(), 1);
+        QVERIFY(rig.open());
+        QCOMPARE(rig.win().searchPorts().size(), 3);
+        QCOMPARE(rig.win().searchPorts().at(1).name, QStringLiteral("ttyNEW0"));
+    }
+
     // The saved port is searched only while its device file is there.
     void absentSavedPortIsNotSearched()
     {

@@ -47,18 +47,18 @@ public:
         // Replaces the shipped Default.ini in the application directory when not empty.
         QByteArray defaultIni;
         bool touchKeyboard = false; // config.ini switches the on-screen keyboard on
+        bool behindLink = false;    // the port is a symlink to the pseudo-terminal
     };
 
     WindowRig() : WindowRig(Options()) {}
     explicit WindowRig(const Options& options)
-        : m_emulator(std::make_unique<emu::PtyEmulator>(options.plan, DeviceBaud))
+        : m_plan(options.plan)
     {
         appDir = m_dir.filePath(QStringLiteral("app"));
         QDir().mkpath(appDir);
-        if (!m_emulator->open())
-            qFatal("emulator: %s", m_emulator->error().c_str());
-        m_emulator->start();
-        portPath = QString::fromStdString(m_emulator->portPath());
+        if (options.behindLink)
+            m_link = m_dir.filePath(QStringLiteral("ttyVELKOR"));
+        startEmulator();
         if (!options.defaultIni.isEmpty()) {
             for (const char* name :
                  {"Command.ini", "Symbol.ini", "View.ini", "Error.txt", "ErrorDrv.txt"})
@@ -105,6 +105,15 @@ public:
     ProgramObjects& objects() { return m_startup->objects(); }
     emu::PtyEmulator& emulator() { return *m_emulator; }
     void stopEmulator() { m_emulator.reset(); }
+    // A new emulator on the same port: behind its link, the device file comes back.
+    void startEmulator()
+    {
+        m_emulator = std::make_unique<emu::PtyEmulator>(m_plan, DeviceBaud);
+        if (!m_emulator->open(m_link.toStdString()))
+            qFatal("emulator: %s", m_emulator->error().c_str());
+        m_emulator->start();
+        portPath = QString::fromStdString(m_emulator->portPath());
+    }
 
     QTreeWidgetItem* treeItem(const QString& name)
     {
@@ -171,6 +180,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    emu::FaultPlan m_plan;
+    QString m_link;
     std::unique_ptr<emu::PtyEmulator> m_emulator;
     std::unique_ptr<Startup> m_startup;
     FileAnswerer m_previousAnswerer;

@@ -2,6 +2,7 @@
 
 #include "app/logpane.h"
 #include "catalogue/errortexts.h"
+#include "lowlatency.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -384,6 +385,11 @@ int FrVelkor::openComPort()
     }
     m_openError = QSerialPort::NoError;
     m_openErrorString.clear();
+    QString reason;
+    if (requestLowLatency(int(m_port.handle()), &reason))
+        qDebug() << "openComPort low latency set";
+    else
+        qDebug() << "openComPort low latency not set:" << reason;
     // What the line held before the port was opened is not an answer to anything.
     m_port.clear(QSerialPort::Input);
     m_port.readAll();

@@ -75,6 +75,9 @@ MainWin::MainWin(MainWinParts parts)
     m_ui->splitter_2->setSizes({450, 150});
 
     connect(&m_link, &FrVelkor::portLost, this, &MainWin::onPortLost);
+    m_portLister = &FrVelkor::availablePorts;
+    connect(&m_lostPortWatcher, &QFileSystemWatcher::directoryChanged, this,
+            &MainWin::onLostPortDirectoryChanged);
     loadSettings();
     createKeyboard();
 }
@@ -162,23 +165,33 @@ void MainWin::initComPorts(const QStringList& ports)
 
 void MainWin::mpInitCbCom(const QStringList& ports)
 {
+    if (!buildSearchPorts(ports))
+        m_pane.logError(tr("COM-порты для ФР"), tr("Нет COM-портов"));
+}
+
+bool MainWin::buildSearchPorts(const QStringList& ports)
+{
     QStringList names = ports;
     // A pseudo-terminal or a typed path is not enumerated; the saved port is still offered
     // while its device file is there (a port that is gone costs a search every rate's wait).
     if (!m_devName.isEmpty() && !names.contains(m_devName) &&
         QFileInfo::exists(portSystemPath(m_devName)))
         names << m_devName;
+    // A port listed before keeps its tick.
+    QStringList unticked;
+    for (const SearchPort& port : std::as_const(m_searchPorts))
+        if (!port.selected)
+            unticked << port.name;
     m_searchPorts.clear();
-    if (names.isEmpty()) {
-        m_pane.logError(tr("COM-порты для ФР"), tr("Нет COM-портов"));
-        return;
-    }
+    if (names.isEmpty())
+        return false;
     QStringList quoted;
     for (const QString& name : names) {
-        m_searchPorts.append({name, true});
+        m_searchPorts.append({name, !unticked.contains(name)});
         quoted << QLatin1Char('"') + name + QLatin1Char('"');
     }
     qDebug().noquote() << "mpInitCbCom (" + quoted.join(QStringLiteral(", ")) + ')';
+    return true;
 }
 
 void MainWin::applyStartDefaults()

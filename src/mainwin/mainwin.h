@@ -5,6 +5,7 @@
 #include "panelog.h"
 #include "procs/procedurehost.h"
 
+#include <QFileSystemWatcher>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -57,6 +58,8 @@ public:
     using TableLister = std::function<bool(QList<QByteArray>* names)>;
     // Opens the device search window over this window.
     using DeviceSearch = std::function<void(MainWin& window)>;
+    // The serial ports the system has now (tests give their own).
+    using PortLister = std::function<QStringList()>;
 
     explicit MainWin(MainWinParts parts);
     ~MainWin() override;
@@ -83,6 +86,7 @@ public:
     void setProcedureDispatcher(ProcedureDispatcher dispatcher);
     void setTableLister(TableLister lister) { m_tableLister = std::move(lister); }
     void setDeviceSearch(DeviceSearch search) { m_deviceSearch = std::move(search); }
+    void setPortLister(PortLister lister) { m_portLister = std::move(lister); }
     // Set by the device search when the user cancels it; a probe then gives up at once.
     void setSearchCancelled(bool cancelled) { m_searchCancelled = cancelled; }
     bool searchCancelled() const { return m_searchCancelled; }
@@ -156,6 +160,9 @@ private:
     bool connectLink();
     void showToggle(bool connected);
     void onPortLost(const QString& reason);
+    void onLostPortDirectoryChanged();
+    // The search list from these ports and the saved one; false when it is empty.
+    bool buildSearchPorts(const QStringList& ports);
     void runCurrentCommand();
     void clearCommandForm();
     void placePanels();
@@ -178,6 +185,10 @@ private:
     ProcedureDispatcher m_dispatcher;
     TableLister m_tableLister;
     DeviceSearch m_deviceSearch;
+    PortLister m_portLister;
+    // Watches the directory of a lost port's device file until the file is back.
+    QFileSystemWatcher m_lostPortWatcher;
+    QString m_lostPort;
     QTreeWidgetItem* m_tablesItem = nullptr;
 
     bool m_connected = false;

@@ -10,6 +10,7 @@
 #include "ui_mainwin.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 namespace {
 
@@ -150,9 +151,30 @@ void MainWin::onPortLost(const QString& reason)
     m_connected = false;
     showToggle(false);
     mpSetPbTestLink(true);
-    if (wasConnected)
-        m_pane.logError(linkTitle(),
-                        tr("Связь с портом %1 потеряна: %2").arg(m_link.portName(), reason));
+    if (!wasConnected)
+        return;
+    m_pane.logError(linkTitle(),
+                    tr("Связь с портом %1 потеряна: %2").arg(m_link.portName(), reason));
+    // An adapter unplugged comes back as the same device file: its directory is watched
+    // (the file itself is gone), and the user is told when it is there again. Nothing
+    // reconnects by itself in the middle of a fiscal session.
+    m_lostPort = m_link.portName();
+    const QString directory = QFileInfo(portSystemPath(m_lostPort)).absolutePath();
+    if (!m_lostPortWatcher.directories().contains(directory))
+        m_lostPortWatcher.addPath(directory);
+    onLostPortDirectoryChanged(); // it may be back already
+}
+
+void MainWin::onLostPortDirectoryChanged()
+{
+    if (m_lostPort.isEmpty() || !QFileInfo::exists(portSystemPath(m_lostPort)) ||
+        (m_link.port().isOpen() && m_link.portName() == m_lostPort))
+        return;
+    if (!m_lostPortWatcher.directories().isEmpty())
+        m_lostPortWatcher.removePaths(m_lostPortWatcher.directories());
+    m_pane.logInfo(linkTitle(), tr("Порт %1 снова доступен.").arg(m_lostPort));
+    m_lostPort.clear();
+    showToggle(false);
 }
 
 // --- settings panel ----------------------------------------------------------------------
@@ -161,6 +183,8 @@ void MainWin::on_setButton_3_clicked()
 {
     if (exchangeRunning())
         return;
+    // The system's ports as they are now: an adapter plugged in after start-up is offered.
+    m_ports = m_portLister();
     QListWidget* list = m_ui->sd_listWidget;
     list->clearSelection();
     list->clear();
@@ -227,7 +251,7 @@ void MainWin::on_sd_searchDevs_clicked()
         return;
     if (m_connected)
         mpCloseCurComPort();
-    if (m_searchPorts.isEmpty()) {
+    if (!buildSearchPorts(m_portLister())) {
         m_pane.logError(tr("COM-порты для ФР"), tr("Нет COM-портов"));
         return;
     }
