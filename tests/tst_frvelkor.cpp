@@ -14,7 +14,7 @@ const int kTimeout = 10000;
 
 // A device that answers the host's bytes by a script: when the host writes the byte the
 // next step waits for, that step's bytes become readable. Other host bytes change nothing.
-class ScriptedDevice : public QIODevice
+class ScriptedDevice : public testsupport::ByteQueueDevice
 {
 public:
     struct Step
@@ -22,35 +22,19 @@ public:
         char hostByte;
         QByteArray answer;
     };
-    explicit ScriptedDevice(QList<Step> steps) : m_steps(std::move(steps))
-    {
-        open(QIODevice::ReadWrite | QIODevice::Unbuffered);
-    }
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return m_readable.size(); }
+    explicit ScriptedDevice(QList<Step> steps) : m_steps(std::move(steps)) {}
 
 protected:
-    qint64 readData(char* to, qint64 most) override
-    {
-        const qint64 count = std::min<qint64>(most, m_readable.size());
-        std::copy_n(m_readable.constData(), count, to);
-        m_readable.remove(0, count);
-        return count;
-    }
     qint64 writeData(const char* from, qint64 count) override
     {
-        for (qint64 i = 0; i < count; ++i) {
-            if (!m_steps.isEmpty() && m_steps.front().hostByte == from[i]) {
-                m_readable += m_steps.takeFirst().answer;
-                emit readyRead();
-            }
-        }
+        for (qint64 i = 0; i < count; ++i)
+            if (!m_steps.isEmpty() && m_steps.front().hostByte == from[i])
+                deliver(m_steps.takeFirst().answer);
         return count;
     }
 
 private:
     QList<Step> m_steps;
-    QByteArray m_readable;
 };
 
 } // namespace

@@ -320,7 +320,7 @@ private Q_SLOTS:
     void choosingAPortCopiesItsName()
     {
         WindowRig rig;
-        rig.win().initComPorts({QStringLiteral("ttyS0"), QStringLiteral("ttyUSB1")});
+        rig.win().setPortLister([] { return QStringList{"ttyS0", "ttyUSB1"}; });
         QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
         QCOMPARE(rig.ui().sd_listWidget->count(), 2);
         rig.ui().sd_listWidget->setCurrentRow(1);

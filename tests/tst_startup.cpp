@@ -42,6 +42,16 @@ QString makeAppDir(const QTemporaryDir& dir)
     return appDir;
 }
 
+// The shipped description files copied into appDir; false when one could not be.
+bool copyShippedFiles(const QString& appDir)
+{
+    for (const char* name : kSixFiles)
+        if (!QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name),
+                         appDir + QLatin1Char('/') + QLatin1String(name)))
+            return false;
+    return true;
+}
+
 QStringList eventLines(const QString& logPath)
 {
     const QStringList lines = readLines(logPath);
@@ -108,9 +118,7 @@ private Q_SLOTS:
         QFETCH(int, exitCode);
         QTemporaryDir dir;
         const QString appDir = makeAppDir(dir);
-        for (const char* name : kSixFiles)
-            QVERIFY(QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name),
-                                appDir + QLatin1Char('/') + QLatin1String(name)));
+        QVERIFY(copyShippedFiles(appDir));
         if (open.isEmpty() && QFile::remove(appDir + QStringLiteral("/Symbol.ini")))
             // a bad row: start-up stops at a box
             QVERIFY(testsupport::writeBytes(appDir + QStringLiteral("/Symbol.ini"),
@@ -346,9 +354,7 @@ private Q_SLOTS:
         QFETCH(QStringList, notRead);
         QTemporaryDir dir;
         const QString appDir = makeAppDir(dir);
-        for (const char* name : kSixFiles)
-            QVERIFY(QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name),
-                                appDir + QLatin1Char('/') + QLatin1String(name)));
+        QVERIFY(copyShippedFiles(appDir));
         const QString path = appDir + QLatin1Char('/') + file;
         QVERIFY(QFile::remove(path));
         QVERIFY(content.isEmpty() ? QDir().mkpath(path) : testsupport::writeBytes(path, content));
