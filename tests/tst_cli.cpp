@@ -13,6 +13,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <unistd.h>
+
 using testsupport::WindowRig;
 
 namespace {
@@ -193,6 +195,40 @@ private Q_SLOTS:
         emulator.waitForFinished(5000);
         QCOMPARE(run.code, 0);
         QCOMPARE(run.out, QStringList{"Установка связи с ФР (115200): Связь есть."});
+    }
+
+    // Installed in a directory its user cannot write, the program works from the user's data
+    // directory: the description files and the log go there, nothing beside the program.
+    void readOnlyProgramDirectory()
+    {
+        QTemporaryDir dir;
+        QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7755));
+        const QString bin = dir.filePath(QStringLiteral("bin"));
+        const QString data = dir.filePath(QStringLiteral("data"));
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(data));
+        QVERIFY(QFile::copy(QStringLiteral(VELKOR_CLI), bin + QStringLiteral("/velkor-cli")));
+        QFile::setPermissions(bin, QFileDevice::Permissions(0x5555));
+        QFile::setPermissions(data, QFileDevice::Permissions(0x7777));
+        // Root may write anywhere: the program then runs as an ordinary user.
+        QStringList command{QStringLiteral("env"), QStringLiteral("XDG_DATA_HOME=") + data,
+                            bin + QStringLiteral("/velkor-cli"), QStringLiteral("encode"),
+                            QStringLiteral("10")};
+        if (::geteuid() == 0)
+            command = QStringList{QStringLiteral("-u"), QStringLiteral("nobody"),
+                                  QStringLiteral("--")} +
+                      command;
+        QProcess process;
+        process.start(::geteuid() == 0 ? QStringLiteral("runuser") : command.takeFirst(), command);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.readAllStandardOutput().trimmed(), QByteArray("10 1E 00 00 00"));
+        const QString files = data + QStringLiteral("/velkor-testdriver");
+        for (const char* name :
+             {"Command.ini", "Symbol.ini", "View.ini", "Default.ini", "Error.txt", "ErrorDrv.txt"})
+            QVERIFY2(QFile::exists(files + QLatin1Char('/') + QLatin1String(name)), name);
+        QVERIFY(QFile::exists(files + QStringLiteral("/Log/velkor-cli.log")));
+        QCOMPARE(QDir(bin).entryList(QDir::Files), QStringList{"velkor-cli"});
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Log"))));
     }
 
     // --json: every line of standard output is one object; the reply items carry their name

@@ -50,6 +50,26 @@ private Q_SLOTS:
         QCOMPARE(MPathWorks::baseNameOf(path), base);
     }
 
+    // Beside the program the log keeps its place above the root; in the user's data
+    // directory it goes inside it.
+    void logFileInTheDataDirectory_data()
+    {
+        QTest::addColumn<QString>("dataDir");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("beside the program") << "/opt/velkor/bin" << "/opt/velkor/Log/velkor-cli.log";
+        QTest::newRow("the user's directory")
+            << "/home/u/.local/share/velkor-testdriver"
+            << "/home/u/.local/share/velkor-testdriver/Log/velkor-cli.log";
+    }
+    void logFileInTheDataDirectory()
+    {
+        QFETCH(QString, dataDir);
+        QFETCH(QString, log);
+        QCOMPARE(MPathWorks::logFilePathIn(dataDir, QStringLiteral("/opt/velkor/bin"),
+                                           QStringLiteral("/opt/velkor/bin/velkor-cli")),
+                 log);
+    }
+
     void subdirectoryIsCreatedOnlyWhenMissing()
     {
         QTemporaryDir dir;

@@ -1,6 +1,7 @@
 #include "pathworks.h"
 
 #include <QCoreApplication>
+#include <QStandardPaths>
 #include <QStorageInfo>
 
 QString MPathWorks::rootDirOf(const QString& exeDir)
@@ -138,6 +139,26 @@ bool MFilesWorks::removeDirTree(const QString& path)
             ok = QFile::remove(entry.absoluteFilePath()) && ok;
     }
     return dir.rmdir(dir.absolutePath()) && ok;
+}
+
+QString MPathWorks::dataDirectory(const QString& programDir)
+{
+    const QString beside = QDir(programDir).absolutePath();
+    if (QFileInfo(beside).isWritable())
+        return beside;
+    // Installed where programs are installed: nothing is written beside the program.
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                         QStringLiteral("/velkor-testdriver");
+    QDir().mkpath(user);
+    return user;
+}
+
+QString MPathWorks::logFilePathIn(const QString& dataDir, const QString& programDir,
+                                  const QString& programPath)
+{
+    if (QDir(dataDir).absolutePath() == QDir(programDir).absolutePath())
+        return logFilePath(dataDir, programPath);
+    return dataDir + QStringLiteral("/Log/") + baseNameOf(programPath) + QStringLiteral(".log");
 }
 
 QString MPathWorks::logFilePath(const QString& appDir, const QString& programPath)

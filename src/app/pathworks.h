@@ -19,6 +19,14 @@ public:
     static QString baseNameOf(const QString& path);
     // The program log: "Log/NAME.log" one level above the root of the application directory.
     static QString logFilePath(const QString& appDir, const QString& programPath);
+    // Where the program writes its files: the program's directory when the user may write
+    // there (a copy unpacked by hand, the build tree), else the user's data directory
+    // (".local/share/velkor-testdriver" in the home directory), created when missing.
+    static QString dataDirectory(const QString& programDir);
+    // The program log of a run whose files are in dataDir: as logFilePath beside the
+    // program, "Log/NAME.log" inside the user's data directory.
+    static QString logFilePathIn(const QString& dataDir, const QString& programDir,
+                                 const QString& programPath);
     static QString programBaseName();
     static QString programFileName(const QString& suffix);
     static QString rootFile(const QString& suffix);

@@ -191,10 +191,14 @@ void Startup::prepareLogFiles()
     m_objects.screenLog.remove();
     m_objects.testScript.setFileName(m_objects.appDirText + QStringLiteral("testfp.txt"));
 
-    const QString logPath = MPathWorks::logFilePath(m_context.appDir, m_context.programPath);
+    const QString programDir =
+        m_context.programDir.isEmpty() ? m_context.appDir : m_context.programDir;
+    const QString logPath =
+        MPathWorks::logFilePathIn(m_context.appDir, programDir, m_context.programPath);
     m_log->archiveLog(logPath);
     m_log->setMinimumLevel(0);
     m_log->setLogFile(logPath);
+    m_log->logWrite(trMain("Data directory: %1").arg(m_context.appDir), LogInfo);
     m_previousHandler = MLogSystem::installMessageHandler(m_log);
 }
 
@@ -225,7 +229,8 @@ int runProgram(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installWidgetMsgBox();
-    return runWithProgramLog({QCoreApplication::applicationDirPath(),
+    const QString programDir = QCoreApplication::applicationDirPath();
+    return runWithProgramLog({MPathWorks::dataDirectory(programDir),
                               QCoreApplication::arguments().value(0), nullptr,
-                              SplashScreen::ShowMs, {}});
+                              SplashScreen::ShowMs, {}, programDir});
 }

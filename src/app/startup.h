@@ -23,6 +23,8 @@ struct StartupContext
     int splashMs = 5000;       // how long the splash stays; tests shorten it
     // Called with the shown main window just before the event loop runs (tests drive it).
     std::function<void(MainWin&)> windowReady;
+    // The executable's directory when appDir is the user's data directory instead.
+    QString programDir;
 };
 
 // The start-up sequence after the application object exists, up to the event loop.

@@ -3,6 +3,7 @@
 #include "app/descriptionloader.h"
 #include "app/mlogsystem.h"
 #include "app/msgbox.h"
+#include "app/pathworks.h"
 #include "app/settingsfile.h"
 #include "catalogue/startdefaults.h"
 #include "codec/commandexchange.h"
@@ -76,8 +77,10 @@ int CliProgram::run()
 
 bool CliProgram::loadTables()
 {
-    const QString dir = m_options.dir.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                : QDir(m_options.dir).absolutePath();
+    const QString dir =
+        m_options.dir.isEmpty()
+            ? MPathWorks::dataDirectory(QCoreApplication::applicationDirPath())
+            : QDir(m_options.dir).absolutePath();
     if (!QDir().mkpath(dir)) {
         fail(ParameterFailure, QStringLiteral("Каталог %1 недоступен.").arg(dir));
         return false;

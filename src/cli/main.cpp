@@ -23,8 +23,9 @@ int main(int argc, char** argv)
     MLogSystem log;
     const QString programPath = QCoreApplication::arguments().value(0);
     log.setProgramName(MPathWorks::baseNameOf(programPath));
-    const QString logPath =
-        MPathWorks::logFilePath(QCoreApplication::applicationDirPath(), programPath);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString logPath = MPathWorks::logFilePathIn(MPathWorks::dataDirectory(programDir),
+                                                      programDir, programPath);
     log.archiveLog(logPath);
     log.setMinimumLevel(0);
     log.setLogFile(logPath);
