@@ -516,11 +516,7 @@ private Q_SLOTS:
         QCOMPARE(tree->currentItem()->toolTip(0), QStringLiteral("Состояние ККМ"));
         QCOMPARE(tree->headerItem()->toolTip(0), tree->headerItem()->text(0));
         QVERIFY(tree->headerItem()->text(0).endsWith(QStringLiteral("/Состояние ККМ")));
-        const ItemTable& items = rig.objects().codec.replyItems();
-        const QLabel* label = nullptr;
-        for (int i = 0; i < items.count; ++i)
-            if (items[i].ident == "regimFR")
-                label = qobject_cast<QLabel*>(items[i].head);
+        const auto* label = qobject_cast<QLabel*>(rig.item("regimFR")->head);
         QVERIFY(label);
         QCOMPARE(label->toolTip(), label->text());
         snapshot(&rig.win(), "reply");

@@ -138,15 +138,21 @@ public:
     void clickRun() { QTest::mouseClick(ui().pbCmdSend, Qt::LeftButton); }
     void clickToggle() { QTest::mouseClick(ui().pbTestLink, Qt::LeftButton); }
 
-    // The editor of a command item (isCmd) or the field of a reply item.
-    QWidget* field(const QByteArray& ident, bool isCmd = false)
+    // A command item (isCmd) or a reply item of the current form.
+    const CmdItem* item(const QByteArray& ident, bool isCmd = false)
     {
         const ItemTable& items =
             isCmd ? objects().codec.commandItems() : objects().codec.replyItems();
         for (int i = 0; i < items.count; ++i)
             if (items[i].ident == ident)
-                return items[i].wid;
+                return &items[i];
         return nullptr;
+    }
+    // The editor of a command item (isCmd) or the field of a reply item.
+    QWidget* field(const QByteArray& ident, bool isCmd = false)
+    {
+        const CmdItem* found = item(ident, isCmd);
+        return found ? found->wid : nullptr;
     }
     // The pane's lines, with the entries not yet put in.
     QStringList paneLines() const

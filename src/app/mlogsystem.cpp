@@ -188,6 +188,11 @@ void MLogSystem::drainQueue()
 MLogSystem::Format MLogSystem::format() const
 {
     QMutexLocker lock(&m_lock);
+    return formatLocked();
+}
+
+MLogSystem::Format MLogSystem::formatLocked() const
+{
     return {m_lineFormat, m_programName, m_version, m_programPath, m_computer, m_user,
             m_switches.load()};
 }
@@ -196,7 +201,7 @@ void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
 {
     // One writer at a time keeps the numbers in the order of the file.
     QMutexLocker fileLock(&m_fileLock);
-    const Format style = format();
+    Format style;
     bool started = false;
     int counter = 0;
     int resets = 0;
@@ -204,6 +209,7 @@ void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
     QString path;
     {
         QMutexLocker lock(&m_lock);
+        style = formatLocked();
         started = m_started;
         counter = m_lineCounter;
         resets = m_resets;

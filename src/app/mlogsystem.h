@@ -144,6 +144,7 @@ private:
         bool on(Switch sw) const { return (switches & (1u << sw)) != 0; }
     };
     Format format() const;
+    Format formatLocked() const; // with m_lock held
     static QString formatLine(const Format& format, const QString& mes, MLogSystem_EventLevel lev,
                               const QDateTime& time, qint64 elapsedMs, int number);
     static QString buildHeader(const Format& format);

@@ -63,9 +63,7 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
         m_quitting = false;
         // Bytes that came before this exchange answer nothing of it; a reply still pending
         // on the device is asked for by the ENQ.
-        QIODevice* in = device();
-        if (!m_portFailed && in->isOpen() && in->bytesAvailable() > 0)
-            qDebug() << "frCommand dropped" << in->readAll().toHex();
+        dropUntilQuiet(0);
         code = exeCmd();
     }
     qDebug() << "exeCmd;- ret code = " << code;
