@@ -6,6 +6,8 @@
 #include "procs/datakkmwin.h"
 #include "procs/dumpwin.h"
 #include "procs/specialprocedures.h"
+#include "ptyroundtrip.h"
+#include "spread.h"
 #include "ui_datakkmwin.h"
 #include "ui_dumpwin.h"
 #include "wiretime.h"
@@ -20,7 +22,16 @@
 
 namespace {
 
-void measureReading(bool fullLog)
+// The whole reading through the window and the same commands through the link alone, each
+// as time / wire time.
+struct Reading
+{
+    double window = 0;
+    double link = 0;
+    QString status;
+};
+
+Reading readOnce(bool fullLog)
 {
     const auto paced = pacedWindow(fullLog);
     testsupport::WindowRig& rig = *paced;
@@ -29,6 +40,11 @@ void measureReading(bool fullLog)
     DataKkmWin* window = rig.startup().procedures()->dopProc.dataWindow();
     const int blocks = int(rig.emulator().withModel(
         [](emu::DeviceModel& m) { return m.unitImage(1).size() / emu::DeviceModel::BlockSize; }));
+    // The dump request (code, password, unit; reply code, error, two bytes), the blocks
+    // (code, password; reply code, error, unit, number, 32 bytes).
+    const double wire = (wiretime::exchangeBytes(6, 4) +
+                         blocks * wiretime::exchangeBytes(5, 5 + emu::DeviceModel::BlockSize)) *
+                        wiretime::ByteSeconds;
     QElapsedTimer timer;
     // The same commands through the link alone, with its per-byte trace: the floor.
     FrVelkor* link = rig.startup().link();
@@ -36,19 +52,65 @@ void measureReading(bool fullLog)
     link->frCommand(QByteArray::fromHex("011e00000001"), 10000);
     for (int i = 0; i < blocks; ++i)
         link->frCommand(QByteArray::fromHex("021e000000"), 10000);
-    const double linkSeconds = double(timer.nsecsElapsed()) / 1e9;
+    Reading reading;
+    reading.link = double(timer.nsecsElapsed()) / 1e9 / wire;
     timer.restart();
     window->on_pbReadData_clicked();
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    // The dump request (code, password, unit; reply code, error, two bytes), the blocks
-    // (code, password; reply code, error, unit, number, 32 bytes).
-    const double wire = (wiretime::exchangeBytes(6, 4) +
-                         blocks * wiretime::exchangeBytes(5, 5 + emu::DeviceModel::BlockSize)) *
-                        wiretime::ByteSeconds;
-    std::printf("dump reading, full log %-3s  %d blocks in %.3f s, wire time %.3f s, ratio %.3f "
-                "(the link alone %.3f; %s)\n",
-                fullLog ? "on" : "off", blocks, seconds, wire, seconds / wire, linkSeconds / wire,
-                qPrintable(window->ui()->labStatus->text()));
+    reading.window = double(timer.nsecsElapsed()) / 1e9 / wire;
+    reading.status = window->ui()->labStatus->text();
+    return reading;
+}
+
+void measureReading(bool fullLog)
+{
+    std::vector<double> windowRatios, linkRatios;
+    QStringList statuses;
+    for (int i = 0; i < Spread::Repetitions; ++i) {
+        const Reading reading = readOnce(fullLog);
+        windowRatios.push_back(reading.window);
+        linkRatios.push_back(reading.link);
+        statuses << reading.status;
+    }
+    statuses.removeDuplicates();
+    std::printf("dump reading, full log %s, time / wire time: ratio %s (the link alone %s; %s)\n",
+                fullLog ? "on" : "off", qPrintable(spreadOf(windowRatios).text(3)),
+                qPrintable(spreadOf(linkRatios).text(3)), qPrintable(statuses.join(", ")));
+}
+
+struct Opening
+{
+    double openMs = 0;
+    double stepMs = 0;
+    qlonglong rows = 0;
+};
+
+Opening openOnce(const QString& path)
+{
+    testsupport::WindowRig rig;
+    QByteArray data;
+    DumpWin viewer(rig.appDir, rig.win().logPane());
+    viewer.setViewDump(&data, QStringLiteral("Накопитель ФП1"));
+    viewer.show();
+    QCoreApplication::processEvents();
+    const FileAnswerer previous = setFileAnswerer([&path](const FileQuestion&) { return path; });
+    Opening opening;
+    QElapsedTimer timer;
+    timer.start();
+    viewer.on_pbOpen_clicked();
+    viewer.repaint();
+    opening.openMs = double(timer.nsecsElapsed()) / 1e6;
+    setFileAnswerer(previous);
+    // Scrolling: 200 steps of a page each over the whole table, every one painted.
+    QScrollBar* bar = viewer.ui()->tabDump->verticalScrollBar();
+    timer.restart();
+    constexpr int kSteps = 200;
+    for (int i = 1; i <= kSteps; ++i) {
+        bar->setValue(int(qint64(bar->maximum()) * i / kSteps));
+        viewer.ui()->tabDump->viewport()->repaint();
+    }
+    opening.stepMs = double(timer.nsecsElapsed()) / 1e6 / kSteps;
+    opening.rows = viewer.ui()->tabDump->model()->rowCount();
+    return opening;
 }
 
 void measureOpening()
@@ -65,31 +127,17 @@ void measureOpening()
         for (qint64 written = 0; written < kSize; written += chunk.size())
             file.write(chunk);
     }
-    testsupport::WindowRig rig;
-    QByteArray data;
-    DumpWin viewer(rig.appDir, rig.win().logPane());
-    viewer.setViewDump(&data, QStringLiteral("Накопитель ФП1"));
-    viewer.show();
-    QCoreApplication::processEvents();
-    const FileAnswerer previous = setFileAnswerer([&path](const FileQuestion&) { return path; });
-    QElapsedTimer timer;
-    timer.start();
-    viewer.on_pbOpen_clicked();
-    viewer.repaint();
-    const double openMs = double(timer.nsecsElapsed()) / 1e6;
-    setFileAnswerer(previous);
-    // Scrolling: 200 steps of a page each over the whole table, every one painted.
-    QScrollBar* bar = viewer.ui()->tabDump->verticalScrollBar();
-    timer.restart();
-    constexpr int kSteps = 200;
-    for (int i = 1; i <= kSteps; ++i) {
-        bar->setValue(int(qint64(bar->maximum()) * i / kSteps));
-        viewer.ui()->tabDump->viewport()->repaint();
+    std::vector<double> opens, steps;
+    qlonglong rows = 0;
+    for (int i = 0; i < Spread::Repetitions; ++i) {
+        const Opening opening = openOnce(path);
+        opens.push_back(opening.openMs);
+        steps.push_back(opening.stepMs);
+        rows = opening.rows;
     }
-    const double stepMs = double(timer.nsecsElapsed()) / 1e6 / kSteps;
-    std::printf("50 MB dump: %lld rows shown in %.0f ms (file read included), one scroll step "
-                "painted in %.2f ms\n",
-                qlonglong(viewer.ui()->tabDump->model()->rowCount()), openMs, stepMs);
+    std::printf("50 MB dump: %lld rows shown in %s ms (file read included), one scroll step "
+                "painted in %s ms\n",
+                rows, qPrintable(spreadOf(opens).text(0)), qPrintable(spreadOf(steps).text(2)));
     QFile::remove(path);
 }
 
@@ -102,5 +150,7 @@ int main(int argc, char** argv)
     measureReading(false);
     measureReading(true);
     measureOpening();
+    std::printf("bare pseudo-terminal round trip: %s us\n",
+                qPrintable(repeated(ptyRoundTripMicros).text(0)));
     return 0;
 }

@@ -3,6 +3,8 @@
 // for a delayed reply.
 #include "link/frvelkor.h"
 #include "ptyemulator.h"
+#include "ptyroundtrip.h"
+#include "spread.h"
 #include "wiretime.h"
 
 #include <QCoreApplication>
@@ -10,11 +12,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -25,55 +22,15 @@ double threadCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-// The round trip of one byte through a bare pseudo-terminal with an echo thread: the floor
-// of every turnaround in the measurements above, which a real serial port does not have.
-void measurePtyRoundTrip()
-{
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        return;
-    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
-    termios settings{};
-    tcgetattr(slave, &settings);
-    cfmakeraw(&settings);
-    tcsetattr(slave, TCSANOW, &settings);
-    constexpr int kTrips = 2000;
-    std::thread echo([master] {
-        char byte = 0;
-        for (int i = 0; i < kTrips; ++i) {
-            pollfd fd{master, POLLIN, 0};
-            poll(&fd, 1, 1000);
-            if (read(master, &byte, 1) == 1 && write(master, &byte, 1) != 1)
-                return;
-        }
-    });
-    QElapsedTimer clock;
-    clock.start();
-    char byte = 'x';
-    for (int i = 0; i < kTrips; ++i) {
-        if (write(slave, &byte, 1) != 1)
-            break;
-        pollfd fd{slave, POLLIN, 0};
-        poll(&fd, 1, 1000);
-        if (read(slave, &byte, 1) != 1)
-            break;
-    }
-    const double micros = double(clock.nsecsElapsed()) / 1e3 / kTrips;
-    echo.join();
-    close(slave);
-    close(master);
-    std::printf("bare pseudo-terminal round trip: %.0f us (an exchange has three turnarounds)\n",
-                micros);
-}
-
-void measureRatio(const char* label, const QByteArray& command, int exchanges)
+// The ratio of one repetition, or -1 when an exchange failed.
+double ratioOnce(const char* label, const QByteArray& command, int exchanges)
 {
     emu::FaultPlan plan;
     plan.pace = true;
     emu::PtyEmulator emulator(plan, wiretime::Baud);
     if (!emulator.open()) {
         std::fprintf(stderr, "emulator: %s\n", emulator.error().c_str());
-        return;
+        return -1;
     }
     emulator.start();
     FrVelkor link;
@@ -85,24 +42,28 @@ void measureRatio(const char* label, const QByteArray& command, int exchanges)
         const FrVelkor::Reply reply = link.frCommand(command, 10000);
         if (reply.code != 0) {
             std::printf("%s: exchange %d failed with %d\n", label, i, reply.code);
-            return;
+            return -1;
         }
         bytes += wiretime::exchangeBytes(int(command.size()), int(reply.data.size()));
     }
-    const double measured = double(clock.nsecsElapsed()) / 1e9;
-    const double wire = double(bytes) * wiretime::ByteSeconds;
-    std::printf("%-28s %4d exchanges, %7lld bytes: %.3f s measured, %.3f s on the wire, "
-                "ratio %.3f\n",
-                label, exchanges, static_cast<long long>(bytes), measured, wire, measured / wire);
+    return double(clock.nsecsElapsed()) / 1e9 / (double(bytes) * wiretime::ByteSeconds);
 }
 
-void measureIdleCpu()
+void measureRatio(const char* label, const QByteArray& command, int exchanges)
+{
+    const Spread ratio = repeated([&] { return ratioOnce(label, command, exchanges); });
+    std::printf("%-28s %4d exchanges a run, time / wire time: ratio %s\n", label, exchanges,
+                qPrintable(ratio.text(3)));
+}
+
+// The share of one core the link's thread uses while it waits 5 s for a reply, in percent.
+double idleCpuPercent()
 {
     emu::FaultPlan plan;
     plan.replyDelayMs = 5000;
     emu::PtyEmulator emulator(plan, wiretime::Baud);
     if (!emulator.open())
-        return;
+        return -1;
     emulator.start();
     FrVelkor link;
     link.frInit(QString::fromStdString(emulator.portPath()), wiretime::Baud);
@@ -111,9 +72,9 @@ void measureIdleCpu()
     clock.start();
     const FrVelkor::Reply reply = link.frCommand(QByteArray::fromHex("131e000000"), 10000);
     const double wall = double(clock.nsecsElapsed()) / 1e9;
-    const double cpu = threadCpuSeconds() - cpuBefore;
-    std::printf("delayed reply (code %d): %.3f s waited, %.4f s CPU, %.3f %% of the wait\n",
-                reply.code, wall, cpu, 100 * cpu / wall);
+    if (reply.code != 0)
+        return -1;
+    return 100 * (threadCpuSeconds() - cpuBefore) / wall;
 }
 
 } // namespace
@@ -125,7 +86,9 @@ int main(int argc, char** argv)
     measureRatio("beep 13h (3-byte reply)", QByteArray::fromHex("131e000000"), 300);
     measureRatio("status 11h (48-byte reply)", QByteArray::fromHex("111e000000"), 200);
     measureRatio("255-byte reply", QByteArray::fromHex("eeff"), 100);
-    measureIdleCpu();
-    measurePtyRoundTrip();
+    std::printf("delayed reply, 5 s waited: CPU %s %% of the wait\n",
+                qPrintable(repeated(idleCpuPercent).text(3)));
+    std::printf("bare pseudo-terminal round trip: %s us (an exchange has three turnarounds)\n",
+                qPrintable(repeated(ptyRoundTripMicros).text(0)));
     return 0;
 }

@@ -3,6 +3,7 @@
 // line of the program log costs the code that writes it.
 #include "app/mlogsystem.h"
 #include "codec/commandform.h"
+#include "spread.h"
 #include "windowrig.h"
 
 #include <QApplication>
@@ -12,57 +13,76 @@
 
 namespace {
 
-void measureStartup()
+double startupMs()
 {
     QElapsedTimer clock;
     clock.start();
     testsupport::WindowRig rig; // description files prepared and loaded, window built, shown
     rig.win().show();
     QCoreApplication::processEvents();
-    std::printf("start-up to the main window (no splash): %.0f ms\n",
-                double(clock.nsecsElapsed()) / 1e6);
+    return double(clock.nsecsElapsed()) / 1e6;
+}
 
-    // The largest command: the most items in its CMD= and RPL= lines together.
-    ProgramObjects& objects = rig.objects();
+// The largest command: the most items in its CMD= and RPL= lines together.
+int largestCommand(ProgramObjects& objects, int* items)
+{
     int largest = -1;
-    int most = -1;
+    *items = -1;
     for (int i = 0; i < objects.catalogue.commandCount(); ++i) {
         objects.catalogue.setCurrentCommand(i);
         if (!objects.codec.parseCommand())
             continue;
-        const int items = objects.codec.commandItems().count + objects.codec.replyItems().count;
-        if (items > most) {
-            most = items;
+        const int count = objects.codec.commandItems().count + objects.codec.replyItems().count;
+        if (count > *items) {
+            *items = count;
             largest = i;
         }
     }
+    return largest;
+}
+
+void measureForm()
+{
+    testsupport::WindowRig rig;
+    rig.win().show();
+    ProgramObjects& objects = rig.objects();
+    int items = 0;
+    const int largest = largestCommand(objects, &items);
     objects.catalogue.setCurrentCommand(largest);
     objects.codec.parseCommand();
-    constexpr int kBuilds = 50;
-    clock.restart();
-    for (int i = 0; i < kBuilds; ++i) {
-        rig.win().form().ceShowCmd(true);
-        QCoreApplication::processEvents();
-    }
-    std::printf("form of the largest command (\"%s\", %d items): %.2f ms\n",
-                qPrintable(objects.catalogue.command(largest).name), most,
-                double(clock.nsecsElapsed()) / 1e6 / kBuilds);
+    const Spread build = repeated([&rig] {
+        constexpr int kBuilds = 50;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < kBuilds; ++i) {
+            rig.win().form().ceShowCmd(true);
+            QCoreApplication::processEvents();
+        }
+        return double(clock.nsecsElapsed()) / 1e6 / kBuilds;
+    });
+    std::printf("form of the largest command (\"%s\", %d items): %s ms\n",
+                qPrintable(objects.catalogue.command(largest).name), items,
+                qPrintable(build.text(2)));
 }
 
 void measureLogLine()
 {
-    QTemporaryDir dir;
-    MLogSystem log;
-    log.setLogFile(dir.filePath(QStringLiteral("bench.log")));
-    constexpr int kLines = 200000;
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < kLines; ++i)
-        log.logWrite(QStringLiteral("Debug: frame line %1").arg(i), LogPlain);
-    const double callerNs = double(clock.nsecsElapsed()) / kLines;
-    log.waitForIdle();
-    std::printf("one program log line: %.2f us to its caller, %.2f us until on disk\n",
-                callerNs / 1000, double(clock.nsecsElapsed()) / kLines / 1000);
+    std::vector<double> caller, disk;
+    for (int run = 0; run < Spread::Repetitions; ++run) {
+        QTemporaryDir dir;
+        MLogSystem log;
+        log.setLogFile(dir.filePath(QStringLiteral("bench.log")));
+        constexpr int kLines = 200000;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < kLines; ++i)
+            log.logWrite(QStringLiteral("Debug: frame line %1").arg(i), LogPlain);
+        caller.push_back(double(clock.nsecsElapsed()) / kLines / 1000);
+        log.waitForIdle();
+        disk.push_back(double(clock.nsecsElapsed()) / kLines / 1000);
+    }
+    std::printf("one program log line: %s us to its caller, %s us until on disk\n",
+                qPrintable(spreadOf(caller).text(2)), qPrintable(spreadOf(disk).text(2)));
 }
 
 } // namespace
@@ -71,7 +91,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    measureStartup();
+    std::printf("start-up to the main window (no splash): %s ms\n",
+                qPrintable(repeated(startupMs).text(0)));
+    measureForm();
     measureLogLine();
     return 0;
 }

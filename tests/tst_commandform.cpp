@@ -264,13 +264,13 @@ private Q_SLOTS:
         FormRig rig;
         QVERIFY(rig.select(QStringLiteral("Короткий запрос")));
         QStringList calls;
-        rig.form.setFlagRows([&](quint8 code, const QByteArray& ident, QWidget* container,
-                                 QVBoxLayout* layout) {
+        QString state = QStringLiteral("Да");
+        rig.form.setFlagRows([&](quint8 code, const QByteArray& ident) {
             calls << QStringLiteral("%1 %2 %3")
                          .arg(code, 2, 16, QLatin1Char('0'))
                          .arg(QString::fromLatin1(ident))
-                         .arg(layout->count());
-            QVERIFY(container == rig.form.container());
+                         .arg(rig.form.container()->layout()->count());
+            return std::vector<FlagRow>{{QStringLiteral("Флаг"), state}};
         });
         rig.form.ceShowCmd(true);
         QVERIFY(calls.isEmpty());
@@ -281,6 +281,18 @@ private Q_SLOTS:
         // Rows before it: the password, the separator, error, operator and the flags row.
         QCOMPARE(calls, QStringList{"10 flagFR 5"});
         QCOMPARE(rig.widget<QLineEdit>("flagFR", false)->text(), QStringLiteral("80 02"));
+        // The same rows again: their widgets stay and take the new texts.
+        const QList<QLineEdit*> editors = rig.form.container()->findChildren<QLineEdit*>();
+        QLineEdit* flagValue = nullptr;
+        for (QLineEdit* editor : editors)
+            if (editor->text() == QStringLiteral("Да"))
+                flagValue = editor;
+        QVERIFY(flagValue);
+        state = QStringLiteral("Нет");
+        rig.showReply(QByteArray::fromHex("100001800318000a1f1e000000000000"));
+        QCOMPARE(rig.form.container()->findChildren<QLineEdit*>(), editors);
+        QCOMPARE(rig.widget<QLineEdit>("flagFR", false)->text(), QStringLiteral("80 03"));
+        QCOMPARE(flagValue->text(), QStringLiteral("Нет"));
     }
 
     // Reading the form: strings in Windows-1251, enumerations by position, read-only

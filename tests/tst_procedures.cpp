@@ -200,18 +200,16 @@ private Q_SLOTS:
         QFETCH(QByteArray, ident);
         QFETCH(int, rows);
         WindowRig rig;
-        QWidget container;
-        container.resize(800, 600);
-        auto* layout = new QVBoxLayout(&container);
-        rig.startup().procedures()->dopProc.flagProc(quint8(code), ident, &container, layout);
-        QCOMPARE(flagRows(&container).size(), rows);
+        const std::vector<FlagRow> flags =
+            rig.startup().procedures()->dopProc.flagProc(quint8(code), ident);
+        QCOMPARE(int(flags.size()), rows);
         // Before any exchange every row shows its text for 0.
-        for (const Row& row : flagRows(&container))
-            QVERIFY(row.second == "Нет" || row.second == "Поднят" || row.second == "Опущена" ||
-                    row.second == "Закрыт" || row.second == "0 знаков" ||
-                    row.second == "Нормальная" || row.second == ">80%" ||
-                    row.second == "Испорчена" || row.second == "Закрыта" ||
-                    row.second == "Не кончились");
+        for (const FlagRow& row : flags)
+            QVERIFY(row.value == "Нет" || row.value == "Поднят" || row.value == "Опущена" ||
+                    row.value == "Закрыт" || row.value == "0 знаков" ||
+                    row.value == "Нормальная" || row.value == ">80%" ||
+                    row.value == "Испорчена" || row.value == "Закрыта" ||
+                    row.value == "Не кончились");
     }
 
     // Numbers that name no procedure clear the mark at once; above 4 nothing happens until

@@ -90,9 +90,7 @@ void Startup::buildWindow()
     });
     m_window->setDeviceSearch([tables](MainWin& window) { tables->comItem(window); });
     m_window->form().setFlagRows(
-        [dopProc](quint8 code, const QByteArray& ident, QWidget* parent, QVBoxLayout* layout) {
-            dopProc->flagProc(code, ident, parent, layout);
-        });
+        [dopProc](quint8 code, const QByteArray& ident) { return dopProc->flagProc(code, ident); });
     m_window->setRunEnabled(false);
     QGuiApplication::setQuitOnLastWindowClosed(true);
     m_window->show();

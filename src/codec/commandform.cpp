@@ -18,6 +18,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // The text an editor starts with: string defaults are Windows-1251, the others ASCII.
@@ -69,6 +71,8 @@ void CommandForm::clearForm()
 {
     delete m_area->takeWidget();
     m_replyRows.clear();
+    m_flagWidgets.clear();
+    m_replyShown = false;
     m_container = nullptr;
     m_layout = nullptr;
     forgetWidgets();
@@ -87,6 +91,10 @@ void CommandForm::ceShowCmd(bool isCmd)
 {
     qDebug() << "ceShowCmd" << (isCmd ? "true" : "false");
     ItemTable& items = isCmd ? m_codec.commandItems() : m_codec.replyItems();
+    // Running the same command again changes the texts only: no widget is made or laid out,
+    // which would otherwise cost more than the exchange itself.
+    if (!isCmd && m_replyShown && updateReplyInPlace(replyFlagRows()))
+        return;
     if (isCmd || !m_container) {
         clearForm();
         m_container = new QWidget;
@@ -94,32 +102,9 @@ void CommandForm::ceShowCmd(bool isCmd)
         m_layout->setAlignment(Qt::AlignTop);
         m_area->setWidget(m_container);
     } else {
-        qDebug() << "delete" << items.count;
-        for (CmdItem& item : items.items) {
-            if (item.wid) {
-                qDebug() << "wid != 0";
-                delete item.wid;
-            }
-            if (item.head) {
-                qDebug() << "head != 0";
-                delete item.head;
-            }
-            item.wid = item.head = nullptr;
-        }
-        // The emptied rows go too, with the flag rows added under them, so each run shows
-        // one set of rows.
-        for (QLayout* row : m_replyRows) {
-            while (QLayoutItem* entry = row->takeAt(0)) {
-                delete entry->widget();
-                delete entry;
-            }
-            delete row;
-        }
-        m_replyRows.clear();
-        qDebug() << "/delete";
+        deleteReplyPart();
     }
-    const int pointSize = m_area->font().pointSize();
-    const int areaWidth = m_area->width();
+    const ReplyLayout layout = currentLayout();
     m_layout->setSpacing(1);
     int rows = 0;
     for (int i = 0; i < items.count; ++i) {
@@ -127,17 +112,13 @@ void CommandForm::ceShowCmd(bool isCmd)
         qDebug() << "cmdItem:" << item.ident << QString(QLatin1Char(item.type));
         if (!RazbCmd::shownInForm(item))
             continue;
-        QLayout* row = addRow(item, isCmd, pointSize, areaWidth);
+        QLayout* row = addRow(item, isCmd, layout.pointSize, layout.areaWidth);
         if (!isCmd)
             m_replyRows.push_back(row);
         ++rows;
-        if (item.type == '?' && m_flagRows) {
-            const int before = m_layout->count();
-            m_flagRows(commandCode(), item.ident, m_container, m_layout);
-            for (int at = before; !isCmd && at < m_layout->count(); ++at)
-                if (QLayout* flagRow = m_layout->itemAt(at)->layout())
-                    m_replyRows.push_back(flagRow);
-        }
+        if (item.type == '?' && m_flagRows)
+            for (const FlagRow& flag : m_flagRows(commandCode(), item.ident))
+                addFlagRow(flag, isCmd);
     }
     if (isCmd && rows > 0) {
         auto* line = new QFrame;
@@ -148,7 +129,97 @@ void CommandForm::ceShowCmd(bool isCmd)
     }
     if (!m_container->layout())
         m_container->setLayout(m_layout);
+    if (!isCmd) {
+        m_replyShown = true;
+        m_replyLayout = layout;
+    }
     qDebug() << "/ceShowCmd";
+}
+
+CommandForm::ReplyLayout CommandForm::currentLayout() const
+{
+    return {m_area->width(), m_container->geometry().width(), m_area->font().pointSize()};
+}
+
+void CommandForm::deleteReplyPart()
+{
+    ItemTable& items = m_codec.replyItems();
+    qDebug() << "delete" << items.count;
+    for (CmdItem& item : items.items) {
+        delete item.wid;
+        delete item.head;
+        item.wid = item.head = nullptr;
+    }
+    // The emptied rows go too, with the flag rows added under them, so each run shows one
+    // set of rows.
+    for (QLayout* row : m_replyRows) {
+        while (QLayoutItem* entry = row->takeAt(0)) {
+            delete entry->widget();
+            delete entry;
+        }
+        delete row;
+    }
+    m_replyRows.clear();
+    m_flagWidgets.clear();
+    m_replyShown = false;
+    qDebug() << "/delete";
+}
+
+std::vector<FlagRow> CommandForm::replyFlagRows() const
+{
+    std::vector<FlagRow> rows;
+    if (!m_flagRows)
+        return rows;
+    const ItemTable& items = m_codec.replyItems();
+    for (int i = 0; i < items.count; ++i)
+        if (items[i].type == '?' && RazbCmd::shownInForm(items[i]))
+            for (FlagRow& row : m_flagRows(commandCode(), items[i].ident))
+                rows.push_back(std::move(row));
+    return rows;
+}
+
+bool CommandForm::updateReplyInPlace(const std::vector<FlagRow>& flags)
+{
+    if (flags.size() != m_flagWidgets.size() || !(currentLayout() == m_replyLayout))
+        return false;
+    // Items parsed anew (another command's lines) have no widgets: their rows are not these.
+    const ItemTable& items = m_codec.replyItems();
+    for (int i = 0; i < items.count; ++i)
+        if (RazbCmd::shownInForm(items[i]) && !items[i].wid)
+            return false;
+    for (size_t i = 0; i < flags.size(); ++i) {
+        const QString label = QStringLiteral("      ") + flags[i].name;
+        if (m_flagWidgets[i].label->text() != label) {
+            m_flagWidgets[i].label->setText(label);
+            m_flagWidgets[i].label->setToolTip(flags[i].name);
+        }
+        m_flagWidgets[i].value->setText(flags[i].value);
+    }
+    qDebug() << "ceShowCmd in place";
+    return true;
+}
+
+void CommandForm::addFlagRow(const FlagRow& flag, bool isCmd)
+{
+    // The value column is ten characters wide; the label takes the rest of the width.
+    constexpr int ValueWidth = 10;
+    const int step = m_container->font().pointSize() + 1;
+    auto* label = new QLabel(QStringLiteral("      ") + flag.name, m_container);
+    auto* value = new QLineEdit(m_container);
+    VirtKeyboard::bond(value);
+    value->setReadOnly(true);
+    label->setFixedWidth(
+        std::max(0, m_container->geometry().width() - (ValueWidth + 1) * step - 5));
+    label->setToolTip(flag.name);
+    value->setText(flag.value);
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(value);
+    m_layout->addLayout(row);
+    if (!isCmd) {
+        m_replyRows.push_back(row);
+        m_flagWidgets.push_back({label, value});
+    }
 }
 
 QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaWidth)

@@ -8,14 +8,9 @@
 #include "sendhex.h"
 #include "tables.h"
 #include "testfp.h"
-#include "touch/virtkeyboard.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -51,114 +46,99 @@ DataKkmWin* DopProc::dataWindow() const
     return m_dataWindow.data();
 }
 
-void DopProc::flagProc(quint8 code, const QByteArray& ident, QWidget* parent, QVBoxLayout* layout)
+std::vector<FlagRow> DopProc::flagProc(quint8 code, const QByteArray& ident) const
 {
     qDebug() << "flagProc" << ident << code;
-    m_parent = parent;
-    m_layout = layout;
-    if (!m_parent || !m_layout)
-        return;
-    if (code == ShortStatus) {
-        dopProc10();
-    } else if (code == FullStatus) {
+    if (code == ShortStatus)
+        return dopProc10();
+    if (code == FullStatus) {
         const QByteArray upper = ident.toUpper();
         if (upper == "FLAGFR")
-            dopProc11FR();
-        else if (upper == "FLAGFP")
-            dopProc11FP();
+            return dopProc11FR();
+        if (upper == "FLAGFP")
+            return dopProc11FP();
     }
+    return {};
 }
 
-QByteArray DopProc::replyBytes(int index, int size)
+DopProc::Flags DopProc::replyBytes(int index, int size) const
 {
     const ItemTable& items = m_objects.codec.replyItems();
     // Bytes a reply did not hold have no state: their rows stay empty. Before any reply the
     // rows show their texts for 0.
-    m_flagsKnown = index >= items.count || !items[index].beyondReply;
-    if (index >= items.count || !m_flagsKnown)
-        return QByteArray(size, '\0');
-    return QByteArray(reinterpret_cast<const char*>(items[index].value.data()), size);
+    if (index >= items.count)
+        return {QByteArray(size, '\0'), true};
+    if (items[index].beyondReply)
+        return {QByteArray(size, '\0'), false};
+    return {QByteArray(reinterpret_cast<const char*>(items[index].value.data()), size), true};
 }
 
-void DopProc::measure()
+void DopProc::addRow(std::vector<FlagRow>& rows, bool known, const char* name, bool bit,
+                     const char* textFor0, const char* textFor1)
 {
-    m_pointSize = m_parent->font().pointSize();
-    m_step = m_pointSize + 1;
-    m_parentWidth = m_parent->geometry().width();
+    rows.push_back({trFlag(name), known ? trFlag(bit ? textFor1 : textFor0) : QString()});
 }
 
-void DopProc::addRow(const char* name, bool bit, const char* textFor0, const char* textFor1)
+std::vector<FlagRow> DopProc::registrarPanel(const Flags& flags)
 {
-    m_rowLabel = new QLabel(QStringLiteral("      ") + trFlag(name), m_parent);
-    m_rowValue = new QLineEdit(m_parent);
-    VirtKeyboard::bond(m_rowValue);
-    m_rowValue->setReadOnly(true);
-    m_rowLabel->setFixedWidth(std::max(0, m_parentWidth - (m_valueWidth + 1) * m_step - 5));
-    m_rowLabel->setToolTip(trFlag(name));
-    if (m_flagsKnown)
-        m_rowValue->setText(trFlag(bit ? textFor1 : textFor0));
-    m_rowLayout = new QHBoxLayout;
-    m_rowLayout->addWidget(m_rowLabel);
-    m_rowLayout->addWidget(m_rowValue);
-    m_layout->addLayout(m_rowLayout);
-}
-
-void DopProc::registrarPanel(const QByteArray& flags)
-{
-    m_valueWidth = 10;
-    measure();
-    const unsigned word = quint8(flags.at(0)) | unsigned(quint8(flags.at(1))) << 8;
+    const unsigned word = quint8(flags.bytes.at(0)) | unsigned(quint8(flags.bytes.at(1))) << 8;
     const auto bit = [word](int n) { return (word >> n & 1u) != 0; };
-    addRow("Рулон контрольной ленты", bit(0), "Нет", "Есть");
-    addRow("Рулон чековой ленты", bit(1), "Нет", "Есть");
-    addRow("Верхний датчик подкладного документа", bit(2), "Нет", "Да");
-    addRow("Нижний датчик подкладного документа", bit(3), "Нет", "Да");
-    addRow("Положение десятичной точки", bit(4), "0 знаков", "2 знака");
-    addRow("ЭКЛЗ", bit(5), "Нет", "Есть");
-    addRow("Оптический датчик контрольной ленты", bit(6), "Нет", "Есть");
-    addRow("Оптический датчик чековой ленты", bit(7), "Нет", "Есть");
-    addRow("Рычаг термоголовки контрольной ленты", bit(8), "Поднят", "Опущен");
-    addRow("Рычаг термоголовки чековой ленты", bit(9), "Поднят", "Опущен");
-    addRow("Крышка корпуса ФР", bit(10), "Опущена", "Поднята");
-    addRow("Денежный ящик", bit(11), "Закрыт", "Открыт");
+    std::vector<FlagRow> rows;
+    const auto add = [&](const char* name, int n, const char* textFor0, const char* textFor1) {
+        addRow(rows, flags.known, name, bit(n), textFor0, textFor1);
+    };
+    add("Рулон контрольной ленты", 0, "Нет", "Есть");
+    add("Рулон чековой ленты", 1, "Нет", "Есть");
+    add("Верхний датчик подкладного документа", 2, "Нет", "Да");
+    add("Нижний датчик подкладного документа", 3, "Нет", "Да");
+    add("Положение десятичной точки", 4, "0 знаков", "2 знака");
+    add("ЭКЛЗ", 5, "Нет", "Есть");
+    add("Оптический датчик контрольной ленты", 6, "Нет", "Есть");
+    add("Оптический датчик чековой ленты", 7, "Нет", "Есть");
+    add("Рычаг термоголовки контрольной ленты", 8, "Поднят", "Опущен");
+    add("Рычаг термоголовки чековой ленты", 9, "Поднят", "Опущен");
+    add("Крышка корпуса ФР", 10, "Опущена", "Поднята");
+    add("Денежный ящик", 11, "Закрыт", "Открыт");
     // With the control tape unit present, bit 15 reads the other way round.
     if (bit(5)) {
-        addRow("ЭКЛЗ почти заполнена", bit(14), "Нет", "Да");
-        addRow("Точность количества", bit(15), "Увеличенная", "Нормальная");
+        add("ЭКЛЗ почти заполнена", 14, "Нет", "Да");
+        add("Точность количества", 15, "Увеличенная", "Нормальная");
     } else {
-        addRow("Точность количества", bit(15), "Нормальная", "Увеличенная");
+        add("Точность количества", 15, "Нормальная", "Увеличенная");
     }
+    return rows;
 }
 
-void DopProc::dopProc10()
+std::vector<FlagRow> DopProc::dopProc10() const
 {
-    const QByteArray flags = replyBytes(ShortStatusFlags, 2);
-    qDebug() << "dopProc10" << flags.left(1).toHex() << flags.mid(1, 1).toHex();
-    qDebug() << "dopProc10-1";
-    registrarPanel(flags);
-    qDebug() << "dopProc10-2";
+    qDebug() << "dopProc10";
+    return registrarPanel(replyBytes(ShortStatusFlags, 2));
 }
 
-void DopProc::dopProc11FR()
+std::vector<FlagRow> DopProc::dopProc11FR() const
 {
     qDebug() << "dopProc11FR";
-    registrarPanel(replyBytes(FullStatusFlags, 2));
+    return registrarPanel(replyBytes(FullStatusFlags, 2));
 }
 
-void DopProc::dopProc11FP()
+std::vector<FlagRow> DopProc::dopProc11FP() const
 {
     qDebug() << "dopProc11FP";
-    m_valueWidth = 10;
-    measure();
-    const unsigned flags = quint8(replyBytes(FullStatusMemoryFlags, 1).at(0));
-    const auto bit = [flags](int n) { return (flags >> n & 1u) != 0; };
-    addRow("ФП 1", bit(0), "Нет", "Есть");
-    addRow("ФП 2", bit(1), "Нет", "Есть");
-    addRow("Переполнение ФП", bit(3), "Нет", "Есть");
-    addRow("Батарея ФП", bit(4), ">80%", "<80%");
-    addRow("Последняя запись ФП", bit(5), "Испорчена", "Корректна");
-    addRow("Смена в ФП", bit(6), "Закрыта", "Открыта");
-    addRow("24 часа в ФП", bit(7), "Не кончились", "Кончились");
+    const Flags flags = replyBytes(FullStatusMemoryFlags, 1);
+    const unsigned byte = quint8(flags.bytes.at(0));
+    const auto bit = [byte](int n) { return (byte >> n & 1u) != 0; };
+    std::vector<FlagRow> rows;
+    const auto add = [&](const char* name, int n, const char* textFor0, const char* textFor1) {
+        addRow(rows, flags.known, name, bit(n), textFor0, textFor1);
+    };
+    add("ФП 1", 0, "Нет", "Есть");
+    add("ФП 2", 1, "Нет", "Есть");
+    add("Переполнение ФП", 3, "Нет", "Есть");
+    add("Батарея ФП", 4, ">80%", "<80%");
+    add("Последняя запись ФП", 5, "Испорчена", "Корректна");
+    add("Смена в ФП", 6, "Закрыта", "Открыта");
+    add("24 часа в ФП", 7, "Не кончились", "Кончились");
+    return rows;
 }
 
 void DopProc::cmdDopProc(int proc)

@@ -1,16 +1,15 @@
 #pragma once
 
+#include "codec/commandform.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <vector>
+
 class DataKkmWin;
-class QHBoxLayout;
-class QLabel;
-class QLineEdit;
-class QVBoxLayout;
-class QWidget;
 class ProcedureLink;
 class SendHex;
 class Tables;
@@ -37,26 +36,31 @@ public:
     // An open device data window goes with the procedures it belongs to.
     ~DopProc() override;
 
-    // Called by the form after each flags item of a reply: rows for the registrar's flags
-    // (10h, 11h FLAGFR) or the fiscal memory's flags (11h FLAGFP); nothing otherwise.
-    void flagProc(quint8 code, const QByteArray& ident, QWidget* parent, QVBoxLayout* layout);
-    void dopProc10();
-    void dopProc11FR();
-    void dopProc11FP();
+    // Asked by the form after each flags item of a reply: rows for the registrar's flags
+    // (10h, 11h FLAGFR) or the fiscal memory's flags (11h FLAGFP); none otherwise.
+    std::vector<FlagRow> flagProc(quint8 code, const QByteArray& ident) const;
+    std::vector<FlagRow> dopProc10() const;
+    std::vector<FlagRow> dopProc11FR() const;
+    std::vector<FlagRow> dopProc11FP() const;
 
     void cmdDopProc(int proc);
     // The device data window while it is open.
     DataKkmWin* dataWindow() const;
 
 private:
-    void measure();
-    void addRow(const char* name, bool bit, const char* textFor0, const char* textFor1);
-    // The flag word's bits as rows; `flags` is the raw word, least significant byte first.
-    void registrarPanel(const QByteArray& flags);
-    // The raw value bytes of reply item `index`, or `size` zero bytes when there is none.
-    // The reply item's first bytes; zeros, and the rows' values left empty, when the item
-    // lies beyond the reply.
-    QByteArray replyBytes(int index, int size);
+    // The first bytes of a reply item, and whether the reply held them: zeros when it did
+    // not (the rows' values are then left empty) or when there is no such item (before any
+    // reply: the rows show their texts for 0).
+    struct Flags
+    {
+        QByteArray bytes;
+        bool known = true;
+    };
+    Flags replyBytes(int index, int size) const;
+    static void addRow(std::vector<FlagRow>& rows, bool known, const char* name, bool bit,
+                       const char* textFor0, const char* textFor1);
+    // The flag word's bits as rows; the raw word, least significant byte first.
+    static std::vector<FlagRow> registrarPanel(const Flags& flags);
     void runTestScript();
     void openDataWindow();
 
@@ -65,15 +69,4 @@ private:
     Tables& m_tables;
     SendHex& m_sendHex;
     QPointer<DataKkmWin> m_dataWindow;
-
-    QLabel* m_rowLabel = nullptr;
-    QLineEdit* m_rowValue = nullptr;
-    QVBoxLayout* m_layout = nullptr;
-    QHBoxLayout* m_rowLayout = nullptr;
-    QWidget* m_parent = nullptr;
-    int m_pointSize = 0;
-    int m_parentWidth = 0;
-    int m_step = 0;
-    int m_valueWidth = 10;
-    bool m_flagsKnown = true; // the flags of the rows being added came with the reply
 };
