@@ -398,6 +398,11 @@ int FrVelkor::openComPort()
 
 void FrVelkor::closeComPort()
 {
+    // The port writes from the event loop: the ACK of the last reply is still waiting when a
+    // program closes the port right after its exchange, and the device would keep that
+    // reply (and a rate change it makes on the ACK) pending.
+    if (m_port.isOpen() && m_port.bytesToWrite() > 0)
+        m_port.flush();
     m_port.close();
 }
 
