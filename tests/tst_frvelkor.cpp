@@ -334,6 +334,18 @@ private Q_SLOTS:
         QCOMPARE(debug.filter(QStringLiteral("openComPort low latency not set:")).size(), 1);
         QVERIFY(debug.contains(QStringLiteral("frInit err 0")));
         QCOMPARE(line.link.frCommand(withPassword(0x13), kTimeout).code, 0);
+        // A link that goes right after its exchange sends the reply's ACK first: the next
+        // one on the line finds the device ready, no reply pending.
+        line.link.closeComPort();
+        {
+            FrVelkor passing;
+            QCOMPARE(passing.frInit(line.link.portName(), 4800), 0);
+            QCOMPARE(passing.frCommand(withPassword(0x13), kTimeout).code, 0);
+        }
+        QCOMPARE(line.link.frInit(line.link.portName(), 4800), 0);
+        line.pane.bytes.clear();
+        QCOMPARE(line.link.frSetLink(4800, kTimeout), 1);
+        QCOMPARE(line.pane.bytes.mid(0, 2), (QStringList{"S:05", "R:15"}));
     }
 
     // A hung-up line ends the exchange at once and closes the port, instead of ten attempts

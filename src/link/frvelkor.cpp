@@ -396,6 +396,11 @@ int FrVelkor::openComPort()
     return Ok;
 }
 
+FrVelkor::~FrVelkor()
+{
+    closeComPort();
+}
+
 void FrVelkor::closeComPort()
 {
     // The port writes from the event loop: the ACK of the last reply is still waiting when a

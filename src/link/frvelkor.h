@@ -73,6 +73,8 @@ public:
     void logFailure(LogPane& pane, const QString& title, const Reply& reply) const;
 
     explicit FrVelkor(const ErrorTexts* errors = nullptr, QObject* parent = nullptr);
+    // Closes the port as closeComPort does: what is still to be written goes out first.
+    ~FrVelkor() override;
 
     void setLogPane(LogPane* pane) { m_pane = pane; }
     // The byte state machine talks through this device; null means the serial port.
