@@ -5,6 +5,7 @@
 #include "receivedcommands.h"
 #include "windowrig.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -261,6 +262,116 @@ private Q_SLOTS:
         const QJsonObject maybe = QJsonDocument::fromJson(lost.out.last().toUtf8()).object();
         QCOMPARE(maybe.value(QStringLiteral("executed")).toString(), QStringLiteral("maybe"));
         QCOMPARE(maybe.value(QStringLiteral("text")).toString(), FrVelkor::maybeExecutedText());
+
+        // The monitor's objects: one a line, the frames with their catalogue names and items.
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyMON"));
+        QProcess monitor;
+        monitor.start(QStringLiteral(VELKOR_CLI),
+                      withPort({"monitor", "--port", "%device%", "--host-link", link, "--json"}));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+        QCOMPARE(runCli(withPort({"run", "10", "--port", link})).code, 0);
+        monitor.terminate();
+        QVERIFY(monitor.waitForFinished(5000));
+        QMap<QString, QJsonObject> byType;
+        for (const QByteArray& line : monitor.readAllStandardOutput().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            QVERIFY2(object.value(QStringLiteral("t")).toString().size() == 12, line.constData());
+            byType.insert(object.value(QStringLiteral("type")).toString(), object);
+        }
+        const QJsonObject command = byType.value(QStringLiteral("command"));
+        QCOMPARE(command.value(QStringLiteral("dir")).toString(), QStringLiteral("host"));
+        QCOMPARE(command.value(QStringLiteral("code")).toString(), QStringLiteral("10"));
+        QCOMPARE(command.value(QStringLiteral("name")).toString(), QStringLiteral("Короткий запрос"));
+        QCOMPARE(command.value(QStringLiteral("items")).toArray().at(0).toObject(),
+                 (QJsonObject{{"name", "Пароль оператора"}, {"text", "30"}}));
+        const QJsonObject reply = byType.value(QStringLiteral("reply"));
+        QCOMPARE(reply.value(QStringLiteral("dir")).toString(), QStringLiteral("device"));
+        QCOMPARE(reply.value(QStringLiteral("error")).toInt(-1), 0);
+        QVERIFY(reply.contains(QStringLiteral("latencyMs")));
+        QVERIFY(reply.value(QStringLiteral("items")).toArray().contains(
+            QJsonObject{{"name", "Режим ФР"}, {"text", "Закрытая смена"}}));
+        QCOMPARE(byType.value(QStringLiteral("nak")).value(QStringLiteral("meaning")).toString(),
+                 QStringLiteral("готов к команде"));
+    }
+
+    // The monitor between a program and a device that starts with a reply pending, corrupts
+    // a reply, answers an ENQ with garbage and loses a reply (the program waits out its 10 s
+    // for it): the program's results are those of a direct run, every frame is named and
+    // decoded as "decode" shows it, every fault is marked; --log holds the screen's lines.
+    void monitorSession()
+    {
+        emu::FaultPlan faults;
+        faults.pendingAtStart = true;
+        faults.corruptReplies = {2};
+        faults.garbageEnqs = {4};
+        faults.loseReplies = {4};
+        emu::PtyEmulator device(faults, 115200);
+        emu::PtyEmulator clean(emu::FaultPlan{}, 115200);
+        QVERIFY(device.open() && clean.open());
+        device.start();
+        clean.start();
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyMON"));
+        const QString logFile = dir.filePath(QStringLiteral("monitor.txt"));
+        QProcess monitor;
+        monitor.start(QStringLiteral(VELKOR_CLI),
+                      withPort({"monitor", "--port", QString::fromStdString(device.portPath()),
+                                "--host-link", link, "--log", logFile}));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+        // The last two: the device moves to 9600 bit/s, and the monitor follows it.
+        const QList<QStringList> commands = {
+            {"run", "10"}, {"run", "13"}, {"run", "E0"},
+            {"run", "80", "30", "2.000", "15.50", "1", "0", "0", "0", "0", "Хлеб"},
+            {"run", "14", "30", "0", "2"}, {"run", "10", "--baud", "9600"}};
+        QStringList replies;
+        for (const QStringList& command : commands) {
+            const Run through = runCli(withPort(command + QStringList{"--port", link}));
+            const Run direct = runCli(
+                withPort(command + QStringList{"--port", QString::fromStdString(clean.portPath())}));
+            QVERIFY2(through.code == 0, qPrintable(command.join(' ') + QStringLiteral(": ") +
+                                                   through.out.join('\n') + through.err));
+            QCOMPARE(through.out, direct.out);
+            replies << through.out.filter(QRegularExpression(QStringLiteral("^rcv: "))).value(0).mid(5);
+        }
+        monitor.terminate();
+        QVERIFY(monitor.waitForFinished(5000));
+        QCOMPARE(monitor.exitCode(), 0);
+        QVERIFY(!QFileInfo::exists(link));
+        const QStringList lines =
+            QString::fromUtf8(monitor.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QFile written(logFile);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(written.readAll()).split('\n', Qt::SkipEmptyParts), lines);
+        // Without the clock: "хост ..." and "ФР   ...".
+        QStringList events;
+        for (const QString& line : lines)
+            events << line.mid(13);
+        const auto has = [&events](const QString& text) {
+            return !events.filter(text, Qt::CaseSensitive).isEmpty();
+        };
+        QVERIFY2(events.contains(QStringLiteral("хост команда 10 Короткий запрос: 02 05 10 1E 00 "
+                                                "00 00 0B | Пароль оператора: 30")),
+                 qPrintable(lines.join('\n')));
+        QVERIFY(has(QStringLiteral("хост команда 80 Продажа: 02 3C 80 1E 00 00 00 D0 07 ")));
+        QVERIFY(has(QStringLiteral(" | Пароль оператора: 30; Количество: 2.000; Цена: 15.50; "
+                                   "Отдел: 1; Налог 1: 0; Налог 2: 0; Налог 3: 0; Налог 4: 0; "
+                                   "Текст: Хлеб")));
+        const QStringList codes = {"10", "13", "E0", "80"};
+        for (int i = 0; i < codes.size(); ++i) {
+            const Run decoded = runCli(withPort({"decode", codes.at(i), replies.at(i)}));
+            QVERIFY2(has(QStringLiteral(" | ") + decoded.out.join(QStringLiteral("; "))),
+                     qPrintable(codes.at(i) + QStringLiteral(": ") + decoded.out.join("; ")));
+        }
+        QVERIFY(has(QStringLiteral("ФР   ! ответ 10 Короткий запрос, не на последнюю команду: ")));
+        QVERIFY(has(QStringLiteral("ФР   ! ошибка контрольной суммы (должна быть 37): 02 10 10 ")));
+        QVERIFY(events.contains(QStringLiteral("хост NAK: ответ не принят")));
+        QVERIFY(events.contains(QStringLiteral("ФР   ! посторонние байты в ответ на ENQ: 33 7E 41")));
+        QVERIFY(events.contains(QStringLiteral("ФР   ! нет ответа на команду 13 Гудок")));
+        QVERIFY(has(QStringLiteral("ФР   ответ 13 Гудок, через 10")));
+        QVERIFY(events.contains(QStringLiteral("ФР   скорость 9600 бит/с: обе стороны переключены")));
     }
 
     // A broken description file: the program refuses with the loader's words, exit 3; a

@@ -1,4 +1,5 @@
 #include "inprocessdevice.h"
+#include "link/framefollower.h"
 #include "link/openfailure.h"
 #include "linktestsupport.h"
 #include "testsupport.h"
@@ -37,6 +38,46 @@ private:
     QList<Step> m_steps;
 };
 
+// Feeds the follower a script of groups "H 05 ..." (host bytes) and "D 15 ..." (device
+// bytes), a millisecond apart, and "wait N" (N ms pass, then a tick); returns the events
+// as "side kind[:what it answers][ detail]".
+QStringList followed(const QString& script)
+{
+    QStringList events;
+    using F = FrameFollower;
+    FrameFollower follower([&events](const F::Event& e) {
+        static const char* const kinds[] = {"enq", "ack", "nak", "frame", "bad",
+                                            "zero", "cut", "stray", "noreply"};
+        QString text = QString::fromLatin1(e.side == F::Side::Host ? "host " : "device ") +
+                       QLatin1String(kinds[int(e.kind)]);
+        if (e.answer != F::Answer::Nothing)
+            text += e.answer == F::Answer::Enq ? ":enq" : ":frame";
+        if (e.kind == F::Kind::Frame && e.side == F::Side::Device)
+            text += e.latencyMs >= 0 ? QStringLiteral(" after %1").arg(e.latencyMs)
+                                     : QStringLiteral(" stale");
+        if (e.resent)
+            text += QStringLiteral(" resent");
+        if (e.kind == F::Kind::Stray || e.kind == F::Kind::CutFrame || e.kind == F::Kind::BadChecksum ||
+            e.kind == F::Kind::ZeroLength)
+            text += QLatin1Char(' ') + QString::fromLatin1(e.bytes.toHex());
+        events << text;
+    });
+    qint64 now = 0;
+    for (const QString& group : script.split(QLatin1Char('|'))) {
+        const QStringList words = group.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.value(0) == QLatin1String("wait")) {
+            now += words.value(1).toInt();
+            follower.tick(now);
+            continue;
+        }
+        const F::Side side = words.value(0) == QLatin1String("H") ? F::Side::Host : F::Side::Device;
+        for (const QString& word : words.mid(1))
+            follower.feed(side, quint8(word.toUInt(nullptr, 16)), ++now);
+    }
+    follower.tick(now + 20000);
+    return events;
+}
+
 } // namespace
 
 class TestFrVelkor : public QObject
@@ -44,6 +85,72 @@ class TestFrVelkor : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The monitor's reading of exchanges it only watches.
+    void followerEvents_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("events");
+        const QString command = QStringLiteral("H 02 05 13 1E 00 00 00 08");
+        const QString reply = QStringLiteral("D 02 03 13 00 01 11");
+        QTest::newRow("a whole exchange")
+            << "H 05 | D 15 |" + command + "| D 06 |" + reply + "| H 06"
+            << QStringList{"host enq",          "device nak:enq",  "host frame",
+                           "device ack:frame", "device frame after 2", "host ack:frame"};
+        QTest::newRow("a bad checksum, NAK, ENQ and the reply again")
+            << "H 05 | D 15 |" + command + "| D 06 | D 02 03 13 00 01 12 | H 15 | H 05 | D 06 |" +
+                   reply + "| H 06"
+            << QStringList{"host enq",        "device nak:enq",   "host frame",
+                           "device ack:frame", "device bad 020313000112", "host nak:frame",
+                           "host enq",        "device ack:enq",   "device frame after 2",
+                           "host ack:frame"};
+        QTest::newRow("LEN 0 ends a reply at once")
+            << "H 05 | D 15 |" + command + "| D 06 | D 02 00 | H 05 | D 06 |" + reply + "| H 06"
+            << QStringList{"host enq",        "device nak:enq", "host frame",
+                           "device ack:frame", "device zero 0200", "host enq",
+                           "device ack:enq",  "device frame after 2", "host ack:frame"};
+        QTest::newRow("a frame cut short by the byte wait")
+            << "H 05 | D 15 |" + command + "| D 06 | D 02 03 13 | wait 1500 | H 05"
+            << QStringList{"host enq", "device nak:enq", "host frame", "device ack:frame",
+                           "device cut 020313", "host enq"};
+        QTest::newRow("garbage to ENQ, then the host's purge ACK")
+            << QStringLiteral("H 05 | D 33 7E 41 | wait 200 | H 06")
+            << QStringList{"host enq", "device stray:enq 337e41", "host ack"};
+        QTest::newRow("the same command after a refused frame")
+            << "H 05 | D 15 |" + command + "| D 15 | H 05 | D 15 |" + command + "| D 06 |" +
+                   reply + "| H 06"
+            << QStringList{"host enq",       "device nak:enq",   "host frame",
+                           "device nak:frame", "host enq",        "device nak:enq",
+                           "host frame resent", "device ack:frame", "device frame after 2",
+                           "host ack:frame"};
+        QTest::newRow("the same command after a completed one is no resend")
+            << "H 05 | D 15 |" + command + "| D 06 |" + reply + "| H 06 | H 05 | D 15 |" +
+                   command
+            << QStringList{"host enq",         "device nak:enq", "host frame",
+                           "device ack:frame", "device frame after 2", "host ack:frame",
+                           "host enq",         "device nak:enq", "host frame"};
+        QTest::newRow("a reply that never came, the host asking again")
+            << "H 05 | D 15 |" + command + "| D 06 | wait 3000 | H 05 | D 06 |" + reply + "| H 06"
+            << QStringList{"host enq",          "device nak:enq", "host frame",
+                           "device ack:frame",  "device noreply", "host enq",
+                           "device ack:enq",    "device frame after 3004", "host ack:frame"};
+        QTest::newRow("a reply that never came, the host silent")
+            << "H 05 | D 15 |" + command + "| D 06"
+            << QStringList{"host enq", "device nak:enq", "host frame", "device ack:frame",
+                           "device noreply"};
+        QTest::newRow("a reply pending from before")
+            << "H 05 | D 06 |" + reply + "| H 06"
+            << QStringList{"host enq", "device ack:enq", "device frame stale", "host ack:frame"};
+        QTest::newRow("stray bytes between exchanges, a device ENQ among them")
+            << QStringLiteral("D 41 05 42 | wait 200 | H 05 | D 15")
+            << QStringList{"device stray 410542", "host enq", "device nak:enq"};
+    }
+    void followerEvents()
+    {
+        QFETCH(QString, script);
+        QFETCH(QStringList, events);
+        QCOMPARE(followed(script), events);
+    }
+
     // The device acknowledged the command, its reply never came and it now says it holds
     // none: the command is not sent again (the device would execute it twice); the link
     // keeps asking for the reply and then fails.

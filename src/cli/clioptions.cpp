@@ -15,6 +15,7 @@ struct Subcommand
 const Subcommand kSubcommands[] = {
     {"ports", 0, 0},  {"probe", 0, 0},  {"run", 1, -1},    {"hex", 1, -1},
     {"script", 1, 1}, {"search", 0, 0}, {"encode", 1, -1}, {"decode", 2, 2},
+    {"monitor", 0, 0},
 };
 
 } // namespace
@@ -33,6 +34,8 @@ QString cliUsage()
         "  search                 найти ФР на портах (--port) и скоростях\n"
         "  encode КОД [ЗНАЧЕНИЕ...]  массив команды без устройства\n"
         "  decode КОД ОТВЕТ       разбор ответа (HEX) без устройства\n"
+        "  monitor                показать обмен другой программы с ФР (--port и\n"
+        "                         --host-port или --host-link)\n"
         "\n"
         "Параметры:\n"
         "  --port ИМЯ       порт (ttyUSB0, полный путь); для search можно несколько раз\n"
@@ -42,6 +45,9 @@ QString cliUsage()
         "  --json           по одному объекту JSON в строке\n"
         "  --full           побайтный протокол обмена\n"
         "  --probe-wait МС  ожидание ответа на одну проверку связи (2000)\n"
+        "  --host-port ИМЯ  monitor: порт, к которому подключена другая программа\n"
+        "  --host-link ПУТЬ monitor: ссылка на новый псевдотерминал для другой программы\n"
+        "  --log ФАЙЛ       monitor: те же строки и в файл (UTF-8)\n"
         "\n"
         "Коды завершения: 0 успех, 1 ошибка устройства, 2 ошибка связи, 3 ошибка параметра\n"
         "или сценария, 4 ошибка вызова.\n");
@@ -59,7 +65,13 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
     const QCommandLineOption full(QStringLiteral("full"));
     const QCommandLineOption probeWait(QStringLiteral("probe-wait"), QString(),
                                        QStringLiteral("ms"));
-    parser.addOptions({port, baud, password, dir, json, full, probeWait});
+    const QCommandLineOption hostPort(QStringLiteral("host-port"), QString(),
+                                      QStringLiteral("name"));
+    const QCommandLineOption hostLink(QStringLiteral("host-link"), QString(),
+                                      QStringLiteral("path"));
+    const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
+    parser.addOptions({port, baud, password, dir, json, full, probeWait, hostPort, hostLink,
+                       logFile});
     if (!parser.parse(QStringList{QStringLiteral("velkor-cli")} + arguments)) {
         *error = parser.errorText();
         return false;
@@ -111,14 +123,24 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
         }
     }
     options->dir = parser.value(dir);
+    options->hostPort = parser.value(hostPort);
+    options->hostLink = parser.value(hostLink);
+    options->logFile = parser.value(logFile);
     options->json = parser.isSet(json);
     options->full = parser.isSet(full);
     const bool needsPort = options->subcommand == QLatin1String("probe") ||
                            options->subcommand == QLatin1String("run") ||
                            options->subcommand == QLatin1String("hex") ||
-                           options->subcommand == QLatin1String("script");
+                           options->subcommand == QLatin1String("script") ||
+                           options->subcommand == QLatin1String("monitor");
     if (needsPort && options->ports.isEmpty()) {
         *error = QStringLiteral("Команде %1 нужен порт (--port).").arg(options->subcommand);
+        return false;
+    }
+    if (options->subcommand == QLatin1String("monitor") &&
+        options->hostPort.isEmpty() == options->hostLink.isEmpty()) {
+        *error = QStringLiteral("Команде monitor нужен один из параметров --host-port и "
+                                "--host-link.");
         return false;
     }
     return true;

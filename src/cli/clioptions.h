@@ -15,6 +15,11 @@ struct CliOptions
     bool json = false;
     bool full = false;
     int probeWaitMs = 2000; // how long one probe waits for the device
+    // monitor: the other program's end, a serial port or the link to a new pseudo-terminal,
+    // and the file the lines also go to.
+    QString hostPort;
+    QString hostLink;
+    QString logFile;
 
     QString port() const { return ports.value(0); }
 };

@@ -5,9 +5,11 @@
 #include "app/msgbox.h"
 #include "app/pathworks.h"
 #include "app/settingsfile.h"
+#include "climonitor.h"
 #include "catalogue/startdefaults.h"
 #include "codec/commandexchange.h"
 #include "codec/commandvalues.h"
+#include "codec/framedecoding.h"
 #include "link/openfailure.h"
 #include "procs/hexcommand.h"
 #include "procs/testfp.h"
@@ -72,6 +74,8 @@ int CliProgram::run()
         return script();
     if (name == QLatin1String("encode"))
         return encode();
+    if (name == QLatin1String("monitor"))
+        return CliMonitor(m_objects, m_options, m_out, m_err, m_log).run();
     return decode();
 }
 
@@ -207,22 +211,14 @@ int CliProgram::showReply(const QByteArray& reply)
 {
     if (reply.size() < 2)
         return fail(DeviceFailure, QStringLiteral("Ответ устройства неполный: нет кода ошибки."));
-    const int error = quint8(reply.at(1));
-    if (error != 0)
-        return fail(DeviceFailure, QStringLiteral("Ошибка") + m_objects.errors.devErrorText(error));
-    RazbCmd& codec = m_objects.codec;
-    codec.splitReply(reply);
-    codec.ceConvParmRpl();
-    const ItemTable& items = codec.replyItems();
-    for (int i = 0; i < items.count; ++i) {
-        const CmdItem& item = items[i];
-        if (!RazbCmd::shownInForm(item))
-            continue;
-        const QString name = RazbCmd::trName(item.view);
-        const QString text = codec.replyText(item);
-        m_pane.result(QStringLiteral("item"), name + QStringLiteral(": ") + text,
-                      {{QStringLiteral("name"), name}, {QStringLiteral("text"), text}});
-    }
+    FrameDecoding::Decoded decoded;
+    FrameDecoding(m_objects.catalogue, m_objects.codec, m_objects.errors)
+        .readReply(reply, &decoded);
+    if (decoded.error != 0)
+        return fail(DeviceFailure, decoded.errorText);
+    for (const FrameDecoding::Item& item : decoded.items)
+        m_pane.result(QStringLiteral("item"), item.name + QStringLiteral(": ") + item.text,
+                      {{QStringLiteral("name"), item.name}, {QStringLiteral("text"), item.text}});
     return Success;
 }
 

@@ -372,24 +372,40 @@ QByteArray RazbCmd::commandArray() const
 
 void RazbCmd::splitReply(const QByteArray& reply)
 {
-    const int size = int(reply.size());
-    for (int i = 0; i < m_rplItems.count; ++i) {
-        CmdItem& item = m_rplItems[i];
+    splitItems(m_rplItems, reply);
+}
+
+void RazbCmd::ceConvParmRpl()
+{
+    qDebug() << "ceConvParmRpl";
+    convertItems(m_rplItems);
+}
+
+void RazbCmd::decodeCommand(const QByteArray& command)
+{
+    splitItems(m_cmdItems, command);
+    convertItems(m_cmdItems);
+}
+
+void RazbCmd::splitItems(ItemTable& items, const QByteArray& bytes)
+{
+    const int size = int(bytes.size());
+    for (int i = 0; i < items.count; ++i) {
+        CmdItem& item = items[i];
         if (item.len == 0 && item.rel <= size)
             item.len = std::min(size - item.rel, int(CmdItem::ValueSize));
         std::fill_n(item.value.begin(), 8, quint8(0));
         // An item without bytes in this reply shows nothing rather than a made-up value.
         item.beyondReply = item.len == 0 || item.rel + item.len > size;
         if (!item.beyondReply)
-            std::memcpy(item.value.data(), reply.constData() + item.rel, size_t(item.len));
+            std::memcpy(item.value.data(), bytes.constData() + item.rel, size_t(item.len));
     }
 }
 
-void RazbCmd::ceConvParmRpl()
+void RazbCmd::convertItems(ItemTable& items)
 {
-    qDebug() << "ceConvParmRpl";
-    for (int i = 0; i < m_rplItems.count; ++i) {
-        CmdItem& item = m_rplItems[i];
+    for (int i = 0; i < items.count; ++i) {
+        CmdItem& item = items[i];
         qDebug() << "ceConvParmRpl cmditem" << item.ident;
         const QByteArray bytes(reinterpret_cast<const char*>(item.value.data()), item.len);
         if (item.beyondReply) {

@@ -70,11 +70,16 @@ public:
     // Decoding: the reply's bytes over the reply items, then their texts.
     void splitReply(const QByteArray& reply);
     void ceConvParmRpl();
-    // The text the reply part of the form shows for an item: an enumeration's display
-    // name, otherwise the decoded text read as Windows-1251.
+    // A command array someone else sent, over the command items, then their texts: what
+    // the form would show had it been typed in.
+    void decodeCommand(const QByteArray& command);
+    // The text the form shows for a decoded item (of a reply, or of a command decoded
+    // above): an enumeration's display name, otherwise the text read as Windows-1251.
     QString replyText(const CmdItem& item) const;
 
 private:
+    static void splitItems(ItemTable& items, const QByteArray& bytes);
+    static void convertItems(ItemTable& items);
     // What most items start with: size digits and decimals, an identifier, a default.
     struct ItemHead
     {

@@ -1,0 +1,166 @@
+// velkor-cli monitor between the link and the emulator paced at 115200 bit/s: the time of
+// the same exchanges through the monitor divided by their time direct; then the delay the
+// monitor adds to each byte it passes on, from round trips of single bytes through it to a
+// bare echo, against the same round trips without it.
+#include "link/frvelkor.h"
+#include "ptyemulator.h"
+#include "ptyroundtrip.h"
+#include "spread.h"
+#include "wiretime.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExchanges = 100;
+constexpr int kTrips = 2000;
+
+// The monitor program on a device port, its other end at a link in `dir`; null when it did
+// not come up.
+std::unique_ptr<QProcess> startMonitor(const QString& devicePort, const QString& link)
+{
+    auto monitor = std::make_unique<QProcess>();
+    monitor->setStandardOutputFile(QProcess::nullDevice());
+    monitor->setStandardErrorFile(QProcess::nullDevice());
+    monitor->start(QStringLiteral(VELKOR_CLI),
+                   {"monitor", "--port", devicePort, "--host-link", link});
+    for (int i = 0; i < 500 && !QFileInfo(link).isSymLink(); ++i)
+        QThread::msleep(10);
+    if (!QFileInfo(link).isSymLink())
+        return nullptr;
+    return monitor;
+}
+
+void stopMonitor(QProcess& monitor)
+{
+    monitor.terminate();
+    monitor.waitForFinished(5000);
+}
+
+double exchangeSeconds(const QString& port)
+{
+    FrVelkor link;
+    if (link.frInit(port, wiretime::Baud) != 0)
+        return -1;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kExchanges; ++i)
+        if (link.frCommand(QByteArray::fromHex("111e000000"), 10000).code != 0)
+            return -1;
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+double throughMonitorRatio(const QString& dir)
+{
+    emu::FaultPlan plan;
+    plan.pace = true;
+    emu::PtyEmulator emulator(plan, wiretime::Baud);
+    if (!emulator.open())
+        return -1;
+    emulator.start();
+    const QString devicePort = QString::fromStdString(emulator.portPath());
+    const double direct = exchangeSeconds(devicePort);
+    const QString link = dir + QStringLiteral("/ttyMON");
+    const auto monitor = startMonitor(devicePort, link);
+    if (!monitor)
+        return -1;
+    const double through = exchangeSeconds(link);
+    stopMonitor(*monitor);
+    return through / direct;
+}
+
+int openRaw(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+    termios settings{};
+    ::tcgetattr(fd, &settings);
+    ::cfmakeraw(&settings);
+    ::tcsetattr(fd, TCSANOW, &settings);
+    return fd;
+}
+
+// Microseconds of each single-byte round trip from `port` to an echo on the master side
+// of the pseudo-terminal `echoMaster`.
+std::vector<double> tripMicros(int port, int echoMaster)
+{
+    std::thread echo([echoMaster] {
+        char byte = 0;
+        for (int i = 0; i < kTrips; ++i) {
+            pollfd fd{echoMaster, POLLIN, 0};
+            ::poll(&fd, 1, 1000);
+            if (::read(echoMaster, &byte, 1) != 1 || ::write(echoMaster, &byte, 1) != 1)
+                return;
+        }
+    });
+    std::vector<double> trips;
+    char byte = 'x';
+    for (int i = 0; i < kTrips; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        if (::write(port, &byte, 1) != 1)
+            break;
+        pollfd fd{port, POLLIN, 0};
+        ::poll(&fd, 1, 1000);
+        if (::read(port, &byte, 1) != 1)
+            break;
+        trips.push_back(double(clock.nsecsElapsed()) / 1e3);
+    }
+    echo.join();
+    return trips;
+}
+
+// The delay the monitor adds to a byte, median and worst: a round trip through it passes
+// it twice.
+void measureAddedDelay(const QString& dir)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return;
+    const QByteArray slaveName = ::ptsname(master);
+    const int slave = openRaw(slaveName);
+    const Spread direct = spreadOf(tripMicros(slave, master));
+    ::close(slave);
+    const QString link = dir + QStringLiteral("/ttyECHO");
+    const auto monitor = startMonitor(QString::fromLocal8Bit(slaveName), link);
+    if (!monitor)
+        return;
+    const int port = openRaw(QFile::encodeName(link));
+    std::vector<double> added;
+    for (const double trip : tripMicros(port, master))
+        added.push_back((trip - direct.median) / 2);
+    ::close(port);
+    stopMonitor(*monitor);
+    ::close(master);
+    const Spread delay = spreadOf(added);
+    std::printf("monitor's added delay per byte: median %.0f us, worst %.0f us (%d bytes each "
+                "way; bare round trip %.0f us)\n",
+                delay.median, delay.max, kTrips, direct.median);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QTemporaryDir dir;
+    std::printf("status 11h through the monitor, %d exchanges a run, time / time direct: %s\n",
+                kExchanges,
+                qPrintable(repeated([&dir] { return throughMonitorRatio(dir.path()); }).text(3)));
+    measureAddedDelay(dir.path());
+    std::printf("bare pseudo-terminal round trip: %s us\n",
+                qPrintable(repeated(ptyRoundTripMicros).text(0)));
+    return 0;
+}
