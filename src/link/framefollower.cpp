@@ -1,11 +1,13 @@
 #include "framefollower.h"
 
+#include "frvelkor.h"
+
 namespace {
 
-constexpr quint8 STX = 0x02;
-constexpr quint8 ENQ = 0x05;
-constexpr quint8 ACK = 0x06;
-constexpr quint8 NAK = 0x15;
+constexpr quint8 STX = FrVelkor::STX;
+constexpr quint8 ENQ = FrVelkor::ENQ;
+constexpr quint8 ACK = FrVelkor::ACK;
+constexpr quint8 NAK = FrVelkor::NAK;
 // Stray bytes are told as one event once their side has been quiet this long (the link's
 // own quiet wait when it drops bytes).
 constexpr int StrayQuietMs = 100;

@@ -28,6 +28,23 @@ QString trFlag(const char* text)
     return QCoreApplication::translate("QObject", text);
 }
 
+// The rows that spell out the bits of a flags value; their states stay empty when the reply
+// did not hold the value.
+struct FlagPanel
+{
+    unsigned bits;
+    bool known;
+    std::vector<FlagRow> rows;
+
+    FlagPanel(unsigned value, bool valueKnown) : bits(value), known(valueKnown) {}
+    bool bit(int n) const { return (bits >> n & 1u) != 0; }
+    FlagPanel& add(const char* name, int n, const char* textFor0, const char* textFor1)
+    {
+        rows.push_back({trFlag(name), known ? trFlag(bit(n) ? textFor1 : textFor0) : QString()});
+        return *this;
+    }
+};
+
 } // namespace
 
 DopProc::DopProc(ProgramObjects& objects, ProcedureLink& link, Tables& tables, SendHex& sendHex,
@@ -73,40 +90,29 @@ DopProc::Flags DopProc::replyBytes(int index, int size) const
     return {QByteArray(reinterpret_cast<const char*>(items[index].value.data()), size), true};
 }
 
-void DopProc::addRow(std::vector<FlagRow>& rows, bool known, const char* name, bool bit,
-                     const char* textFor0, const char* textFor1)
-{
-    rows.push_back({trFlag(name), known ? trFlag(bit ? textFor1 : textFor0) : QString()});
-}
-
 std::vector<FlagRow> DopProc::registrarPanel(const Flags& flags)
 {
-    const unsigned word = quint8(flags.bytes.at(0)) | unsigned(quint8(flags.bytes.at(1))) << 8;
-    const auto bit = [word](int n) { return (word >> n & 1u) != 0; };
-    std::vector<FlagRow> rows;
-    const auto add = [&](const char* name, int n, const char* textFor0, const char* textFor1) {
-        addRow(rows, flags.known, name, bit(n), textFor0, textFor1);
-    };
-    add("Рулон контрольной ленты", 0, "Нет", "Есть");
-    add("Рулон чековой ленты", 1, "Нет", "Есть");
-    add("Верхний датчик подкладного документа", 2, "Нет", "Да");
-    add("Нижний датчик подкладного документа", 3, "Нет", "Да");
-    add("Положение десятичной точки", 4, "0 знаков", "2 знака");
-    add("ЭКЛЗ", 5, "Нет", "Есть");
-    add("Оптический датчик контрольной ленты", 6, "Нет", "Есть");
-    add("Оптический датчик чековой ленты", 7, "Нет", "Есть");
-    add("Рычаг термоголовки контрольной ленты", 8, "Поднят", "Опущен");
-    add("Рычаг термоголовки чековой ленты", 9, "Поднят", "Опущен");
-    add("Крышка корпуса ФР", 10, "Опущена", "Поднята");
-    add("Денежный ящик", 11, "Закрыт", "Открыт");
+    FlagPanel panel(quint8(flags.bytes.at(0)) | unsigned(quint8(flags.bytes.at(1))) << 8,
+                    flags.known);
+    panel.add("Рулон контрольной ленты", 0, "Нет", "Есть")
+        .add("Рулон чековой ленты", 1, "Нет", "Есть")
+        .add("Верхний датчик подкладного документа", 2, "Нет", "Да")
+        .add("Нижний датчик подкладного документа", 3, "Нет", "Да")
+        .add("Положение десятичной точки", 4, "0 знаков", "2 знака")
+        .add("ЭКЛЗ", 5, "Нет", "Есть")
+        .add("Оптический датчик контрольной ленты", 6, "Нет", "Есть")
+        .add("Оптический датчик чековой ленты", 7, "Нет", "Есть")
+        .add("Рычаг термоголовки контрольной ленты", 8, "Поднят", "Опущен")
+        .add("Рычаг термоголовки чековой ленты", 9, "Поднят", "Опущен")
+        .add("Крышка корпуса ФР", 10, "Опущена", "Поднята")
+        .add("Денежный ящик", 11, "Закрыт", "Открыт");
     // With the control tape unit present, bit 15 reads the other way round.
-    if (bit(5)) {
-        add("ЭКЛЗ почти заполнена", 14, "Нет", "Да");
-        add("Точность количества", 15, "Увеличенная", "Нормальная");
-    } else {
-        add("Точность количества", 15, "Нормальная", "Увеличенная");
-    }
-    return rows;
+    if (panel.bit(5))
+        panel.add("ЭКЛЗ почти заполнена", 14, "Нет", "Да")
+            .add("Точность количества", 15, "Увеличенная", "Нормальная");
+    else
+        panel.add("Точность количества", 15, "Нормальная", "Увеличенная");
+    return panel.rows;
 }
 
 std::vector<FlagRow> DopProc::dopProc10() const
@@ -125,20 +131,15 @@ std::vector<FlagRow> DopProc::dopProc11FP() const
 {
     qDebug() << "dopProc11FP";
     const Flags flags = replyBytes(FullStatusMemoryFlags, 1);
-    const unsigned byte = quint8(flags.bytes.at(0));
-    const auto bit = [byte](int n) { return (byte >> n & 1u) != 0; };
-    std::vector<FlagRow> rows;
-    const auto add = [&](const char* name, int n, const char* textFor0, const char* textFor1) {
-        addRow(rows, flags.known, name, bit(n), textFor0, textFor1);
-    };
-    add("ФП 1", 0, "Нет", "Есть");
-    add("ФП 2", 1, "Нет", "Есть");
-    add("Переполнение ФП", 3, "Нет", "Есть");
-    add("Батарея ФП", 4, ">80%", "<80%");
-    add("Последняя запись ФП", 5, "Испорчена", "Корректна");
-    add("Смена в ФП", 6, "Закрыта", "Открыта");
-    add("24 часа в ФП", 7, "Не кончились", "Кончились");
-    return rows;
+    return FlagPanel(quint8(flags.bytes.at(0)), flags.known)
+        .add("ФП 1", 0, "Нет", "Есть")
+        .add("ФП 2", 1, "Нет", "Есть")
+        .add("Переполнение ФП", 3, "Нет", "Есть")
+        .add("Батарея ФП", 4, ">80%", "<80%")
+        .add("Последняя запись ФП", 5, "Испорчена", "Корректна")
+        .add("Смена в ФП", 6, "Закрыта", "Открыта")
+        .add("24 часа в ФП", 7, "Не кончились", "Кончились")
+        .rows;
 }
 
 void DopProc::cmdDopProc(int proc)

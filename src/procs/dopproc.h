@@ -57,8 +57,6 @@ private:
         bool known = true;
     };
     Flags replyBytes(int index, int size) const;
-    static void addRow(std::vector<FlagRow>& rows, bool known, const char* name, bool bit,
-                       const char* textFor0, const char* textFor1);
     // The flag word's bits as rows; the raw word, least significant byte first.
     static std::vector<FlagRow> registrarPanel(const Flags& flags);
     void runTestScript();
