@@ -321,10 +321,12 @@ private Q_SLOTS:
                       withPort({"monitor", "--port", QString::fromStdString(device.portPath()),
                                 "--host-link", link, "--log", logFile}));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
-        // The last two: the device moves to 9600 bit/s, and the monitor follows it.
+        // A test script too; the last two: the device moves to 9600 bit/s, and the monitor
+        // follows it.
         const QList<QStringList> commands = {
             {"run", "10"}, {"run", "13"}, {"run", "E0"},
             {"run", "80", "30", "2.000", "15.50", "1", "0", "0", "0", "0", "Хлеб"},
+            {"script", "%docs%/examples/testfp.txt"},
             {"run", "14", "30", "0", "2"}, {"run", "10", "--baud", "9600"}};
         QStringList replies;
         for (const QStringList& command : commands) {
