@@ -16,11 +16,6 @@
 #include <QThread>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -81,46 +76,6 @@ double throughMonitorRatio(const QString& dir)
     return through / direct;
 }
 
-int openRaw(const QByteArray& path)
-{
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
-    termios settings{};
-    ::tcgetattr(fd, &settings);
-    ::cfmakeraw(&settings);
-    ::tcsetattr(fd, TCSANOW, &settings);
-    return fd;
-}
-
-// Microseconds of each single-byte round trip from `port` to an echo on the master side
-// of the pseudo-terminal `echoMaster`.
-std::vector<double> tripMicros(int port, int echoMaster)
-{
-    std::thread echo([echoMaster] {
-        char byte = 0;
-        for (int i = 0; i < kTrips; ++i) {
-            pollfd fd{echoMaster, POLLIN, 0};
-            ::poll(&fd, 1, 1000);
-            if (::read(echoMaster, &byte, 1) != 1 || ::write(echoMaster, &byte, 1) != 1)
-                return;
-        }
-    });
-    std::vector<double> trips;
-    char byte = 'x';
-    for (int i = 0; i < kTrips; ++i) {
-        QElapsedTimer clock;
-        clock.start();
-        if (::write(port, &byte, 1) != 1)
-            break;
-        pollfd fd{port, POLLIN, 0};
-        ::poll(&fd, 1, 1000);
-        if (::read(port, &byte, 1) != 1)
-            break;
-        trips.push_back(double(clock.nsecsElapsed()) / 1e3);
-    }
-    echo.join();
-    return trips;
-}
-
 // The delay the monitor adds to a byte, median and worst: a round trip through it passes
 // it twice.
 void measureAddedDelay(const QString& dir)
@@ -129,16 +84,16 @@ void measureAddedDelay(const QString& dir)
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
         return;
     const QByteArray slaveName = ::ptsname(master);
-    const int slave = openRaw(slaveName);
-    const Spread direct = spreadOf(tripMicros(slave, master));
+    const int slave = openRaw(slaveName.constData());
+    const Spread direct = spreadOf(tripMicros(slave, master, kTrips));
     ::close(slave);
     const QString link = dir + QStringLiteral("/ttyECHO");
     const auto monitor = startMonitor(QString::fromLocal8Bit(slaveName), link);
     if (!monitor)
         return;
-    const int port = openRaw(QFile::encodeName(link));
+    const int port = openRaw(QFile::encodeName(link).constData());
     std::vector<double> added;
-    for (const double trip : tripMicros(port, master))
+    for (const double trip : tripMicros(port, master, kTrips))
         added.push_back((trip - direct.median) / 2);
     ::close(port);
     stopMonitor(*monitor);

@@ -1,5 +1,7 @@
 #include "monitorlines.h"
 
+#include "cliconsole.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QStringList>
@@ -72,11 +74,6 @@ QString MonitorLines::clock(qint64 timeMs)
     return QDateTime::fromMSecsSinceEpoch(timeMs).toString(QStringLiteral("hh:mm:ss.zzz"));
 }
 
-QString MonitorLines::hex(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
 MonitorLines::Line MonitorLines::rateChanged(qint64 timeMs, int baud)
 {
     Line line;
@@ -98,7 +95,7 @@ MonitorLines::Line MonitorLines::describe(const Event& event)
                      event.side == Side::Host ? QStringLiteral("host") : QStringLiteral("device"));
     line.json.insert(QStringLiteral("type"), typeName(event));
     if (!event.bytes.isEmpty())
-        line.json.insert(QStringLiteral("bytes"), hex(event.bytes));
+        line.json.insert(QStringLiteral("bytes"), ConsolePane::hex(event.bytes));
     QString text;
     switch (event.kind) {
     case Kind::Enq:
@@ -119,21 +116,21 @@ MonitorLines::Line MonitorLines::describe(const Event& event)
         for (int i = 1; i + 1 < event.bytes.size(); ++i)
             sum ^= quint8(event.bytes.at(i));
         text = QStringLiteral("! ошибка контрольной суммы (должна быть %1): %2")
-                   .arg(codeText(sum), hex(event.bytes));
+                   .arg(codeText(sum), ConsolePane::hex(event.bytes));
         break;
     }
     case Kind::ZeroLength:
-        text = QStringLiteral("! кадр с длиной 0: ") + hex(event.bytes);
+        text = QStringLiteral("! кадр с длиной 0: ") + ConsolePane::hex(event.bytes);
         break;
     case Kind::CutFrame:
         text = QStringLiteral("! кадр оборван, байт не пришёл за %1 мс: %2")
                    .arg(FrameFollower::ByteWaitMs)
-                   .arg(hex(event.bytes));
+                   .arg(ConsolePane::hex(event.bytes));
         break;
     case Kind::Stray:
         text = (event.answer == Answer::Enq ? QStringLiteral("! посторонние байты в ответ на ENQ: ")
                                             : QStringLiteral("! посторонние байты: ")) +
-               hex(event.bytes);
+               ConsolePane::hex(event.bytes);
         if (event.answer == Answer::Enq)
             line.json.insert(QStringLiteral("answers"), QStringLiteral("enq"));
         break;
@@ -180,7 +177,7 @@ void MonitorLines::describeFrame(const Event& event, Line* line)
         head = QStringLiteral("! ") + head + QStringLiteral(", не на последнюю команду");
         json.insert(QStringLiteral("stale"), true);
     }
-    QString text = head + QStringLiteral(": ") + hex(event.bytes);
+    QString text = head + QStringLiteral(": ") + ConsolePane::hex(event.bytes);
     QJsonArray items;
     const QString itemText = joined(decoded.items, &items);
     if (decoded.known && decoded.error > 0) {

@@ -24,8 +24,6 @@ public:
 
     // "hh:mm:ss.zzz" of a time in milliseconds since the epoch, local time.
     static QString clock(qint64 timeMs);
-    // Upper-case hexadecimal, bytes one blank apart.
-    static QString hex(const QByteArray& bytes);
 
 private:
     void describeFrame(const FrameFollower::Event& event, Line* line);

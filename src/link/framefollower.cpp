@@ -30,8 +30,7 @@ void FrameFollower::tick(qint64 timeMs)
         if (!r.stray.isEmpty() && timeMs - r.lastByte >= StrayQuietMs)
             flushStray(side);
     }
-    if (m_commandTaken && !m_replyStarted && !m_commandAnswered && !m_noReplyMarked &&
-        timeMs - m_commandEnd > ReplyWaitMs)
+    if (awaitingReply() && timeMs - m_commandEnd > ReplyWaitMs)
         markNoReply(m_commandEnd + ReplyWaitMs);
 }
 
@@ -49,9 +48,9 @@ void FrameFollower::readByte(Side side, quint8 byte, qint64 timeMs)
                 m_replyStart = timeMs;
             }
         } else if (byte == ENQ && side == Side::Host) {
-            control(side, Kind::Enq, timeMs);
+            control(side, Kind::Enq, byte, timeMs);
         } else if (byte == ACK || byte == NAK) {
-            control(side, byte == ACK ? Kind::Ack : Kind::Nak, timeMs);
+            control(side, byte == ACK ? Kind::Ack : Kind::Nak, byte, timeMs);
         } else {
             if (r.stray.isEmpty()) {
                 r.strayStart = timeMs;
@@ -140,13 +139,13 @@ void FrameFollower::replyFrame(Event& event)
     event.latencyMs = m_replyStart - m_commandEnd;
 }
 
-void FrameFollower::control(Side side, Kind kind, qint64 timeMs)
+void FrameFollower::control(Side side, Kind kind, quint8 byte, qint64 timeMs)
 {
     Event event;
     event.kind = kind;
     event.side = side;
     event.timeMs = timeMs;
-    event.bytes = QByteArray(1, char(kind == Kind::Enq ? ENQ : kind == Kind::Ack ? ACK : NAK));
+    event.bytes = QByteArray(1, char(byte));
     if (kind == Kind::Enq) {
         hostMoved(timeMs);
         m_deviceAnswers = Answer::Enq;
@@ -175,7 +174,7 @@ void FrameFollower::hostMoved(qint64 timeMs)
     // The host no longer answers the device's frame; and when it asks again after the device
     // took its command without replying, it has given up waiting for the reply.
     m_hostAnswers = Answer::Nothing;
-    if (m_commandTaken && !m_replyStarted && !m_commandAnswered && !m_noReplyMarked)
+    if (awaitingReply())
         markNoReply(timeMs);
 }
 
@@ -205,6 +204,11 @@ void FrameFollower::flushStray(Side side)
     event.answer = r.strayAnswer;
     r.stray.clear();
     m_sink(event);
+}
+
+bool FrameFollower::awaitingReply() const
+{
+    return m_commandTaken && !m_replyStarted && !m_commandAnswered && !m_noReplyMarked;
 }
 
 void FrameFollower::markNoReply(qint64 timeMs)

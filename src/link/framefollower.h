@@ -92,12 +92,14 @@ private:
     Reader& reader(Side side) { return side == Side::Host ? m_host : m_device; }
     void readByte(Side side, quint8 byte, qint64 timeMs);
     void frameEnded(Side side, Kind kind, qint64 timeMs);
-    void control(Side side, Kind kind, qint64 timeMs);
+    void control(Side side, Kind kind, quint8 byte, qint64 timeMs);
     void commandFrame(Event& event, qint64 endMs);
     void replyFrame(Event& event);
     void hostMoved(qint64 timeMs);
     void cut(Side side, qint64 timeMs);
     void flushStray(Side side);
+    // The device took the command and no reply has begun yet (nor been marked missing).
+    bool awaitingReply() const;
     void markNoReply(qint64 timeMs);
     void emitEvent(Event event);
 

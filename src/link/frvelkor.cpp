@@ -431,9 +431,7 @@ int FrVelkor::frSetLink(int baudRate, int timeoutMs)
     if (answer == NAK)
         return 1;
     if (answer == ACK) {
-        // The device held a reply: read, acknowledge and drop it.
-        if (receiveFrame() == Ok)
-            putByte(ACK);
+        takeReply(false); // the device held a reply: read, acknowledge and drop it
         return 1;
     }
     return 0;
