@@ -77,6 +77,8 @@ std::vector<DeviceSide::Output> DeviceSide::faulted(const std::vector<Output>& o
         Output piece{output.pauseMs, {}};
         for (uint8_t value : output.bytes) {
             ++m_sentBytes;
+            if (m_plan.silentFrom != 0 && m_sentBytes >= m_plan.silentFrom)
+                continue; // the line has died
             ByteFault fault;
             if (byteFault(&fault)) {
                 if (fault.kind == ByteFault::Lose)
@@ -141,7 +143,7 @@ void DeviceSide::byte(uint8_t value, std::vector<Output>& out)
         ++m_hostFrames;
         if (m_plan.ignoreFrames.count(m_hostFrames))
             break;
-        if (sum != value || m_length == 0) {
+        if (sum != value || m_length == 0 || m_plan.refuseFrames.count(m_hostFrames)) {
             out.push_back({0, {NAK}});
             break;
         }

@@ -31,6 +31,7 @@ struct FaultPlan
     std::set<unsigned> loseReplies;       // reply frames not sent at all (the reply stays pending)
     std::set<unsigned> zeroLengthReplies; // reply frames sent as STX, LEN 0 and nothing else
     std::set<unsigned> ignoreFrames;      // host frames dropped without an answer
+    std::set<unsigned> refuseFrames;      // host frames answered NAK as unreadable, not executed
     std::set<unsigned> garbageEnqs;       // ENQs answered with garbage
     bool silent = false;                  // never answers anything
     bool pendingAtStart = false;          // starts holding a reply to a status request
@@ -38,6 +39,7 @@ struct FaultPlan
     bool pace = false;                    // bytes take their time on the line: 10 bits each
     std::map<unsigned, ByteFault> byteFaults; // by the position of the byte the device sends
     int holdMs = 1500;                        // how late a held byte comes
+    unsigned silentFrom = 0; // from this byte it sends on, nothing reaches the host (0: never)
 
     // Random faults for soak runs, each a probability per event.
     double corruptRate = 0;  // per reply frame

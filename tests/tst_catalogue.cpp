@@ -198,7 +198,15 @@ QStringList groupsOf(const Catalogue& catalogue)
     return result;
 }
 
-// "group|name|exec|pbexec|proc|code" for every command.
+// The shipped commands that cannot be undone: each asks before it runs (CONFIRM=1).
+const QStringList kConfirmed{
+    "Технологическое обнуление", "Общее гашение", "Суточный отчет с гаш.",
+    "Сут. отчет с гаш. в буфер", "Инициализация ФП", "Инициализация таблиц", "Активизация ЭКЛЗ",
+    "Закрытие архива ЭКЛЗ", "Прекращение ЭКЛЗ", "Инициализация архива ЭКЛЗ",
+    "Фискализация с длинным PHM", "Фискализация с коротким PHM", "Ввод длинного завод. номера",
+    "Ввод короткого завод. номера"};
+
+// "group|name|exec|pbexec|proc|code[|confirm=N]" for every command.
 QStringList commandsOf(const Catalogue& catalogue)
 {
     QStringList result;
@@ -210,7 +218,8 @@ QStringList commandsOf(const Catalogue& catalogue)
                       .arg(c.exec)
                       .arg(c.pbexec)
                       .arg(c.proc)
-                      .arg(c.code);
+                      .arg(c.code)
+               + (c.confirm ? QStringLiteral("|confirm=%1").arg(c.confirm) : QString());
     }
     return result;
 }
@@ -265,6 +274,13 @@ private Q_SLOTS:
         QTest::newRow("numbers are trimmed, bad ones leave -1")
             << "[COMMAND]\nEXEC= 1 \nPBEXEC=x\nPROC=-2\n[COMMAND]\nEXEC=\nPBEXEC=0\nPROC=4\n"
             << QStringList{} << QStringList{"-1|UNDEFINED|1|-1|-1|0", "-1|UNDEFINED|-1|0|4|0"}
+            << -1;
+        QTest::newRow("CONFIRM= is read like EXEC=, absent is 0")
+            << "[COMMAND]\nNAME=a\nCONFIRM= 1 \n[COMMAND]\nNAME=b\nconfirm=x\n[COMMAND]\nNAME="
+               "c\nCONFIRM=2\n[COMMAND]\nNAME=d\n[GROUP]\nNAME=B\nCONFIRM=1\n"
+            << QStringList{"B:4:0"}
+            << QStringList{"-1|a|-1|-1|-1|0|confirm=1", "-1|b|-1|-1|-1|0",
+                           "-1|c|-1|-1|-1|0|confirm=2", "-1|d|-1|-1|-1|0|confirm=1"}
             << -1;
         QTest::newRow("command codes")
             << "[COMMAND]\nCMD=$cmd=B0,#4prlasa\n[COMMAND]\nCMD=$CMD=fc\n[COMMAND]\nCMD=#4prlsa\n["
@@ -438,6 +454,7 @@ private Q_SLOTS:
             QVERIFY2(c.exec == e.exec, qPrintable(where));
             QVERIFY2(c.pbexec == e.pbexec, qPrintable(where));
             QVERIFY2(c.proc == e.proc, qPrintable(where));
+            QVERIFY2((c.confirm == 1) == kConfirmed.contains(where), qPrintable(where));
         }
     }
 };

@@ -150,11 +150,12 @@ private Q_SLOTS:
     void driverErrorFile()
     {
         const QStringList lines = shippedLines(DescriptionFiles::ErrorDrv);
-        QCOMPARE(lines.size(), 22);
+        QCOMPARE(lines.size(), 23);
         QCOMPARE(lines[0], QStringLiteral("1 таймаут при приеме байта"));
         QCOMPARE(lines[15], QStringLiteral("16 нет связи(порт не открыт)"));
         QCOMPARE(lines[21],
                  QStringLiteral("22 нет ответа от ФР, превышено число повторов команды"));
+        QCOMPARE(lines[22], QStringLiteral("23 потеряна связь с портом"));
     }
 
     void symbolAndDefaultRows()

@@ -51,7 +51,15 @@ QString faultName(const emu::ByteFault& fault)
     return QStringLiteral("replaced by %1").arg(fault.value, 2, 16, QLatin1Char('0'));
 }
 
+emu::FaultPlan replacing(unsigned position, uint8_t value, emu::FaultPlan plan = {})
+{
+    plan.byteFaults[position] = {emu::ByteFault::Replace, value};
+    return plan;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(emu::FaultPlan)
 
 class TestFaultMatrix : public QObject
 {
@@ -108,6 +116,61 @@ private Q_SLOTS:
             }
         }
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
+    }
+
+    // Once the frame has gone out, a failure says the device may have executed the command,
+    // unless the device answered ENQ with NAK on a quiet line since the last frame; and only
+    // that proof lets the frame go out again.
+    void mayHaveExecutedUnlessProvenNot_data()
+    {
+        QTest::addColumn<emu::FaultPlan>("plan");
+        QTest::addColumn<bool>("overlongAfter");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<unsigned>("executions");
+        QTest::addColumn<bool>("maybe");
+        emu::FaultPlan deadAfterFrame;
+        deadAfterFrame.silentFrom = 2; // byte 1 is the NAK to ENQ, byte 2 the frame's ACK
+        emu::FaultPlan deadFromStart;
+        deadFromStart.silentFrom = 1;
+        emu::FaultPlan refusedOnce;
+        refusedOnce.refuseFrames = {1};
+        emu::FaultPlan refusedAlways;
+        for (unsigned frame = 1; frame <= FrVelkor::Attempts; ++frame)
+            refusedAlways.refuseFrames.insert(frame);
+        QTest::newRow("frame's ACK lost, then a dead line")
+            << deadAfterFrame << false << int(FrVelkor::ExchangeError) << 1u << true;
+        QTest::newRow("dead line before the frame")
+            << deadFromStart << false << int(FrVelkor::ExchangeError) << 0u << false;
+        QTest::newRow("frame refused with noise, then a quiet NAK")
+            << replacing(2, 0xA5, refusedOnce) << false << int(FrVelkor::Ok) << 1u << false;
+        QTest::newRow("frame refused with a damaged NAK, then a quiet NAK")
+            << replacing(2, FrVelkor::ENQ, refusedOnce) << false << int(FrVelkor::Ok) << 1u
+            << false;
+        QTest::newRow("every frame refused: no proof after the last one")
+            << refusedAlways << false << int(FrVelkor::GotAck) << 0u << true;
+        QTest::newRow("over-long array after a failed exchange")
+            << deadAfterFrame << true << int(FrVelkor::BadLength) << 1u << false;
+    }
+    void mayHaveExecutedUnlessProvenNot()
+    {
+        QFETCH(emu::FaultPlan, plan);
+        QFETCH(bool, overlongAfter);
+        QFETCH(int, code);
+        QFETCH(unsigned, executions);
+        QFETCH(bool, maybe);
+        const QByteArray command = QByteArray::fromHex("131e000000");
+        InProcessDevice device(plan);
+        FrVelkor link;
+        link.setDevice(&device);
+        link.setWaits(kWaits);
+        FrVelkor::Reply reply = link.frCommand(command, kReplyTimeoutMs);
+        if (overlongAfter) {
+            QVERIFY(reply.maybeExecuted);
+            reply = link.frCommand(QByteArray(FrVelkor::MaxPayload + 1, '\x13'), kReplyTimeoutMs);
+        }
+        QCOMPARE(reply.code, code);
+        QCOMPARE(device.executions(0x13), executions);
+        QCOMPARE(reply.maybeExecuted, maybe);
     }
 };
 

@@ -7,6 +7,9 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace testsupport;
 
 namespace {
@@ -226,21 +229,32 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("port");
         QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("start");
-        QTest::newRow("missing device") << "ttyNOPE0" << int(QSerialPort::DeviceNotFoundError)
-                                        << "Порт /dev/ttyNOPE0 не найден в системе.";
-        QTest::newRow("other error")
-            << "/dev/null" << int(QSerialPort::OpenError) << "Причина: the reason.";
+        QTest::addColumn<QString>("end");
+        QTest::newRow("missing device")
+            << "ttyNOPE0" << int(QSerialPort::DeviceNotFoundError) << "the reason"
+            << "Порт /dev/ttyNOPE0 не найден в системе." << "Причина: the reason.";
+        QTest::newRow("other error") << "/dev/null" << int(QSerialPort::OpenError)
+                                     << "the reason" << "Причина: the reason."
+                                     << "Причина: the reason.";
+        const QString eagain = QString::fromLocal8Bit(std::strerror(EAGAIN));
+        QTest::newRow("system reason in Russian")
+            << "/dev/null" << int(QSerialPort::ResourceError) << eagain
+            << "Причина: устройство не отвечает (ресурс временно недоступен)."
+            << "Причина: устройство не отвечает (ресурс временно недоступен).";
     }
     void openFailureReasons()
     {
         QFETCH(QString, port);
         QFETCH(int, error);
+        QFETCH(QString, given);
         QFETCH(QString, start);
-        const QString reason = openFailureReason(port, QSerialPort::SerialPortError(error),
-                                                 QStringLiteral("the reason"));
+        QFETCH(QString, end);
+        const QString reason =
+            openFailureReason(port, QSerialPort::SerialPortError(error), given);
         QVERIFY2(reason.startsWith(start), qPrintable(reason));
-        QVERIFY(reason.endsWith(QStringLiteral("Причина: the reason.")));
+        QVERIFY2(reason.endsWith(end), qPrintable(reason));
     }
 
     // ENQ, NAK, the frame, ACK, the reply and the host's ACK: one byte per trace entry.
@@ -466,7 +480,9 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         const FrVelkor::Reply reply = line.link.frCommand(withPassword(0x13), kTimeout);
-        QVERIFY(reply.code != 0);
+        QCOMPARE(reply.code, int(FrVelkor::PortLost));
+        QCOMPARE(line.link.errText(reply.code),
+                 QStringLiteral("Ошибка драйвера  [23]: потеряна связь с портом."));
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(lost.wait(1000) || lost.count() == 1);
         QCOMPARE(lost.count(), 1);

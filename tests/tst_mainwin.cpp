@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
@@ -18,6 +19,43 @@ using testsupport::snapshot;
 namespace {
 
 const QString kLinkTitle = QStringLiteral("Установка связи с ФР");
+
+QString lineText(const QWidget* field)
+{
+    const auto* editor = qobject_cast<const QLineEdit*>(field);
+    return editor ? editor->text() : QStringLiteral("<no field>");
+}
+
+// Answers the confirmation of an irreversible command as the user does, and records it.
+class ConfirmAnswer
+{
+public:
+    explicit ConfirmAnswer(const QString& answer)
+    {
+        m_previous = setModalRunner([this, answer](QDialog* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            if (!box)
+                return 0;
+            questions << box->text();
+            defaults << box->defaultButton()->text();
+            if (answer == QLatin1String("escape") || answer == QLatin1String("enter"))
+                QTest::keyClick(box, answer == QLatin1String("escape") ? Qt::Key_Escape
+                                                                        : Qt::Key_Return);
+            else if (answer == QLatin1String("close"))
+                box->close();
+            else
+                box->findChild<QPushButton*>(answer)->click();
+            return box->result();
+        });
+    }
+    ~ConfirmAnswer() { setModalRunner(m_previous); }
+
+    QStringList questions;
+    QStringList defaults;
+
+private:
+    ModalRunner m_previous;
+};
 
 QString readConfig(const QString& path, const QString& key)
 {
@@ -94,6 +132,87 @@ private Q_SLOTS:
         rig.select(name);
         QCOMPARE(rig.executions(code), runsAtOnce ? 1u : 0u);
         QCOMPARE(rig.ui().pbCmdSend->isEnabled(), runEnabled);
+    }
+
+    // CONFIRM=1: on selection (EXEC=1) and on "Выполнить" the question comes first, and
+    // only its "Выполнить" sends; a command without the key runs as before.
+    void irreversibleCommandIsConfirmed_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<quint8>("code");
+        QTest::addColumn<bool>("onSelection");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<unsigned>("executions");
+        const QString reset = QStringLiteral("Общее гашение");
+        const QString fiscal = QStringLiteral("Фискализация с коротким PHM");
+        QTest::newRow("selection, Отмена") << reset << quint8(0x27) << true << "pbConfirmCancel" << 0u;
+        QTest::newRow("selection, Escape") << reset << quint8(0x27) << true << "escape" << 0u;
+        QTest::newRow("selection, Enter") << reset << quint8(0x27) << true << "enter" << 0u;
+        QTest::newRow("selection, box closed") << reset << quint8(0x27) << true << "close" << 0u;
+        QTest::newRow("selection, Выполнить") << reset << quint8(0x27) << true << "pbConfirmRun" << 1u;
+        QTest::newRow("button, Отмена") << fiscal << quint8(0x65) << false << "pbConfirmCancel" << 0u;
+        QTest::newRow("button, Выполнить") << fiscal << quint8(0x65) << false << "pbConfirmRun" << 1u;
+        QTest::newRow("no CONFIRM= key") << "Гудок" << quint8(0x13) << true << "" << 1u;
+    }
+    void irreversibleCommandIsConfirmed()
+    {
+        QFETCH(QString, name);
+        QFETCH(quint8, code);
+        QFETCH(bool, onSelection);
+        QFETCH(QString, answer);
+        QFETCH(unsigned, executions);
+        WindowRig rig;
+        rig.clickToggle();
+        ConfirmAnswer confirm(answer);
+        rig.select(name);
+        if (!onSelection) {
+            for (QLineEdit* editor : rig.ui().saWid->findChildren<QLineEdit*>())
+                if (!editor->isReadOnly() && editor->text().isEmpty())
+                    editor->setText(QStringLiteral("1"));
+            rig.clickRun();
+        }
+        QCOMPARE(rig.executions(code), executions);
+        if (answer.isEmpty()) {
+            QVERIFY(confirm.questions.isEmpty());
+            return;
+        }
+        QCOMPARE(confirm.questions,
+                 QStringList{QStringLiteral("Выполнить команду «%1»? Её действие необратимо.").arg(name)});
+        QCOMPARE(confirm.defaults, QStringList{QStringLiteral("Отмена")});
+    }
+
+    // After a run, what the user types next (blanks, Return, Enter, text) goes where they
+    // type and never presses "Выполнить" again.
+    void strayKeysSendNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<quint8>("code");
+        QTest::addColumn<QByteArray>("typedInto");
+        QTest::newRow("run on selection") << "Прерывание выдачи данных" << quint8(0x03) << QByteArray();
+        QTest::newRow("a form to type in") << "Печать строки" << quint8(0x17) << QByteArray("prlop");
+    }
+    void strayKeysSendNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(quint8, code);
+        QFETCH(QByteArray, typedInto);
+        WindowRig rig;
+        rig.win().resize(1024, 768);
+        rig.win().show();
+        rig.win().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.win()));
+        rig.select(name);
+        rig.clickRun();
+        const unsigned ran = rig.executions(code);
+        QVERIFY(ran >= 1);
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClicks(focused, QStringLiteral("   7"));
+        QTest::keyClick(focused, Qt::Key_Return);
+        QTest::keyClick(focused, Qt::Key_Enter);
+        QTest::keyClick(focused, Qt::Key_Space);
+        QCOMPARE(rig.executions(code), ran);
+        if (!typedInto.isEmpty())
+            QCOMPARE(focused, rig.field(typedInto, true));
     }
 
     // A PROC= entry goes to the dispatcher; while its window is open the tree selects
@@ -174,15 +293,20 @@ private Q_SLOTS:
                  QString::number(password));
     }
 
-    void deviceErrorKeepsTheReplyPart()
+    // A refused run shows its own outcome: the error code it carried, no value of the run
+    // before.
+    void refusalShowsOnlyThisRun()
     {
-        WindowRig::Options options;
-        options.secPass = QStringLiteral("31"); // the device expects 30
-        WindowRig rig(options);
+        WindowRig rig;
         rig.select(QStringLiteral("Гудок"));
+        QCOMPARE(lineText(rig.field("opr")), QStringLiteral("1"));
+        qobject_cast<QLineEdit*>(rig.field("prlop", true))->setText(QStringLiteral("31"));
+        rig.win().setRunEnabled(true); // PBEXEC=0: the run button is off for Гудок
+        rig.clickRun();
         QCOMPARE(rig.paneTexts().value(0), QStringLiteral("Ошибка: [79]: Неверный пароль."));
         QCOMPARE(rig.status(), QStringLiteral("Ошибка:  [79]: Неверный пароль."));
-        QVERIFY(!rig.field("opr")); // no reply part was built
+        QCOMPARE(lineText(rig.field("error")), QStringLiteral("79"));
+        QCOMPARE(lineText(rig.field("opr")), QString());
     }
 
     void parameterErrorSendsNothing_data()
@@ -233,24 +357,26 @@ private Q_SLOTS:
         QCOMPARE(opr->text(), QStringLiteral("0"));
     }
 
-    void linkFailureKeepsTheReplyPart()
+    // A run that got no reply empties the reply part: the values shown were the run before's.
+    void linkFailureEmptiesTheReplyPart()
     {
         WindowRig::Options options;
-        for (unsigned enq = 2; enq <= 12; ++enq)
-            options.plan.garbageEnqs.insert(enq); // the probe's ENQ is answered, then no more
+        for (unsigned enq = 3; enq <= 13; ++enq)
+            options.plan.garbageEnqs.insert(enq); // the probe and one run get through
         WindowRig rig(options);
-        rig.clickToggle();
-        QVERIFY(rig.win().connected());
-        rig.select(QStringLiteral("Продажа"));
+        rig.select(QStringLiteral("Гудок"));
+        QCOMPARE(lineText(rig.field("opr")), QStringLiteral("1"));
+        rig.win().setRunEnabled(true);
         rig.clickRun();
         const QStringList texts = rig.paneTexts();
         QCOMPARE(texts.value(0),
-                 (QStringLiteral("Продажа: ") +
+                 (QStringLiteral("Гудок: ") +
                   rig.objects().errors.driverErrorText(FrVelkor::ExchangeError))
                      .simplified());
-        QVERIFY(texts.value(1).startsWith(QStringLiteral("snd 80")));
-        QVERIFY(texts.filter(QStringLiteral("rcv")).isEmpty());
-        QVERIFY(!rig.field("opr"));
+        QVERIFY(texts.value(1).startsWith(QStringLiteral("snd 13")));
+        QCOMPARE(texts.filter(QStringLiteral("rcv")).size(), 1);
+        QCOMPARE(lineText(rig.field("opr")), QString());
+        QCOMPARE(lineText(rig.field("error")), QString());
     }
 
     // A reply without its error byte is reported and nothing of it is decoded.
@@ -469,7 +595,13 @@ private Q_SLOTS:
             rig.select(QStringLiteral("Гудок"));
         QTRY_VERIFY(!rig.win().connected());
         QTest::qWait(200);
-        QCOMPARE(rig.paneTexts().filter(QStringLiteral("потеряна")).size(), 1);
+        QCOMPARE(rig.paneTexts().filter(QStringLiteral("Связь с портом")).size(), 1);
+        // The command's own line blames the port, not the device.
+        QCOMPARE(rig.paneTexts().contains(
+                     QStringLiteral("Гудок: Ошибка драйвера [23]: потеряна связь с портом.")),
+                 duringCommand);
+        QVERIFY(rig.paneTexts().filter(QStringLiteral("пришёл NAK")).isEmpty());
+        QVERIFY(rig.paneTexts().filter(QRegularExpression(QStringLiteral("[A-Za-z]{4}"))).isEmpty());
         QVERIFY(!rig.ui().pbTestLink->isChecked());
         QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Подключение"));
     }
@@ -490,7 +622,7 @@ private Q_SLOTS:
         rig.startEmulator();
         const QString back = QStringLiteral("Порт %1 снова доступен.").arg(rig.portPath);
         QTRY_VERIFY(rig.paneTexts().value(0).endsWith(back));
-        QCOMPARE(rig.paneTexts().filter(QStringLiteral("потеряна")).size(), 1);
+        QCOMPARE(rig.paneTexts().filter(QStringLiteral("Связь с портом")).size(), 1);
         QVERIFY(!rig.win().connected());
         QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Подключение"));
         snapshot(&rig.win(), "portback");

@@ -392,6 +392,18 @@ private Q_SLOTS:
         QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
         QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
         QCOMPARE(received(rig), (QStringList{"fc", "fc"}));
+        // The next command typed right after a send goes into the text, and sends nothing.
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        window->ui()->tedHex->moveCursor(QTextCursor::End);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" 0B"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(received(rig), (QStringList{"fc", "fc", "fc"}));
+        QCOMPARE(window->ui()->tedHex->toPlainText(), QStringLiteral("FC 0B\n "));
+        window->hide();
         window->ui()->tedHex->setPlainText(QStringLiteral("0B"));
         QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
         QVERIFY2(rig.paneTexts().value(0).startsWith(QStringLiteral("Ошибка: ")),

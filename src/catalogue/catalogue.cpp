@@ -81,6 +81,8 @@ public:
             number(text.mid(5), &CommandRecord::exec);
         else if (head.startsWith(QLatin1String("PBEXEC=")))
             number(text.mid(7), &CommandRecord::pbexec);
+        else if (head.startsWith(QLatin1String("CONFIRM=")))
+            number(text.mid(8), &CommandRecord::confirm);
         else if (head.startsWith(QLatin1String("PROC=")))
             number(text.mid(5), &CommandRecord::proc);
         else if (head.startsWith(QLatin1String("CMD=")))
@@ -211,8 +213,8 @@ private:
         return name;
     }
 
-    // EXEC=, PBEXEC=, PROC= and CMD= act on the last command loaded, also after a [GROUP];
-    // the lines of a command that was not loaded act on nothing.
+    // EXEC=, PBEXEC=, CONFIRM=, PROC= and CMD= act on the last command loaded, also after a
+    // [GROUP]; the lines of a command that was not loaded act on nothing.
     CommandRecord* lastCommand()
     {
         if (m_section == Dropped || m_cat.m_commands.empty())

@@ -20,6 +20,8 @@ struct CommandRecord
     int exec = -1;
     int proc = -1;
     int pbexec = -1;
+    // CONFIRM=: non-zero asks the user before every run, for a command that cannot be undone.
+    int confirm = 0;
     int code = 0; // from the CMD= line; -1 when it does not start with $cmd=
 };
 

@@ -26,13 +26,27 @@ CommandExchange::Outcome CommandExchange::run(const QString& commandName, int ti
     qDebug() << "ceSendCmdRcvRpl snd";
     m_pane.logSndBlock(command);
     const FrVelkor::Reply reply = m_link.frCommand(command, timeoutMs);
+    const Outcome outcome = judge(title, reply);
+    // The reply items show this run only: what the reply carried, decoded (a refusal's error
+    // code among it), and nothing where it carried nothing.
+    qDebug() << "ceSendCmdRcvRpl 1";
+    m_codec.splitReply(reply.data);
+    qDebug() << "ceSendCmdRcvRpl 2";
+    m_codec.dumpItems(false);
+    qDebug() << "ceSendCmdRcvRpl 3";
+    m_codec.ceConvParmRpl();
+    return outcome;
+}
+
+CommandExchange::Outcome CommandExchange::judge(const QString& title, const FrVelkor::Reply& reply)
+{
     if (reply.code != FrVelkor::Ok) {
         m_link.logFailure(m_pane, title, reply);
         return LinkError;
     }
     qDebug() << "ceSendCmdRcvRpl rcv<";
     m_pane.logRcvBlock(reply.data);
-    // Without byte 1 there is no error code to judge the reply by, so nothing is decoded.
+    // Without byte 1 there is no error code to judge the reply by.
     if (reply.data.size() < 2) {
         m_pane.logError(title, RazbCmd::tr("Ответ устройства неполный: нет кода ошибки."));
         return IncompleteReply;
@@ -43,12 +57,6 @@ CommandExchange::Outcome CommandExchange::run(const QString& commandName, int ti
         showDevError(error);
         return DeviceError;
     }
-    qDebug() << "ceSendCmdRcvRpl 1";
-    m_codec.splitReply(reply.data);
-    qDebug() << "ceSendCmdRcvRpl 2";
-    m_codec.dumpItems(false);
-    qDebug() << "ceSendCmdRcvRpl 3";
-    m_codec.ceConvParmRpl();
     return Decoded;
 }
 

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "link/frvelkor.h"
+
 #include <QString>
 
 class ErrorTexts;
-class FrVelkor;
 class LogPane;
 class RazbCmd;
 
 // One run of the selected command after its form has been read: encodes the command items,
-// exchanges the command array with the device and decodes a good reply into the reply
-// items. Every failure is reported through the log pane.
+// exchanges the command array with the device and decodes what came back into the reply
+// items (a failed run leaves them with only what its reply carried). Every failure is
+// reported through the log pane.
 class CommandExchange
 {
 public:
@@ -21,6 +23,8 @@ public:
         DeviceError,    // the device answered with an error code
         Decoded,        // the reply items hold the reply's texts
     };
+    // Whether the run reached the device: its reply items then hold this run's outcome.
+    static bool exchanged(Outcome outcome) { return outcome != ParameterError; }
 
     CommandExchange(RazbCmd& codec, FrVelkor& link, const ErrorTexts& errors, LogPane& pane);
 
@@ -29,6 +33,9 @@ public:
     void showDevError(int code);
 
 private:
+    // Reports a failed exchange, an incomplete reply or a device error.
+    Outcome judge(const QString& title, const FrVelkor::Reply& reply);
+
     RazbCmd& m_codec;
     FrVelkor& m_link;
     const ErrorTexts& m_errors;

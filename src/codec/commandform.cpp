@@ -7,6 +7,7 @@
 #include "razbcmd.h"
 #include "touch/virtkeyboard.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDebug>
 #include <QFrame>
@@ -321,6 +322,21 @@ void CommandForm::readForm()
     m_codec.dumpItems(true);
 }
 
+void CommandForm::focusTypingField()
+{
+    const QWidget* focused = QApplication::focusWidget();
+    if (!m_container || (focused && m_container->isAncestorOf(focused)))
+        return; // the user is typing in the form already: the focus stays where it is
+    const ItemTable& items = m_codec.commandItems();
+    for (int i = 0; i < items.count; ++i) {
+        const CmdItem& item = items[i];
+        if (!RazbCmd::shownInForm(item) || item.ned || !item.wid)
+            continue;
+        item.wid->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+}
+
 void CommandForm::cePutParmRpl()
 {
     ItemTable& items = m_codec.replyItems();
@@ -346,12 +362,15 @@ void CommandForm::ceSendCmdRcvRpl(CommandExchange& exchange, LogPane& pane,
 {
     qDebug() << "ceSendCmdRcvRpl";
     readForm();
-    if (exchange.run(commandName, timeoutMs) != CommandExchange::Decoded)
+    const CommandExchange::Outcome outcome = exchange.run(commandName, timeoutMs);
+    if (!CommandExchange::exchanged(outcome))
         return;
     qDebug() << "ceSendCmdRcvRpl 4";
     ceShowCmd(false);
     qDebug() << "ceSendCmdRcvRpl 5";
     cePutParmRpl();
+    if (outcome != CommandExchange::Decoded)
+        return;
     qDebug() << "ceSendCmdRcvRpl 6";
     pane.setStatus(RazbCmd::trName(commandName), RazbCmd::tr(" - без ошибок."));
 }

@@ -51,6 +51,10 @@ public:
     void ceSendCmdRcvRpl(CommandExchange& exchange, LogPane& pane, const QString& commandName,
                          int timeoutMs);
 
+    // After a run: the focus goes to the first field the user types in, unless it is in
+    // the form already.
+    void focusTypingField();
+
     static int ceWidth(const CmdItem& item);
     QWidget* container() const { return m_container; }
 

@@ -55,11 +55,15 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     m_replyTimeout = timeoutMs;
     qDebug() << "frCommand; sedn cmd = " << command.toHex();
     m_command = command;
+    // What the previous exchange learnt says nothing about this one.
+    m_frameSent = false;
+    m_heardSinceFrame = false;
+    m_ackSinceFrame = false;
+    m_frameTaken = false;
+    m_provenNotTaken = false;
     int code = BadLength; // a longer array cannot be framed: nothing is sent
     if (command.size() <= MaxPayload) {
         BusyScope busy(m_busy);
-        m_frameSent = false;
-        m_heardSinceFrame = false;
         m_quitting = false;
         // Bytes that came before this exchange answer nothing of it; a reply still pending
         // on the device is asked for by the ENQ.
@@ -72,7 +76,9 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     if (code == Ok)
         m_answer = m_rxData;
     qDebug() << "/frCommand; ansv cmd = " << m_answer.toHex();
-    return {code, m_answer, code != Ok && m_heardSinceFrame};
+    // Once the frame has gone out the device may have executed the command, unless the
+    // exchange proved that it did not take the last frame sent.
+    return {code, m_answer, code != Ok && m_frameSent && !m_provenNotTaken};
 }
 
 int FrVelkor::exeCmd()
@@ -88,17 +94,18 @@ int FrVelkor::exeCmd()
         if (m_portFailed || m_quitting)
             break; // the port is gone, or the program is ending: no attempt can get through
     }
-    // Whether the device answered the last frame decides what the caller is told.
     if (m_frameSent)
-        dropUntilQuiet(m_waits.quietMs);
-    return code;
+        dropUntilQuiet(m_waits.quietMs); // the end of a late reply is not the next exchange's
+    // The last stage's code would blame the device ("пришёл NAK") for a port that is gone.
+    return m_portFailed ? PortLost : code;
 }
 
 // The rules that keep a command from being executed twice: the host acknowledges only a
 // whole reply with a good checksum, and after the frame has gone out only this command's;
 // what it drops after the frame it drops without ACK, so the device keeps its reply for the
-// next ENQ; and the frame goes out again only when nothing but NAK has come back since it
-// went out and the line stays quiet after the device's NAK to ENQ.
+// next ENQ; and the frame goes out again only with proof that the device did not take it:
+// no ACK of the frame, then its NAK to ENQ on a line that stays quiet, with no ACK of the
+// host's since the frame.
 int FrVelkor::exchangeOnce()
 {
     if (m_frameSent)
@@ -121,12 +128,15 @@ int FrVelkor::exchangeOnce()
         return ExchangeError;
     }
     if (m_frameSent) {
-        // The device may hold this command's reply although it says NAK (a damaged byte):
-        // sent again, the command would be executed twice.
-        if (m_heardSinceFrame || !dropUntilQuiet(m_waits.byteMs)) {
+        // A NAK that is a damaged ACK has the pending reply right behind it: sent again, the
+        // command would be executed twice.
+        if (m_frameTaken || m_ackSinceFrame || !dropUntilQuiet(m_waits.byteMs)) {
             pauseMs(m_waits.shortPauseMs);
             return GotNak;
         }
+        m_provenNotTaken = true;
+        if (m_quitting || m_portFailed)
+            return GotNak; // not sent again: the proof stands
         qDebug() << "FrVelkor::exchangeOnce; frame sent again";
     }
     const int sent = sendFrame();
@@ -157,6 +167,9 @@ int FrVelkor::sendFrame()
     const quint8 length = quint8(m_command.size());
     quint8 checksum = length;
     m_frameSent = true;
+    m_heardSinceFrame = false;
+    m_frameTaken = false;
+    m_provenNotTaken = false;
     putByte(STX);
     putByte(length);
     for (const char byte : std::as_const(m_command)) {
@@ -167,6 +180,9 @@ int FrVelkor::sendFrame()
     quint8 answer = 0;
     if (readByte(m_waits.answerMs, &answer) != Ok)
         return GotAck;
+    // A device that acknowledged the frame, or began its reply, has taken it: whatever it
+    // says later (a reset device holds no reply), the frame never goes out again.
+    m_frameTaken = answer == ACK || answer == STX;
     if (answer == ACK)
         return Ok;
     return answer == STX ? ReplyBegun : GotAck;
@@ -239,6 +255,8 @@ void FrVelkor::putByte(quint8 byte)
     QIODevice* out = device();
     if (out->isOpen() && !m_portFailed)
         out->write(reinterpret_cast<const char*>(&byte), 1);
+    if (m_frameSent && byte == ACK)
+        m_ackSinceFrame = true;
     if (m_pane)
         m_pane->logSndHex(QByteArray(1, char(byte)));
 }

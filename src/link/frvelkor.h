@@ -36,6 +36,7 @@ public:
         GotAck = 520,
         GotNak = 521,
         NoAnswer = 522,
+        PortLost = 523, // the port failed during the exchange and was closed
     };
     static constexpr int Attempts = 10;
     static constexpr int MaxPayload = 255;
@@ -49,7 +50,7 @@ public:
         int code = 0;
         QByteArray data;
         // A failed exchange after which the device may have executed the command: its frame
-        // was acknowledged, or bytes came back after it.
+        // went out, and the exchange holds no proof that the device did not take it.
         bool maybeExecuted = false;
     };
 
@@ -150,9 +151,17 @@ private:
     bool m_busy = false;
     Waits m_waits;
     bool m_frameSent = false; // this frCommand's frame has gone out
-    // A byte other than NAK came back after the frame: the device may have executed the
-    // command, and the frame is never sent again in this exchange.
+    // A byte other than NAK came back after the last frame: the device may be sending its
+    // reply, so it is asked for it (ENQ) rather than the attempt ending.
     bool m_heardSinceFrame = false;
+    bool m_ackSinceFrame = false; // the host has sent ACK since the first frame went out
+    // The device answered the last frame with ACK or the STX of its reply: it took it.
+    bool m_frameTaken = false;
+    // Proof that the device did not take the last frame: it did not acknowledge it, then
+    // answered ENQ with NAK on a line that stayed quiet, and the host has sent no ACK since
+    // the frame. Only then may the frame go out again, and only with it may a failure leave
+    // out that the command may have been executed.
+    bool m_provenNotTaken = false;
     bool m_portFailed = false;
     bool m_quitting = false; // the application is ending: every wait gives up at once
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;

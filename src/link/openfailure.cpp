@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -17,7 +19,44 @@ bool mayReadAndWrite(const QString& path)
     return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
 }
 
+struct ErrnoText
+{
+    int code;
+    const char* text;
+};
+
+// The reasons a port's open, read or write fails with, on local lines and network ports.
+constexpr ErrnoText kErrnoTexts[] = {
+    {ENOENT, QT_TRANSLATE_NOOP("FrVelkor", "нет такого файла или устройства")},
+    {EACCES, QT_TRANSLATE_NOOP("FrVelkor", "нет прав доступа")},
+    {EPERM, QT_TRANSLATE_NOOP("FrVelkor", "операция не разрешена")},
+    {EBUSY, QT_TRANSLATE_NOOP("FrVelkor", "устройство занято")},
+    {EIO, QT_TRANSLATE_NOOP("FrVelkor", "ошибка ввода-вывода")},
+    {ENXIO, QT_TRANSLATE_NOOP("FrVelkor", "устройство отключено")},
+    {ENODEV, QT_TRANSLATE_NOOP("FrVelkor", "нет такого устройства")},
+    {EAGAIN, QT_TRANSLATE_NOOP("FrVelkor", "устройство не отвечает (ресурс временно недоступен)")},
+    {EBADF, QT_TRANSLATE_NOOP("FrVelkor", "порт закрыт")},
+    {EINVAL, QT_TRANSLATE_NOOP("FrVelkor", "недопустимый параметр")},
+    {ENOTTY, QT_TRANSLATE_NOOP("FrVelkor", "это не последовательный порт")},
+    {EPIPE, QT_TRANSLATE_NOOP("FrVelkor", "обрыв канала")},
+    {EISDIR, QT_TRANSLATE_NOOP("FrVelkor", "это каталог")},
+    {ETIMEDOUT, QT_TRANSLATE_NOOP("FrVelkor", "время ожидания истекло")},
+    {ECONNREFUSED, QT_TRANSLATE_NOOP("FrVelkor", "в соединении отказано")},
+    {ECONNRESET, QT_TRANSLATE_NOOP("FrVelkor", "соединение сброшено")},
+    {EHOSTUNREACH, QT_TRANSLATE_NOOP("FrVelkor", "узел недоступен")},
+    {ENETUNREACH, QT_TRANSLATE_NOOP("FrVelkor", "сеть недоступна")},
+};
+
 } // namespace
+
+QString systemReasonText(const QString& errorString)
+{
+    for (const ErrnoText& entry : kErrnoTexts)
+        if (errorString.compare(QString::fromLocal8Bit(std::strerror(entry.code)),
+                                Qt::CaseInsensitive) == 0)
+            return trLink(entry.text);
+    return errorString;
+}
 
 QString portSystemPath(const QString& portName)
 {
@@ -28,7 +67,7 @@ QString openFailureReason(const QString& portName, QSerialPort::SerialPortError 
                           const QString& errorString)
 {
     const QString path = portSystemPath(portName);
-    const QString reason = trLink("Причина: %1.").arg(errorString);
+    const QString reason = trLink("Причина: %1.").arg(systemReasonText(errorString));
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         return trLink("Порт %1 не найден в системе.").arg(path) + QLatin1Char(' ') + reason;

@@ -6,6 +6,10 @@
 // The file a port name stands for: a full path as it is, otherwise the name under /dev.
 QString portSystemPath(const QString& portName);
 
+// A system error text as the port library gives it (the C library's English wording of an
+// errno) in Russian; a text it does not know stays as it is.
+QString systemReasonText(const QString& errorString);
+
 // What to tell the user when a port would not open: the system's reason and, for a
 // permission problem, how to fix it. A port that we may use but that another program
 // holds (the port library reports its lock as a permission error) is called busy.

@@ -2,6 +2,7 @@
 
 #include "link/frvelkor.h"
 #include "mainwin.h"
+#include "touch/sendbutton.h"
 #include "touch/virtkeyboard.h"
 #include "ui_comwin.h"
 
@@ -20,6 +21,7 @@ ComWin::ComWin(MainWin& window)
       m_window(window), m_ports(window.searchPorts())
 {
     m_ui->setupUi(this);
+    makeSendButtons({m_ui->pbSearch});
     connect(this, &ComWin::sTestLink, this, &ComWin::pTestLink);
     connect(this, &ComWin::sComNext, this, &ComWin::pComNext);
     connect(this, &ComWin::sBaudNext, this, &ComWin::pBaudNext);

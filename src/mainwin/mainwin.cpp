@@ -8,8 +8,10 @@
 #include "catalogue/startdefaults.h"
 #include "codec/razbcmd.h"
 #include "link/frvelkor.h"
+#include "confirmcommand.h"
 #include "link/openfailure.h"
 #include "shell/systemmenudialog.h"
+#include "touch/sendbutton.h"
 #include "touch/touchscroller.h"
 #include "touch/virtkeyboard.h"
 #include "ui_mainwin.h"
@@ -54,6 +56,7 @@ MainWin::MainWin(MainWinParts parts)
     setWindowFlags(Qt::Window | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
     m_link.setLogPane(&m_pane);
+    makeSendButtons({m_ui->pbCmdSend, m_ui->pbTestLink});
 
     m_ui->SettingsWidget->setAttribute(Qt::WA_StyledBackground);
     m_ui->gridLayout->setColumnStretch(0, 1);
@@ -407,9 +410,17 @@ void MainWin::runCurrentCommand()
     const int current = m_objects.catalogue.currentCommand();
     if (current < 0 || current >= m_objects.catalogue.commandCount())
         return;
-    ExchangeGuard guard(this);
-    m_form.ceSendCmdRcvRpl(m_exchange, m_pane, m_objects.catalogue.command(current).name,
-                           mpGettimeout());
+    const CommandRecord& record = m_objects.catalogue.command(current);
+    const QString name = record.name;
+    if (record.confirm != 0 && !confirmIrreversibleCommand(this, RazbCmd::trName(name))) {
+        qDebug() << "runCurrentCommand: not confirmed";
+        return;
+    }
+    {
+        ExchangeGuard guard(this);
+        m_form.ceSendCmdRcvRpl(m_exchange, m_pane, name, mpGettimeout());
+    }
+    m_form.focusTypingField();
 }
 
 // --- system menu, links, layout ----------------------------------------------------------

@@ -154,7 +154,8 @@ void MainWin::onPortLost(const QString& reason)
     if (!wasConnected)
         return;
     m_pane.logError(linkTitle(),
-                    tr("Связь с портом %1 потеряна: %2").arg(m_link.portName(), reason));
+                    tr("Связь с портом %1 потеряна: %2.")
+                        .arg(m_link.portName(), systemReasonText(reason)));
     // An adapter unplugged comes back as the same device file: its directory is watched
     // (the file itself is gone), and the user is told when it is there again. Nothing
     // reconnects by itself in the middle of a fiscal session.

@@ -8,6 +8,7 @@
 #include "dumpwin.h"
 #include "procedurehost.h"
 #include "procedurelink.h"
+#include "touch/sendbutton.h"
 #include "touch/virtkeyboard.h"
 #include "ui_datakkmwin.h"
 #include "viewfpwin.h"
@@ -45,6 +46,8 @@ DataKkmWin::DataKkmWin(ProcedureLink& link, const SymbolTables& tables, const QS
       m_appDir(appDir), m_commands(link)
 {
     m_ui->setupUi(this);
+    makeSendButtons({m_ui->pbReqDump, m_ui->pbGetDump, m_ui->pbInterDump, m_ui->pbOperReg,
+                     m_ui->pbMoneyReg, m_ui->pbReadData, m_ui->pbInterData});
     VirtKeyboard::bond(m_ui->leRegNum);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -124,23 +127,28 @@ bool DataKkmWin::readRegisterNumber(quint8* number)
     return false;
 }
 
+// A failed reading empties the value: the register read before is not this one.
 void DataKkmWin::on_pbOperReg_clicked()
 {
+    if (m_reading)
+        return;
     quint8 number = 0;
     int value = 0;
-    if (!m_reading && readRegisterNumber(&number) &&
-        report(m_commands.operationalRegister(number, &value)))
-        m_ui->labRegVal->setText(QString::number(value));
+    const bool read = readRegisterNumber(&number) &&
+                      report(m_commands.operationalRegister(number, &value));
+    m_ui->labRegVal->setText(read ? QString::number(value) : QString());
     qDebug() << "/pbOperReg";
 }
 
 void DataKkmWin::on_pbMoneyReg_clicked()
 {
+    if (m_reading)
+        return;
     quint8 number = 0;
     quint64 value = 0;
-    if (!m_reading && readRegisterNumber(&number) &&
-        report(m_commands.moneyRegister(number, &value)))
-        m_ui->labRegVal->setText(DataCommands::moneyText(value));
+    const bool read =
+        readRegisterNumber(&number) && report(m_commands.moneyRegister(number, &value));
+    m_ui->labRegVal->setText(read ? DataCommands::moneyText(value) : QString());
     qDebug() << "/pbMoneyReg";
 }
 

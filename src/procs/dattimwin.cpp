@@ -1,5 +1,6 @@
 #include "dattimwin.h"
 
+#include "touch/sendbutton.h"
 #include "ui_dattimwin.h"
 
 #include <QDebug>
@@ -10,6 +11,7 @@ DatTimWin::DatTimWin(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
 {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint);
+    makeSendButtons({m_ui->pbEnter, m_ui->pbDateVvod, m_ui->pbDatePodtv, m_ui->pbTimeVvod});
     m_ui->pbEnter->hide();
 }
 

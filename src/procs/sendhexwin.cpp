@@ -1,5 +1,6 @@
 #include "sendhexwin.h"
 
+#include "touch/sendbutton.h"
 #include "ui_sendhexwin.h"
 
 #include <QCloseEvent>
@@ -9,6 +10,13 @@ SendHexWin::SendHexWin(QWidget* parent)
 {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowStaysOnTopHint);
+    makeSendButtons({m_ui->pbSend});
+}
+
+void SendHexWin::on_pbSend_clicked()
+{
+    Q_EMIT send();
+    m_ui->tedHex->setFocus(Qt::OtherFocusReason); // the next command is typed here
 }
 
 SendHexWin::~SendHexWin() = default;

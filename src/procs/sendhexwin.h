@@ -25,7 +25,7 @@ Q_SIGNALS:
     void exit();
 
 public Q_SLOTS:
-    void on_pbSend_clicked() { Q_EMIT send(); }
+    void on_pbSend_clicked();
     void on_pbExit_clicked();
 
 protected:

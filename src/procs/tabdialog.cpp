@@ -1,5 +1,7 @@
 #include "tabdialog.h"
 
+#include "touch/sendbutton.h"
+
 #include <QDebug>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -35,7 +37,7 @@ TabDialog::TabDialog(QTableWidget* grid, const QString& title) : QDialog(nullptr
     layout->addWidget(grid);
     auto* buttons = new QHBoxLayout;
     m_enter = button(tr("Применить"), "pbEnter", this);
-    m_enter->setDefault(true);
+    makeSendButtons({m_enter});
     m_exit = button(tr("Отменить"), "pbExit", this);
     buttons->addWidget(m_enter);
     buttons->addStretch(1);

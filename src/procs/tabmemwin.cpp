@@ -1,6 +1,7 @@
 #include "tabmemwin.h"
 
 #include "devicetable.h"
+#include "touch/sendbutton.h"
 #include "touch/virtkeyboard.h"
 #include "ui_tabmemwin.h"
 
@@ -31,6 +32,7 @@ TabMemWin::TabMemWin(QWidget* parent) : QDialog(parent), m_ui(new Ui::TabMemWin)
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::WindowTitleHint);
+    makeSendButtons({m_ui->pbEnter});
 }
 
 TabMemWin::~TabMemWin() = default;
