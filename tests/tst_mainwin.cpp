@@ -37,6 +37,8 @@ public:
             if (!box)
                 return 0;
             questions << box->text();
+            box->resize(box->sizeHint());
+            snapshot(box, "confirm");
             defaults << box->defaultButton()->text();
             if (answer == QLatin1String("escape") || answer == QLatin1String("enter"))
                 QTest::keyClick(box, answer == QLatin1String("escape") ? Qt::Key_Escape

@@ -17,6 +17,10 @@ bool confirmIrreversibleCommand(QWidget* parent, const QString& name)
     QPushButton* cancel = box.addButton(tr("Отмена"), QMessageBox::RejectRole);
     run->setObjectName(QStringLiteral("pbConfirmRun"));
     cancel->setObjectName(QStringLiteral("pbConfirmCancel"));
+    // Large enough for a finger on the touch terminal.
+    box.setStyleSheet(QStringLiteral("QLabel { font: 14pt \"DejaVu Serif\"; }"
+                                     "QPushButton { font: 14pt \"Times New Roman\"; "
+                                     "min-height: 48px; min-width: 160px; }"));
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
     runModal(&box);
