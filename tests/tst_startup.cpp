@@ -6,10 +6,12 @@
 #include "app/startup.h"
 #include "mainwin/mainwin.h"
 #include "testsupport.h"
+#include "ptyemulator.h"
 #include "ui_mainwin.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTreeWidget>
 #include <csignal>
 #include <QProcess>
@@ -106,23 +108,42 @@ private Q_SLOTS:
     void terminationSignalEndsEveryState_data()
     {
         QTest::addColumn<QString>("open"); // a tree entry, "keyboard", or "" for start-up
+        QTest::addColumn<QString>("broken"); // a description file start-up fails on
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("start-up message box") << "" << 1;
-        QTest::newRow("hex window") << "Команда в HEX-формате" << 0;
-        QTest::newRow("data window") << "Данные ККМ" << 0;
-        QTest::newRow("on-screen keyboard") << "keyboard" << 0;
+        QTest::newRow("start-up message box") << "" << "Symbol.ini" << 1;
+        // The loader's own box comes first: no second box follows it.
+        QTest::newRow("first of two start-up boxes") << "" << "Command.ini" << 2;
+        QTest::newRow("hex window") << "Команда в HEX-формате" << "" << 0;
+        QTest::newRow("data window") << "Данные ККМ" << "" << 0;
+        QTest::newRow("data window reading a dump") << "reading" << "" << 0;
+        QTest::newRow("on-screen keyboard") << "keyboard" << "" << 0;
     }
     void terminationSignalEndsEveryState()
     {
         QFETCH(QString, open);
+        QFETCH(QString, broken);
         QFETCH(int, exitCode);
         QTemporaryDir dir;
         const QString appDir = makeAppDir(dir);
         QVERIFY(copyShippedFiles(appDir));
-        if (open.isEmpty() && QFile::remove(appDir + QStringLiteral("/Symbol.ini")))
+        const QString brokenPath = appDir + QLatin1Char('/') + broken;
+        if (broken == QLatin1String("Symbol.ini") && QFile::remove(brokenPath))
             // a bad row: start-up stops at a box
-            QVERIFY(testsupport::writeBytes(appDir + QStringLiteral("/Symbol.ini"),
+            QVERIFY(testsupport::writeBytes(brokenPath,
                                             "\xEF\xBB\xBFFRM_KKM=00\r\nno equals sign\r\n"));
+        if (broken == QLatin1String("Command.ini") && QFile::remove(brokenPath))
+            QVERIFY(QDir().mkdir(brokenPath)); // there, but it cannot be read
+        std::unique_ptr<emu::PtyEmulator> emulator;
+        if (open == QLatin1String("reading")) {
+            emulator = std::make_unique<emu::PtyEmulator>(emu::FaultPlan{}, 115200);
+            QVERIFY(emulator->open());
+            emulator->start();
+            QVERIFY(testsupport::writeBytes(
+                appDir + QStringLiteral("/config.ini"),
+                QStringLiteral("[Settings]\ndevName=%1\nbaudRate=115200\n")
+                    .arg(QString::fromStdString(emulator->portPath()))
+                    .toUtf8()));
+        }
         if (open == QLatin1String("keyboard"))
             QVERIFY(testsupport::writeBytes(appDir + QStringLiteral("/config.ini"),
                                             "[Touch]\nkeyboard=true\n"));
@@ -139,7 +160,13 @@ private Q_SLOTS:
             QCoreApplication::exit(0);
         });
         watchdog.start(10000);
-        const auto terminate = [] { QTimer::singleShot(150, [] { ::raise(SIGTERM); }); };
+        QElapsedTimer sinceSignal;
+        const auto terminate = [&sinceSignal] {
+            QTimer::singleShot(150, [&sinceSignal] {
+                sinceSignal.start();
+                ::raise(SIGTERM);
+            });
+        };
         std::function<void(MainWin&)> drive;
         if (open.isEmpty()) {
             terminate();
@@ -147,6 +174,16 @@ private Q_SLOTS:
             drive = [open, terminate](MainWin& window) {
                 if (open == QLatin1String("keyboard")) {
                     window.showKbd();
+                } else if (open == QLatin1String("reading")) {
+                    QTest::mouseClick(window.ui()->pbTestLink, Qt::LeftButton);
+                    const QList<QTreeWidgetItem*> found = window.ui()->treeCommand->findItems(
+                        QStringLiteral("Данные ККМ"), Qt::MatchExactly | Qt::MatchRecursive);
+                    window.on_treeCommand(found.value(0));
+                    for (QWidget* top : QApplication::topLevelWidgets())
+                        if (auto* read = top->findChild<QPushButton*>(QStringLiteral("pbReadData")))
+                            QTimer::singleShot(0, read, [read] {
+                                QTest::mouseClick(read, Qt::LeftButton);
+                            });
                 } else {
                     const QList<QTreeWidgetItem*> found = window.ui()->treeCommand->findItems(
                         open, Qt::MatchExactly | Qt::MatchRecursive);
@@ -158,11 +195,24 @@ private Q_SLOTS:
         }
         const QString programPath = appDir + QStringLiteral("/velkor-testdriver");
         const int code = runWithProgramLog({appDir, programPath, nullptr, 0, drive});
+        const qint64 endedMs = sinceSignal.isValid() ? sinceSignal.elapsed() : 0;
         watchdog.stop();
         qInstallMessageHandler(previousHandler);
         setMsgBoxHandler(previousBox);
         QVERIFY(!hung);
         QCOMPARE(code, exitCode);
+        QVERIFY2(endedMs < 2000, qPrintable(QString::number(endedMs)));
+        if (emulator) {
+            // A dump cut short is written with whole blocks only, or not at all.
+            const emu::Bytes bytes =
+                emulator->withModel([](emu::DeviceModel& m) { return m.unitImage(1); });
+            const QByteArray image(reinterpret_cast<const char*>(bytes.data()),
+                                   qsizetype(bytes.size()));
+            const QByteArray written = testsupport::readBytes(appDir + QStringLiteral("/dumpfp.bin"));
+            QVERIFY(image.startsWith(written));
+            QCOMPARE(written.size() % emu::DeviceModel::BlockSize, 0);
+            QVERIFY(emulator->withModel([](emu::DeviceModel& m) { return m.executions(0x02); }) > 0);
+        }
         QStringList messages;
         for (const QString& line : eventLines(MPathWorks::logFilePath(appDir, programPath)))
             if (!line.isEmpty())

@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QScreen>
 
 
@@ -44,7 +45,8 @@ Startup::~Startup()
 int Startup::run()
 {
     const int loaded = loadTables();
-    if (loaded != 0)
+    // A quit during start-up ends it with the code of the step it interrupted.
+    if (loaded != 0 || m_quitRequested)
         return loaded;
     buildWindow();
     return runEventLoop();
@@ -70,6 +72,8 @@ void Startup::buildWindow()
     m_link = std::make_unique<FrVelkor>(&m_objects.errors);
 
     m_splash->runSplash(m_context.splashMs);
+    if (m_quitRequested)
+        return;
 
     m_window = std::make_unique<MainWin>(MainWinParts{m_objects, *m_link, m_log});
     m_window->initComPorts(FrVelkor::availablePorts());
@@ -102,16 +106,27 @@ void Startup::buildWindow()
 void Startup::quit()
 {
     m_quitRequested = true;
+    // Start-up shows no further box: a later failure is only logged.
+    setMsgBoxHandler({});
+    // A reading under way (a dump, a table, a script) gives up at once.
     if (m_link)
-        m_link->closeComPort();
-    // Every window goes, so that the event loop ends whatever is open: a message box of
-    // start-up with its only answer, the procedure windows, the keyboard, the main window.
-    QApplication::closeAllWindows();
+        m_link->abandon();
+    // Every window is asked to close, so that the event loop ends whatever is open: a message
+    // box of start-up with its only answer, the procedure windows, the keyboard, the main
+    // window. A window busy with a reading refuses until the reading has ended, and then
+    // closes itself; the others do not wait for it.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            windows << window;
+    for (const QPointer<QWidget>& window : std::as_const(windows))
+        if (window && window->isVisible())
+            window->close();
 }
 
 int Startup::runEventLoop()
 {
-    if (m_context.windowReady)
+    if (m_context.windowReady && m_window)
         m_context.windowReady(*m_window);
     const int exitCode = m_quitRequested ? 0 : QCoreApplication::exec();
     m_log->logWrite(trMain("Execution complete. Return code: %1").arg(exitCode), LogInfo);

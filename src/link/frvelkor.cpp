@@ -64,7 +64,7 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     int code = BadLength; // a longer array cannot be framed: nothing is sent
     if (command.size() <= MaxPayload) {
         BusyScope busy(m_busy);
-        m_quitting = false;
+        m_quitting = m_abandoned;
         // Bytes that came before this exchange answer nothing of it; a reply still pending
         // on the device is asked for by the ENQ.
         dropUntilQuiet(0);
@@ -410,12 +410,21 @@ int FrVelkor::openComPort()
     m_port.clear(QSerialPort::Input);
     m_port.readAll();
     m_portFailed = false;
+    m_abandoned = false;
     qDebug() << "/openComPort";
     return Ok;
 }
 
 FrVelkor::~FrVelkor()
 {
+    closeComPort();
+}
+
+void FrVelkor::abandon()
+{
+    m_abandoned = true;
+    m_quitting = true;
+    emit wake();
     closeComPort();
 }
 
@@ -433,7 +442,7 @@ int FrVelkor::frSetLink(int baudRate, int timeoutMs)
 {
     qDebug() << "frSetLink:" << baudRate << timeoutMs;
     BusyScope busy(m_busy);
-    m_quitting = false;
+    m_quitting = m_abandoned;
     m_replyTimeout = timeoutMs;
     m_baudRate = baudRate;
     if (!m_port.setBaudRate(baudRate, QSerialPort::AllDirections)) {

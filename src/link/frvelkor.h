@@ -96,6 +96,10 @@ public:
     void setWaits(const Waits& waits) { m_waits = waits; }
     QString errText(int code) const;
 
+    // The program is ending: the exchange under way gives up at once, every later one until
+    // the port is opened again fails at once, and the port is closed.
+    void abandon();
+
     int frInit(const QString& portName, int baudRate);
     int openComPort();
     void closeComPort();
@@ -164,6 +168,7 @@ private:
     bool m_provenNotTaken = false;
     bool m_portFailed = false;
     bool m_quitting = false; // the application is ending: every wait gives up at once
+    bool m_abandoned = false; // abandon() was called and the port has not been opened since
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
     QString m_openErrorString;
 };

@@ -20,6 +20,8 @@ void SplashScreen::runSplash(int showMs)
 {
     show();
     QTimer::singleShot(showMs, this, &SplashScreen::stopSplash);
+    // Closed early (the program is told to quit), the splash ends its wait too.
+    connect(this, &QDialog::finished, this, &SplashScreen::stopSplash);
     // Waits for events rather than spinning, so the five seconds cost no processor time.
     while (!m_stopped)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
