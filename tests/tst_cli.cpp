@@ -198,28 +198,43 @@ private Q_SLOTS:
         QCOMPARE(run.out, QStringList{"Установка связи с ФР (115200): Связь есть."});
     }
 
-    // Installed in a directory its user cannot write, the program works from the user's data
-    // directory: the description files and the log go there, nothing beside the program.
-    void readOnlyProgramDirectory()
+    // Installed in a directory its user cannot write, or in a system directory that root
+    // could write, the program works from the user's data directory: the description files
+    // and the log go there, nothing beside the program.
+    void programDirectoryNotUsed_data()
     {
-        QTemporaryDir dir;
+        QTest::addColumn<QString>("under"); // where the program's directory is made
+        QTest::addColumn<bool>("asRoot");
+        QTest::newRow("read-only directory") << QDir::tempPath() << false;
+        QTest::newRow("system directory, root") << "/opt" << true;
+    }
+    void programDirectoryNotUsed()
+    {
+        QFETCH(QString, under);
+        QFETCH(bool, asRoot);
+        if (asRoot && ::geteuid() != 0)
+            QSKIP("needs root: only root can write a system directory");
+        QTemporaryDir dir(under + QStringLiteral("/velkor-check-XXXXXX"));
+        QVERIFY(dir.isValid());
         QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7755));
         const QString bin = dir.filePath(QStringLiteral("bin"));
         const QString data = dir.filePath(QStringLiteral("data"));
         QVERIFY(QDir().mkpath(bin) && QDir().mkpath(data));
         QVERIFY(QFile::copy(QStringLiteral(VELKOR_CLI), bin + QStringLiteral("/velkor-cli")));
-        QFile::setPermissions(bin, QFileDevice::Permissions(0x5555));
+        if (!asRoot)
+            QFile::setPermissions(bin, QFileDevice::Permissions(0x5555));
         QFile::setPermissions(data, QFileDevice::Permissions(0x7777));
-        // Root may write anywhere: the program then runs as an ordinary user.
         QStringList command{QStringLiteral("env"), QStringLiteral("XDG_DATA_HOME=") + data,
                             bin + QStringLiteral("/velkor-cli"), QStringLiteral("encode"),
                             QStringLiteral("10")};
-        if (::geteuid() == 0)
+        // Root may write anywhere: the read-only case runs as an ordinary user.
+        const bool switchUser = !asRoot && ::geteuid() == 0;
+        if (switchUser)
             command = QStringList{QStringLiteral("-u"), QStringLiteral("nobody"),
                                   QStringLiteral("--")} +
                       command;
         QProcess process;
-        process.start(::geteuid() == 0 ? QStringLiteral("runuser") : command.takeFirst(), command);
+        process.start(switchUser ? QStringLiteral("runuser") : command.takeFirst(), command);
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(process.readAllStandardOutput().trimmed(), QByteArray("10 1E 00 00 00"));

@@ -636,6 +636,32 @@ private Q_SLOTS:
     }
 
     // A decoded status reply, as the user sees it; the picture goes to the docs.
+    // Port A lost, the user connects to port B, then A comes back: the link to B stays up
+    // and so does its toggle.
+    void lostPortBackWhileConnectedElsewhere()
+    {
+        WindowRig::Options options;
+        options.behindLink = true;
+        WindowRig rig(options);
+        rig.clickToggle();
+        rig.stopEmulator();
+        QTRY_VERIFY(!rig.win().connected());
+        emu::PtyEmulator other(emu::FaultPlan{}, WindowRig::DeviceBaud);
+        QVERIFY(other.open());
+        other.start();
+        QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
+        rig.ui().sd_port->setText(QString::fromStdString(other.portPath()));
+        QTest::mouseClick(rig.ui().sd_accept, Qt::LeftButton);
+        if (!rig.win().connected())
+            rig.clickToggle();
+        QVERIFY(rig.win().connected());
+        rig.startEmulator();
+        QTRY_VERIFY(rig.paneTexts().value(0).contains(QStringLiteral("снова доступен")));
+        QVERIFY(rig.win().connected());
+        QVERIFY(rig.ui().pbTestLink->isChecked());
+        QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Отключение"));
+    }
+
     void statusReplyIsDecoded()
     {
         WindowRig rig;

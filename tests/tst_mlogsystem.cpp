@@ -7,7 +7,9 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 using testsupport::readLines;
 
@@ -248,6 +250,54 @@ private Q_SLOTS:
                     .endsWith(QStringLiteral("SystemLog: Log object destroed.")));
         QCOMPARE(lines.value(lines.size() - 3), QString(90, QLatin1Char('*')));
         QCOMPARE(lines.value(lines.size() - 2), QString());
+    }
+
+    // close() while another thread keeps writing, directly and through the message handler:
+    // nothing lands after the closing lines (run under the sanitizers too).
+    void nothingAfterTheClosingLinesWhileAnotherThreadWrites()
+    {
+        const QString file = path(QStringLiteral("threadclose.log"));
+        std::atomic<bool> stop{false};
+        {
+            MLogSystem log;
+            log.setLogFile(file);
+            MLogSystem::setEchoToStandardError(false);
+            const QtMessageHandler previous = MLogSystem::installMessageHandler(&log);
+            // The first line of the thread is held between the log's closed check and its
+            // queue while close() runs.
+            QSemaphore held;
+            connect(
+                &log, qOverload<const QString&, MLogSystem_EventLevel>(&MLogSystem::stringWrited),
+                this,
+                [&held](const QString& mes, MLogSystem_EventLevel) {
+                    if (mes == QLatin1String("late line")) {
+                        held.release();
+                        QThread::msleep(60);
+                    }
+                },
+                Qt::DirectConnection);
+            std::thread writer([&log, &stop] {
+                log.logWrite(QStringLiteral("late line"));
+                while (!stop) {
+                    log.logWrite(QStringLiteral("from the thread"));
+                    qDebug("debug from the thread");
+                }
+            });
+            held.acquire();
+            log.close();
+            QThread::msleep(100);
+            stop = true;
+            writer.join();
+            qInstallMessageHandler(previous);
+            MLogSystem::setEchoToStandardError(true);
+        }
+        const QStringList lines = readLines(file);
+        QVERIFY2(lines.value(lines.size() - 4)
+                     .endsWith(QStringLiteral("SystemLog: Log object destroed.")),
+                 qPrintable(lines.value(lines.size() - 4)));
+        QCOMPARE(lines.value(lines.size() - 3), QString(90, QLatin1Char('*')));
+        QCOMPARE(lines.filter(QStringLiteral("SystemLog: Log object destroed.")).size(), 1);
+        QVERIFY(lines.filter(QStringLiteral("late line")).isEmpty());
     }
 
     void linesStillQueuedAtDestructionGetTheirHeader()

@@ -1,6 +1,7 @@
 #include "app/pathworks.h"
 #include "testsupport.h"
 
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -83,6 +84,62 @@ private Q_SLOTS:
         const QDir data = MPathWorks::subDirOf(base, QStringLiteral("Data"));
         QVERIFY(data.exists());
         QCOMPARE(data.absolutePath(), dir.filePath(QStringLiteral("Data")));
+    }
+
+    // The program's own directory is used only when it is writable and no system directory.
+    void systemDirectories_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("system");
+        QTest::newRow("/usr/bin") << "/usr/bin" << true;
+        QTest::newRow("/usr/local/bin") << "/usr/local/bin" << true;
+        QTest::newRow("/bin") << "/bin" << true;
+        QTest::newRow("/sbin") << "/sbin" << true;
+        QTest::newRow("/lib64/x") << "/lib64/x" << true;
+        QTest::newRow("/opt/velkor/bin") << "/opt/velkor/bin" << true;
+        QTest::newRow("/usr itself") << "/usr" << true;
+        QTest::newRow("a name that starts like one") << "/usrdata/bin" << false;
+        QTest::newRow("/home") << "/home/u/velkor" << false;
+        QTest::newRow("/tmp") << "/tmp/velkor/bin" << false;
+        QTest::newRow("up from /tmp into /usr") << "/tmp/../usr/bin" << true;
+    }
+    void systemDirectories()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, system);
+        QCOMPARE(MPathWorks::isSystemDirectory(path), system);
+    }
+
+    // Run as root from /usr/bin the program could write there: it must not.
+    void dataDirectoryOfASystemDirectoryIsTheUsers()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        const QString user = MPathWorks::userDataDirectory();
+        QVERIFY(QFileInfo(user).isDir());
+        QCOMPARE(MPathWorks::dataDirectory(QStringLiteral("/usr/bin")), user);
+        QTemporaryDir dir;
+        QCOMPARE(MPathWorks::dataDirectory(dir.path()), QDir(dir.path()).absolutePath());
+    }
+
+    // A program directory that may be written but whose log directory may not (a file named
+    // Log is in its way): the log goes to the user's directory, and the caller is told.
+    void logFallsBackToTheUsersDirectory()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("app"));
+        QVERIFY(QDir().mkpath(program));
+        const QString programPath = program + QStringLiteral("/velkor-cli");
+        QString fallback;
+        QCOMPARE(MPathWorks::logFilePathIn(program, program, programPath, &fallback),
+                 dir.filePath(QStringLiteral("Log/velkor-cli.log")));
+        QVERIFY(fallback.isEmpty());
+        QVERIFY(testsupport::writeBytes(dir.filePath(QStringLiteral("Log")), "in the way"));
+        const QString logPath = MPathWorks::logFilePathIn(program, program, programPath, &fallback);
+        QCOMPARE(logPath,
+                 MPathWorks::userDataDirectory() + QStringLiteral("/Log/velkor-cli.log"));
+        QCOMPARE(fallback, QStringLiteral("The log directory %1 cannot be written; the log is %2")
+                               .arg(dir.filePath(QStringLiteral("Log")), logPath));
     }
 
     void removeDirectoryTree()

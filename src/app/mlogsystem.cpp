@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QTextStream>
+#include <QReadWriteLock>
 #include <QThread>
 
 #include <chrono>
@@ -19,6 +20,9 @@ const QString kAsterisks(90, QLatin1Char('*'));
 
 // The object that receives the toolkit's messages; cleared when it is destroyed.
 std::atomic<MLogSystem*> g_handlerTarget{nullptr};
+// Held for reading while the handler uses its target, for writing while the target is
+// taken away: a message on another thread never reaches a log that is ending.
+QReadWriteLock g_handlerTargetLock(QReadWriteLock::Recursive);
 std::atomic<bool> g_echoToStandardError{true};
 
 QString headerLine(const char* label, const QString& value)
@@ -84,10 +88,18 @@ MLogSystem::~MLogSystem()
 
 void MLogSystem::close()
 {
-    if (m_closed.exchange(true))
-        return;
-    MLogSystem* self = this;
-    g_handlerTarget.compare_exchange_strong(self, nullptr);
+    {
+        // Every line queued and every job started before this point is written below; a
+        // logWrite after it sees the log closed.
+        QMutexLocker lock(&m_queueLock);
+        if (m_closed.exchange(true))
+            return;
+    }
+    {
+        QWriteLocker lock(&g_handlerTargetLock);
+        MLogSystem* self = this;
+        g_handlerTarget.compare_exchange_strong(self, nullptr);
+    }
     // The lines queued before the close still get their header, and the closing lines
     // come after all of them.
     m_worker.waitForDone();
@@ -130,28 +142,30 @@ void MLogSystem::logWrite(const QString& mes, MLogSystem_EventLevel lev)
     const qint64 elapsed = m_mode == StartUp ? clockElapsed() : WallClockLine;
     // Lines queue up while the worker writes; it takes all of them with one opening of the
     // file, so a burst of debug lines costs one write instead of one per line.
-    bool schedule = false;
-    {
-        QMutexLocker lock(&m_queueLock);
-        m_queue.push_back({mes, lev, now, elapsed});
-        schedule = !m_drainScheduled;
-        m_drainScheduled = true;
-    }
-    if (schedule)
-        m_worker.start([this] {
-            // A burst (the per-byte trace, an item dump) gathers for a moment and is
-            // written at once, so the worker wakes a few hundred times a second rather
-            // than once per line.
-            QThread::msleep(GatherMs);
-            drainQueue();
-        });
+    // The closed mark is read, the line queued and its job started under the queue's lock,
+    // which close() takes to set the mark: no line lands after the closing lines, and no job
+    // starts once close() has waited for the worker.
+    QMutexLocker lock(&m_queueLock);
+    if (m_closed)
+        return;
+    m_queue.push_back({mes, lev, now, elapsed});
+    if (m_drainScheduled)
+        return;
+    m_drainScheduled = true;
+    m_worker.start([this] {
+        // A burst (the per-byte trace, an item dump) gathers for a moment and is written at
+        // once, so the worker wakes a few hundred times a second rather than once per line.
+        QThread::msleep(GatherMs);
+        drainQueue();
+    });
 }
 
 void MLogSystem::logHexWrite(const QByteArray& mes, bool send)
 {
+    const QDateTime now = QDateTime::currentDateTime();
+    QMutexLocker lock(&m_queueLock);
     if (m_closed)
         return;
-    const QDateTime now = QDateTime::currentDateTime();
     m_worker.start([this, mes, send, now] { intLogHexWrite(mes, send, now); });
 }
 
@@ -516,6 +530,7 @@ void MLogSystem::setEchoToStandardError(bool echo)
 
 QtMessageHandler MLogSystem::installMessageHandler(MLogSystem* target)
 {
+    QWriteLocker lock(&g_handlerTargetLock);
     g_handlerTarget = target;
     return qInstallMessageHandler(&MLogSystem::messageHandler);
 }
@@ -545,6 +560,7 @@ void MLogSystem::messageHandler(QtMsgType type, const QMessageLogContext&, const
         std::fputs(QString::fromLatin1(format).arg(text).toLocal8Bit().constData(), stderr);
         std::fputc('\n', stderr);
     }
+    QReadLocker lock(&g_handlerTargetLock);
     MLogSystem* target = g_handlerTarget.load();
     if (!target)
         return;

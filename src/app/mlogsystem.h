@@ -152,7 +152,6 @@ private:
 
     mutable QMutex m_lock;   // the state below; never held while formatting or writing
     QMutex m_fileLock;       // one writer of the files at a time; logWrite never takes it
-    QThreadPool m_worker;
     FileWriter m_writer;
     bool m_error = false;
     bool m_started = false;
@@ -177,4 +176,6 @@ private:
     QMutex m_queueLock;
     std::vector<QueuedLine> m_queue;
     bool m_drainScheduled = false;
+    // Last, so it is destroyed first: its jobs use every member above.
+    QThreadPool m_worker;
 };

@@ -144,21 +144,55 @@ bool MFilesWorks::removeDirTree(const QString& path)
 QString MPathWorks::dataDirectory(const QString& programDir)
 {
     const QString beside = QDir(programDir).absolutePath();
-    if (QFileInfo(beside).isWritable())
+    if (!isSystemDirectory(beside) && QFileInfo(beside).isWritable())
         return beside;
     // Installed where programs are installed: nothing is written beside the program.
+    return userDataDirectory();
+}
+
+QString MPathWorks::userDataDirectory()
+{
     const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                          QStringLiteral("/velkor-testdriver");
     QDir().mkpath(user);
     return user;
 }
 
-QString MPathWorks::logFilePathIn(const QString& dataDir, const QString& programDir,
-                                  const QString& programPath)
+bool MPathWorks::isSystemDirectory(const QString& path)
 {
-    if (QDir(dataDir).absolutePath() == QDir(programDir).absolutePath())
-        return logFilePath(dataDir, programPath);
-    return dataDir + QStringLiteral("/Log/") + baseNameOf(programPath) + QStringLiteral(".log");
+    const QFileInfo info(path);
+    // Through its links: /bin is /usr/bin on a merged system, and a link may lead there.
+    const QString real = info.exists() ? info.canonicalFilePath()
+                                       : QDir::cleanPath(info.absoluteFilePath());
+    const QString top = real.section(QLatin1Char('/'), 1, 1);
+    return top == QLatin1String("usr") || top == QLatin1String("bin") ||
+           top == QLatin1String("sbin") || top == QLatin1String("opt") ||
+           top.startsWith(QLatin1String("lib"));
+}
+
+bool MPathWorks::canCreateIn(const QString& dir)
+{
+    QFileInfo info(QDir::cleanPath(QDir(dir).absolutePath()));
+    while (!info.exists() && !info.isRoot())
+        info = QFileInfo(info.path());
+    return info.isDir() && info.isWritable();
+}
+
+QString MPathWorks::logFilePathIn(const QString& dataDir, const QString& programDir,
+                                  const QString& programPath, QString* fallback)
+{
+    const QString inside = QStringLiteral("/Log/") + baseNameOf(programPath) + QStringLiteral(".log");
+    if (QDir(dataDir).absolutePath() != QDir(programDir).absolutePath())
+        return dataDir + inside;
+    const QString beside = logFilePath(dataDir, programPath);
+    const QString logDir = QFileInfo(beside).path();
+    if (canCreateIn(logDir))
+        return beside;
+    const QString user = userDataDirectory() + inside;
+    if (fallback)
+        *fallback = QStringLiteral("The log directory %1 cannot be written; the log is %2")
+                        .arg(logDir, user);
+    return user;
 }
 
 QString MPathWorks::logFilePath(const QString& appDir, const QString& programPath)

@@ -20,13 +20,23 @@ public:
     // The program log: "Log/NAME.log" one level above the root of the application directory.
     static QString logFilePath(const QString& appDir, const QString& programPath);
     // Where the program writes its files: the program's directory when the user may write
-    // there (a copy unpacked by hand, the build tree), else the user's data directory
-    // (".local/share/velkor-testdriver" in the home directory), created when missing.
+    // there and it is no system directory (a copy unpacked by hand, the build tree), else
+    // the user's data directory. Check that it exists: it may not be creatable.
     static QString dataDirectory(const QString& programDir);
+    // The user's data directory (".local/share/velkor-testdriver" in the home directory),
+    // created when missing.
+    static QString userDataDirectory();
+    // Where a package puts programs: /usr, /bin, /sbin, /lib*, /opt and everything below.
+    // Run as root, the program could write there, and nothing would ever remove its files.
+    static bool isSystemDirectory(const QString& path);
+    // Whether a file can be created in `dir`, which may not exist yet.
+    static bool canCreateIn(const QString& dir);
     // The program log of a run whose files are in dataDir: as logFilePath beside the
-    // program, "Log/NAME.log" inside the user's data directory.
+    // program, "Log/NAME.log" inside the user's data directory. When the log's directory
+    // beside the program cannot be written, the user's directory takes the log too, and
+    // `fallback` (when given) receives a line that says so.
     static QString logFilePathIn(const QString& dataDir, const QString& programDir,
-                                 const QString& programPath);
+                                 const QString& programPath, QString* fallback = nullptr);
     static QString programBaseName();
     static QString programFileName(const QString& suffix);
     static QString rootFile(const QString& suffix);

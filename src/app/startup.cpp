@@ -13,6 +13,7 @@
 #include "terminationsignals.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -206,13 +207,17 @@ void Startup::prepareLogFiles()
 
     const QString programDir =
         m_context.programDir.isEmpty() ? m_context.appDir : m_context.programDir;
-    const QString logPath =
-        MPathWorks::logFilePathIn(m_context.appDir, programDir, m_context.programPath);
+    QString fallback;
+    const QString logPath = MPathWorks::logFilePathIn(m_context.appDir, programDir,
+                                                      m_context.programPath, &fallback);
     m_log->archiveLog(logPath);
     m_log->setMinimumLevel(0);
     m_log->setLogFile(logPath);
-    m_log->logWrite(trMain("Data directory: %1").arg(m_context.appDir), LogInfo);
     m_previousHandler = MLogSystem::installMessageHandler(m_log);
+    // A debug line: the fixed lines of start-up keep their order.
+    qDebug().noquote() << "Data directory:" << m_context.appDir;
+    if (!fallback.isEmpty())
+        qWarning().noquote() << fallback;
 }
 
 int runWithProgramLog(StartupContext context)
@@ -231,8 +236,9 @@ int runWithProgramLog(StartupContext context)
                 running->quit();
         });
         exitCode = startup.run();
-        startup.exitPath();
         running = nullptr;
+        restoreDefaultTerminationSignals();
+        startup.exitPath();
     }
     log.close();
     return exitCode;
@@ -243,7 +249,12 @@ int runProgram(int argc, char** argv)
     QApplication app(argc, argv);
     installWidgetMsgBox();
     const QString programDir = QCoreApplication::applicationDirPath();
-    return runWithProgramLog({MPathWorks::dataDirectory(programDir),
-                              QCoreApplication::arguments().value(0), nullptr,
+    const QString dataDir = MPathWorks::dataDirectory(programDir);
+    if (!QFileInfo(dataDir).isDir()) {
+        msgBox(MsgIcon::Critical, trMain("Инициализация"),
+               trMain("Не удалось создать каталог данных %1").arg(dataDir));
+        return DescriptionLoader::DescriptionTableFailed;
+    }
+    return runWithProgramLog({dataDir, QCoreApplication::arguments().value(0), nullptr,
                               SplashScreen::ShowMs, {}, programDir});
 }

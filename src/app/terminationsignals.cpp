@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,10 +15,14 @@ int g_signalPipe[2] = {-1, -1};
 std::function<void()> g_handler;
 QPointer<QSocketNotifier> g_notifier;
 
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 void writeSignal(int)
 {
+    const int savedErrno = errno; // the interrupted code may be reading it
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[0], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -44,6 +49,16 @@ void onTerminationSignal(std::function<void()> handler)
     action.sa_handler = writeSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (const int signal : kSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+void restoreDefaultTerminationSignals()
+{
+    g_handler = nullptr;
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kSignals)
         ::sigaction(signal, &action, nullptr);
 }

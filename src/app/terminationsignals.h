@@ -7,3 +7,6 @@
 // closing log lines.
 // A later call replaces the handler.
 void onTerminationSignal(std::function<void()> handler);
+// Once the event loop is over nothing would serve the signals: they end the process again,
+// so a hang while it is torn down can still be stopped.
+void restoreDefaultTerminationSignals();

@@ -24,13 +24,18 @@ int main(int argc, char** argv)
     const QString programPath = QCoreApplication::arguments().value(0);
     log.setProgramName(MPathWorks::baseNameOf(programPath));
     const QString programDir = QCoreApplication::applicationDirPath();
+    QString fallback;
     const QString logPath = MPathWorks::logFilePathIn(MPathWorks::dataDirectory(programDir),
-                                                      programDir, programPath);
+                                                      programDir, programPath, &fallback);
     log.archiveLog(logPath);
     log.setMinimumLevel(0);
     log.setLogFile(logPath);
     MLogSystem::setEchoToStandardError(false);
     MLogSystem::installMessageHandler(&log);
+    if (!fallback.isEmpty()) {
+        err << fallback << '\n';
+        log.logWrite(fallback, LogWarning);
+    }
     log.logWrite(QCoreApplication::arguments().join(QLatin1Char(' ')), LogStage);
 
     int code = 0;

@@ -175,7 +175,9 @@ void MainWin::onLostPortDirectoryChanged()
         m_lostPortWatcher.removePaths(m_lostPortWatcher.directories());
     m_pane.logInfo(linkTitle(), tr("Порт %1 снова доступен.").arg(m_lostPort));
     m_lostPort.clear();
-    showToggle(false);
+    // Connected to another port meanwhile, the toggle stays as it is.
+    if (!m_connected)
+        showToggle(false);
 }
 
 // --- settings panel ----------------------------------------------------------------------
