@@ -1,5 +1,6 @@
 // velkor-cli monitor between the link and the emulator paced at 115200 bit/s: the time of
-// the same exchanges through the monitor divided by their time direct; then the delay the
+// the same exchanges through the monitor divided by their time direct, with its printing free
+// and with its output a FIFO nobody reads (the printer blocked); then the delay the
 // monitor adds to each byte it passes on, from round trips of single bytes through it to a
 // bare echo, against the same round trips without it.
 #include "link/frvelkor.h"
@@ -16,6 +17,8 @@
 #include <QThread>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -23,11 +26,12 @@ constexpr int kExchanges = 100;
 constexpr int kTrips = 2000;
 
 // The monitor program on a device port, its other end at a link in `dir`; null when it did
-// not come up.
-std::unique_ptr<QProcess> startMonitor(const QString& devicePort, const QString& link)
+// not come up. With `output` its lines go there instead of nowhere.
+std::unique_ptr<QProcess> startMonitor(const QString& devicePort, const QString& link,
+                                       const QString& output = QProcess::nullDevice())
 {
     auto monitor = std::make_unique<QProcess>();
-    monitor->setStandardOutputFile(QProcess::nullDevice());
+    monitor->setStandardOutputFile(output);
     monitor->setStandardErrorFile(QProcess::nullDevice());
     monitor->start(QStringLiteral(VELKOR_CLI),
                    {"monitor", "--port", devicePort, "--host-link", link});
@@ -57,7 +61,7 @@ double exchangeSeconds(const QString& port)
     return double(clock.nsecsElapsed()) / 1e9;
 }
 
-double throughMonitorRatio(const QString& dir)
+double throughMonitorRatio(const QString& dir, bool printerBlocked)
 {
     emu::FaultPlan plan;
     plan.pace = true;
@@ -68,11 +72,23 @@ double throughMonitorRatio(const QString& dir)
     const QString devicePort = QString::fromStdString(emulator.portPath());
     const double direct = exchangeSeconds(devicePort);
     const QString link = dir + QStringLiteral("/ttyMON");
-    const auto monitor = startMonitor(devicePort, link);
+    // A FIFO with a one-page buffer that is never read: the printer blocks after a few lines.
+    const QString fifo = dir + QStringLiteral("/out.fifo");
+    int reader = -1;
+    if (printerBlocked) {
+        QFile::remove(fifo);
+        ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+        reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+        ::fcntl(reader, F_SETPIPE_SZ, 4096);
+    }
+    const auto monitor =
+        printerBlocked ? startMonitor(devicePort, link, fifo) : startMonitor(devicePort, link);
     if (!monitor)
         return -1;
     const double through = exchangeSeconds(link);
     stopMonitor(*monitor);
+    if (reader >= 0)
+        ::close(reader);
     return through / direct;
 }
 
@@ -111,9 +127,13 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QTemporaryDir dir;
-    std::printf("status 11h through the monitor, %d exchanges a run, time / time direct: %s\n",
-                kExchanges,
-                qPrintable(repeated([&dir] { return throughMonitorRatio(dir.path()); }).text(3)));
+    for (const bool blocked : {false, true})
+        std::printf("status 11h through the monitor%s, %d exchanges a run, time / time direct: "
+                    "%s\n",
+                    blocked ? " (its output blocked)" : "", kExchanges,
+                    qPrintable(repeated([&dir, blocked] {
+                                   return throughMonitorRatio(dir.path(), blocked);
+                               }).text(3)));
     measureAddedDelay(dir.path());
     std::printf("bare pseudo-terminal round trip: %s us\n",
                 qPrintable(repeated(ptyRoundTripMicros).text(0)));

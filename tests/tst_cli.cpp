@@ -5,6 +5,7 @@
 #include "receivedcommands.h"
 #include "windowrig.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +15,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using testsupport::WindowRig;
@@ -389,6 +392,155 @@ private Q_SLOTS:
         QVERIFY(events.contains(QStringLiteral("ФР   ! нет ответа на команду 13 Гудок")));
         QVERIFY(has(QStringLiteral("ФР   ответ 13 Гудок, через 10")));
         QVERIFY(events.contains(QStringLiteral("ФР   скорость 9600 бит/с: обе стороны переключены")));
+    }
+
+    // The monitor never breaks the line it watches: whatever becomes of its output (a reader
+    // that stops after two lines, a FIFO nobody reads) and whatever View.ini calls the rates,
+    // the other program's runs succeed, the 14h rate change included; the device port is
+    // held, so a second opener is told it is busy.
+    void monitorKeepsTheLine_data()
+    {
+        QTest::addColumn<QString>("output"); // "head", "fifo" or "" (read by the test)
+        QTest::addColumn<bool>("editedRates");
+        QTest::newRow("output piped into head -n 2") << "head" << false;
+        QTest::newRow("output a FIFO nobody reads") << "fifo" << false;
+        QTest::newRow("View.ini's rate texts edited") << "" << true;
+    }
+    void monitorKeepsTheLine()
+    {
+        QFETCH(QString, output);
+        QFETCH(bool, editedRates);
+        emu::PtyEmulator device(emu::FaultPlan{}, 115200);
+        QVERIFY(device.open());
+        device.start();
+        const QString devicePort = QString::fromStdString(device.portPath());
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyMON"));
+        const QString files = dir.filePath(QStringLiteral("files"));
+        QVERIFY(QDir().mkpath(files));
+        QCOMPARE(runCli({"encode", "10", "--dir", files}).code, 0);
+        if (editedRates) {
+            const QString view = files + QStringLiteral("/View.ini");
+            QByteArray text = testsupport::readBytes(view);
+            text += "BR_2400=2400 бит/с\r\nBR_9600=9600 бит/с\r\nBR_115200=115200 бит/с\r\n";
+            QVERIFY(testsupport::writeBytes(view, text));
+        }
+        const QStringList arguments{"monitor", "--port", devicePort, "--host-link", link,
+                                    "--dir", files};
+        QProcess monitor;
+        QProcess head;
+        int fifoReader = -1;
+        if (output == QLatin1String("head")) {
+            monitor.setStandardOutputProcess(&head);
+            head.start(QStringLiteral("head"), {QStringLiteral("-n"), QStringLiteral("2")});
+            monitor.start(QStringLiteral(VELKOR_CLI), arguments);
+        } else if (output == QLatin1String("fifo")) {
+            const QString fifo = dir.filePath(QStringLiteral("out.fifo"));
+            QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+            fifoReader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+            QVERIFY(fifoReader >= 0);
+            ::fcntl(fifoReader, F_SETPIPE_SZ, 4096); // full after a few lines
+            monitor.setStandardOutputFile(fifo);
+            monitor.start(QStringLiteral(VELKOR_CLI), arguments);
+        } else {
+            monitor.start(QStringLiteral(VELKOR_CLI), arguments);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+        const Run second = runCli({"run", "10", "--port", devicePort, "--dir", files});
+        QCOMPARE(second.code, 2);
+        QVERIFY2(second.err.contains(QStringLiteral("занят другой программой")),
+                 qPrintable(second.err));
+        const QList<QStringList> commands = {{"run", "10"},          {"run", "13"},
+                                             {"run", "14", "30", "0", "2"},
+                                             {"run", "10", "--baud", "9600"},
+                                             {"run", "14", "30", "0", "6", "--baud", "9600"},
+                                             {"run", "11"},         {"run", "10"}};
+        for (const QStringList& command : commands) {
+            const Run through = runCli(command + QStringList{"--port", link, "--dir", files});
+            QVERIFY2(through.code == 0,
+                     qPrintable(command.join(' ') + QStringLiteral(": ") + through.out.join('\n') +
+                                through.err + QString::fromUtf8(monitor.readAllStandardError())));
+        }
+        QCOMPARE(monitor.state(), QProcess::Running);
+        monitor.terminate();
+        QVERIFY(monitor.waitForFinished(5000));
+        if (fifoReader >= 0)
+            ::close(fifoReader);
+        if (output == QLatin1String("head")) {
+            QVERIFY(head.waitForFinished(5000));
+            QCOMPARE(head.readAllStandardOutput().count('\n'), 2);
+        }
+        QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+        // The monitor's program log is its own: the runs it watched did not fold it away.
+        const QString monitorLog = QFileInfo(QStringLiteral(VELKOR_CLI)).absolutePath() +
+                                   QStringLiteral("/../Log/velkor-cli-monitor.log");
+        const QByteArray logged = testsupport::readBytes(monitorLog);
+        QVERIFY(logged.contains(QStringLiteral("monitor %1 %2").arg(devicePort, link).toUtf8()));
+        QVERIFY(logged.contains("скорость 9600 бит/с: обе стороны переключены"));
+    }
+
+    // A device that streams noise: the monitor prints it in bounded lines as it comes and
+    // its memory stays bounded; bytes the device sends while the other program has its side
+    // closed are dropped and counted, never delivered to the next opener.
+    void monitorOnANoisyLine()
+    {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString devicePort = QString::fromLocal8Bit(::ptsname(master));
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyMON"));
+        QProcess monitor;
+        monitor.start(QStringLiteral(VELKOR_CLI),
+                      withPort({"monitor", "--port", devicePort, "--host-link", link}));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+        // Nobody has the host side open: these bytes are dropped.
+        QCOMPARE(::write(master, "\x41\x42\x43", 3), ssize_t(3));
+        QTest::qWait(200);
+        const int host = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(host >= 0);
+        QTest::qWait(100);
+        char late[16];
+        QCOMPARE(::read(host, late, sizeof late), ssize_t(-1)); // nothing came late
+        // 3 MB of noise, passed on to the open side and read away there.
+        const QByteArray noise(64 * 1024, char(0x7E));
+        qint64 sent = 0;
+        QByteArray sink(64 * 1024, 0);
+        QByteArray printed;
+        QElapsedTimer clock;
+        clock.start();
+        while (sent < 3 * 1024 * 1024 && clock.elapsed() < 60000) {
+            const ssize_t written = ::write(master, noise.constData(), size_t(noise.size()));
+            if (written > 0)
+                sent += written;
+            while (::read(host, sink.data(), size_t(sink.size())) > 0) {
+            }
+            printed += monitor.readAllStandardOutput();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        QVERIFY(sent >= qint64(3 * 1024 * 1024));
+        QTest::qWait(300);
+        while (::read(host, sink.data(), size_t(sink.size())) > 0) {
+        }
+        QFile status(QStringLiteral("/proc/%1/status").arg(monitor.processId()));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QString peak = QString::fromLatin1(status.readAll())
+                                 .section(QStringLiteral("VmHWM:"), 1)
+                                 .section(QStringLiteral("kB"), 0, 0)
+                                 .trimmed();
+        monitor.terminate();
+        QVERIFY(monitor.waitForFinished(10000));
+        printed += monitor.readAllStandardOutput();
+        ::close(host);
+        ::close(master);
+        QVERIFY2(peak.toInt() < 80 * 1024, qPrintable(peak + QStringLiteral(" kB")));
+        const QList<QByteArray> lines = printed.split('\n');
+        QVERIFY(lines.size() > 100);
+        qsizetype longest = 0;
+        for (const QByteArray& line : lines)
+            longest = std::max(longest, line.size());
+        QVERIFY2(longest < 1200, qPrintable(QString::number(longest)));
+        QVERIFY2(printed.contains("3 байт не переданы: порт программы закрыт (41 42 43)"),
+                 printed.left(400).constData());
     }
 
     // A broken description file: the program refuses with the loader's words, exit 3; a

@@ -8,16 +8,24 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr quint8 ExchangeParameters = 0x14;
 constexpr int TickMs = 100;
-// How long after the host's ACK both ends move to the new rate: the ACK has to be on the
-// device's line at the old one first (the device switches once it has it), and the host
-// needs a moment of its own to reconfigure before it sends at the new one.
-constexpr int RateSwitchDelayMs = 20;
+constexpr char RatePrefix[] = "BR_";
+
+QString hexText(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
 
 } // namespace
 
@@ -30,6 +38,32 @@ CliMonitor::CliMonitor(ProgramObjects& objects, const CliOptions& options, QText
     m_tick.setInterval(TickMs);
     connect(&m_tick, &QTimer::timeout, this,
             [this] { m_follower.tick(QDateTime::currentMSecsSinceEpoch()); });
+}
+
+RateWatch::Rule CliMonitor::rateRule(ProgramObjects& objects, FrameDecoding& decoding)
+{
+    RateWatch::Rule rule;
+    rule.code = ExchangeParameters;
+    // The rate byte's meaning is the symbol's value: "BR_115200=06" moves to 115200 bit/s
+    // on 06, whatever View.ini calls it.
+    for (const SymbolEntry& symbol : objects.symbols.symbols()) {
+        if (!symbol.name.startsWith(RatePrefix) || symbol.value.isEmpty())
+            continue;
+        bool ok = false;
+        const int baud = symbol.name.mid(int(sizeof RatePrefix) - 1).toInt(&ok);
+        if (ok && baud > 0)
+            rule.rates.emplace(quint8(symbol.value.at(0)), baud);
+    }
+    if (!decoding.command(QByteArray(1, char(ExchangeParameters))).known)
+        return rule;
+    const ItemTable& items = objects.codec.commandItems();
+    for (int i = 0; i < items.count; ++i) {
+        if (items[i].pref == RatePrefix)
+            rule.rateOffset = items[i].rel;
+        else if (items[i].ident.toLower() == "port")
+            rule.portOffset = items[i].rel;
+    }
+    return rule;
 }
 
 int CliMonitor::run()
@@ -47,16 +81,16 @@ int CliMonitor::run()
         return 2;
     }
     if (!m_options.logFile.isEmpty()) {
-        m_logFile.setFileName(m_options.logFile);
-        if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        m_logFile = ::open(QFile::encodeName(m_options.logFile).constData(),
+                           O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (m_logFile < 0) {
             m_err << QStringLiteral("Файл %1 не открыт: %2")
-                         .arg(m_options.logFile, m_logFile.errorString())
+                         .arg(m_options.logFile, QString::fromLocal8Bit(std::strerror(errno)))
                   << '\n';
             return 3;
         }
-        m_logStream.setDevice(&m_logFile);
-        m_logStream.setEncoding(QStringConverter::Utf8);
     }
+    m_relay.setRateRule(rateRule(m_objects, m_decoding));
     const QString other = m_options.hostLink.isEmpty() ? m_options.hostPort : m_options.hostLink;
     m_err << QStringLiteral("Монитор: ФР на %1 (%2 бит/с), программа на %3. Ctrl+C завершает.")
                  .arg(m_options.port())
@@ -65,38 +99,83 @@ int CliMonitor::run()
           << '\n';
     m_err.flush();
     m_log.logWrite(QStringLiteral("monitor %1 %2").arg(m_options.port(), other), LogInfo);
+    m_out.flush();
+    m_printer = std::make_unique<MonitorPrinter>(STDOUT_FILENO, m_logFile);
     onTerminationSignal([] { QCoreApplication::quit(); });
-    m_relay.start(this, [this](const MonitorRelay::Chunk& chunk) { received(chunk); });
+    m_relay.start(this, [this] { takeEvents(); });
     m_tick.start();
     QCoreApplication::exec();
     m_relay.stop();
     // What was passed on before the end is told too.
-    QCoreApplication::processEvents();
-    m_follower.tick(QDateTime::currentMSecsSinceEpoch());
+    takeEvents();
+    m_follower.tick(QDateTime::currentMSecsSinceEpoch() + 60000);
+    if (!m_printer->finish(500))
+        m_printer.release(); // its thread still uses it until the process ends
+    if (m_logFile >= 0)
+        ::close(m_logFile);
     return m_lostEnd ? 2 : 0;
 }
 
-void CliMonitor::received(const MonitorRelay::Chunk& chunk)
+void CliMonitor::takeEvents()
 {
-    for (const char byte : chunk.bytes)
-        m_follower.feed(chunk.from, quint8(byte), chunk.timeMs);
-    if (chunk.failure.isEmpty())
+    for (const MonitorRelay::Event& event : m_relay.takeEvents())
+        received(event);
+}
+
+void CliMonitor::received(const MonitorRelay::Event& event)
+{
+    using E = MonitorRelay::Event;
+    const bool fromDevice = event.from == FrameFollower::Side::Device;
+    switch (event.kind) {
+    case E::Passed:
+        for (const char byte : event.bytes)
+            m_follower.feed(event.from, quint8(byte), event.timeMs);
         return;
-    m_lostEnd = true;
-    const QString text =
-        (chunk.from == FrameFollower::Side::Device ? QStringLiteral("Порт ФР потерян: ")
-                                                   : QStringLiteral("Порт программы потерян: ")) +
-        chunk.failure;
+    case E::Dropped:
+        print({QStringLiteral("%1 ФР   %2 байт не переданы: порт программы закрыт (%3)")
+                   .arg(MonitorLines::clock(event.timeMs))
+                   .arg(event.bytes.size())
+                   .arg(hexText(event.bytes)),
+               {{QStringLiteral("t"), MonitorLines::clock(event.timeMs)},
+                {QStringLiteral("dir"), QStringLiteral("device")},
+                {QStringLiteral("type"), QStringLiteral("dropped")},
+                {QStringLiteral("bytes"), hexText(event.bytes)}}});
+        return;
+    case E::WriteFailed:
+        report(QStringLiteral("%1 не переданы байты %2: %3")
+                   .arg(fromDevice ? QStringLiteral("Программе") : QStringLiteral("ФР"),
+                        hexText(event.bytes), event.text));
+        return;
+    case E::RateChanged:
+        print(MonitorLines::rateChanged(event.timeMs, event.count));
+        return;
+    case E::RateFailed:
+        report(QStringLiteral("Скорость %1 не установлена: %2").arg(event.count).arg(event.text));
+        return;
+    case E::Skipped:
+        report(QStringLiteral("Пропущено событий: %1 (разбор не успевал; обмен не задержан)")
+                   .arg(event.count));
+        return;
+    case E::EndLost:
+        m_lostEnd = true;
+        report((fromDevice ? QStringLiteral("Порт ФР потерян: ")
+                           : QStringLiteral("Порт программы потерян: ")) +
+               event.text);
+        QCoreApplication::quit();
+        return;
+    }
+}
+
+void CliMonitor::report(const QString& text)
+{
     m_err << text << '\n';
     m_err.flush();
     m_log.logWrite(text, LogError);
-    QCoreApplication::quit();
 }
 
 void CliMonitor::show(const FrameFollower::Event& event)
 {
     print(m_lines.describe(event));
-    followRateChange(event);
 }
 
 void CliMonitor::print(const MonitorLines::Line& line)
@@ -104,35 +183,6 @@ void CliMonitor::print(const MonitorLines::Line& line)
     const QString text =
         m_options.json ? QString::fromUtf8(QJsonDocument(line.json).toJson(QJsonDocument::Compact))
                        : line.text;
-    m_out << text << '\n';
-    m_out.flush();
-    if (m_logFile.isOpen()) {
-        m_logStream << text << '\n';
-        m_logStream.flush();
-    }
+    m_printer->print(text.toUtf8());
     m_log.logWrite(line.text, LogPlain);
-}
-
-void CliMonitor::followRateChange(const FrameFollower::Event& event)
-{
-    if (event.kind != FrameFollower::Kind::Ack || event.side != FrameFollower::Side::Host ||
-        event.command.isEmpty() || quint8(event.command.at(0)) != ExchangeParameters ||
-        event.answered.size() < 2 || event.answered.at(1) != 0)
-        return;
-    m_decoding.command(event.command);
-    const ItemTable& items = m_objects.codec.commandItems();
-    for (int i = 0; i < items.count; ++i) {
-        if (items[i].ident.toLower() != "baud")
-            continue;
-        const int baud = m_objects.codec.replyText(items[i]).toInt();
-        QTimer::singleShot(RateSwitchDelayMs, this, [this, baud] {
-            QString error;
-            if (!m_relay.setBaudRate(baud, &error)) {
-                m_err << QStringLiteral("Скорость %1 не установлена: ").arg(baud) << error << '\n';
-                return;
-            }
-            print(MonitorLines::rateChanged(QDateTime::currentMSecsSinceEpoch(), baud));
-        });
-        return;
-    }
 }

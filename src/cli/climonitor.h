@@ -3,11 +3,13 @@
 #include "codec/framedecoding.h"
 #include "link/framefollower.h"
 #include "monitorlines.h"
+#include "monitorprinter.h"
 #include "monitorrelay.h"
 
-#include <QFile>
 #include <QTextStream>
 #include <QTimer>
+
+#include <memory>
 
 struct CliOptions;
 class MLogSystem;
@@ -25,13 +27,16 @@ public:
     // log file could not be opened.
     int run();
 
+    // The relay's rule for the rate switch: the exchange parameters command's port and rate
+    // bytes, from Command.ini, and the rates of the rate symbols (BR_), from Symbol.ini.
+    static RateWatch::Rule rateRule(ProgramObjects& objects, FrameDecoding& decoding);
+
 private:
-    void received(const MonitorRelay::Chunk& chunk);
+    void takeEvents();
+    void received(const MonitorRelay::Event& event);
     void show(const FrameFollower::Event& event);
     void print(const MonitorLines::Line& line);
-    // After the host took a good reply to the exchange parameters command: both ends move to
-    // the rate the command set, as the registrar does.
-    void followRateChange(const FrameFollower::Event& event);
+    void report(const QString& text);
 
     ProgramObjects& m_objects;
     const CliOptions& m_options;
@@ -43,7 +48,7 @@ private:
     FrameFollower m_follower;
     MonitorRelay m_relay;
     QTimer m_tick;
-    QFile m_logFile;
-    QTextStream m_logStream;
+    int m_logFile = -1; // --log, appended to
+    std::unique_ptr<MonitorPrinter> m_printer;
     bool m_lostEnd = false;
 };

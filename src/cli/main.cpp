@@ -21,7 +21,11 @@ int main(int argc, char** argv)
     // error are the program's interface, so the toolkit's messages go only to the log.
     // It ends before the application object does.
     MLogSystem log;
-    const QString programPath = QCoreApplication::arguments().value(0);
+    // The monitor runs for hours beside the runs it watches: its log is a file of its own,
+    // which their start (archiving the live log) never touches.
+    const QString programPath =
+        QCoreApplication::arguments().value(0) +
+        (options.subcommand == QLatin1String("monitor") ? QStringLiteral("-monitor") : QString());
     log.setProgramName(MPathWorks::baseNameOf(programPath));
     const QString programDir = QCoreApplication::applicationDirPath();
     QString fallback;

@@ -1,6 +1,7 @@
 #include "monitorrelay.h"
 
 #include "link/lowlatency.h"
+#include "link/openfailure.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -11,10 +12,18 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr int ReadSize = 512;
+// While no program has the host side open, how often the relay looks whether one has.
+constexpr int HostClosedPollMs = 20;
+// Before a rate switch: how long the ACK may take to leave, and the margin after it left.
+constexpr int DrainMostMs = 200;
+constexpr int HandledMarginUs = 2000;
 
 speed_t speedOf(int baud)
 {
@@ -42,7 +51,12 @@ speed_t speedOf(int baud)
 
 QString systemError()
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return systemReasonText(QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
 }
 
 bool configure(int fd, int baud, QString* error)
@@ -70,24 +84,6 @@ bool configure(int fd, int baud, QString* error)
     return true;
 }
 
-int openSerial(const QString& name, int baud, QString* error)
-{
-    const QString path = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        *error = QStringLiteral("%1: %2").arg(path, systemError());
-        return -1;
-    }
-    QString reason;
-    if (!configure(fd, baud, &reason)) {
-        *error = QStringLiteral("%1: %2").arg(path, reason);
-        ::close(fd);
-        return -1;
-    }
-    requestLowLatency(fd, &reason); // a pseudo-terminal has none; nothing is lost
-    return fd;
-}
-
 void closeDescriptor(int& fd)
 {
     if (fd >= 0)
@@ -106,30 +102,65 @@ MonitorRelay::MonitorRelay()
 MonitorRelay::~MonitorRelay()
 {
     stop();
-    closeDescriptor(m_device);
-    closeDescriptor(m_host);
-    closeDescriptor(m_ptySlave);
+    closeDescriptor(m_device.fd);
+    closeDescriptor(m_host.fd);
     closeDescriptor(m_wake[0]);
     closeDescriptor(m_wake[1]);
-    if (!m_link.isEmpty())
+    // Removed only while it still leads to this monitor's pseudo-terminal.
+    if (!m_link.isEmpty() && QFile::symLinkTarget(m_link) == QFile::decodeName(m_linkTarget))
         QFile::remove(m_link);
+}
+
+bool MonitorRelay::openSerialEnd(End& end, const QString& name, int baud, QString* error)
+{
+    const QString path = portSystemPath(name);
+    // The relay's own descriptor comes first: the port library's exclusive mode, set next,
+    // refuses every later opener, this program's too.
+    end.fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (end.fd < 0) {
+        *error = QStringLiteral("%1: %2").arg(path, systemError());
+        return false;
+    }
+    // The port library holds the port as the tool's link does (its lock file and exclusive
+    // mode), so the tool, velkor-cli and another monitor are told it is busy. It only writes,
+    // so it never reads a byte meant for the relay.
+    end.holder = std::make_unique<QSerialPort>(path);
+    end.holder->setBaudRate(baud);
+    if (!end.holder->open(QIODevice::WriteOnly)) {
+        *error = openFailureReason(name, end.holder->error(), end.holder->errorString());
+        end.holder.reset();
+        closeDescriptor(end.fd);
+        return false;
+    }
+    QString reason;
+    if (!configure(end.fd, baud, &reason)) {
+        *error = QStringLiteral("%1: %2").arg(path, reason);
+        end.holder.reset();
+        closeDescriptor(end.fd);
+        return false;
+    }
+    requestLowLatency(end.fd, &reason); // a pseudo-terminal has none; nothing is lost
+    return true;
 }
 
 bool MonitorRelay::openDevice(const QString& name, int baud, QString* error)
 {
-    m_device = openSerial(name, baud, error);
-    return m_device >= 0;
+    return openSerialEnd(m_device, name, baud, error);
 }
 
 bool MonitorRelay::openHostPort(const QString& name, int baud, QString* error)
 {
-    m_host = openSerial(name, baud, error);
-    m_hostIsSerial = true;
-    return m_host >= 0;
+    return openSerialEnd(m_host, name, baud, error);
 }
 
 bool MonitorRelay::openHostLink(const QString& linkPath, QString* error)
 {
+    // Whatever stands at the path (a link of another monitor, a file) is not ours to replace.
+    const QFileInfo existing(linkPath);
+    if (existing.exists() || existing.isSymLink()) {
+        *error = QStringLiteral("%1: путь уже занят; укажите другой или удалите его").arg(linkPath);
+        return false;
+    }
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
         *error = QStringLiteral("posix_openpt: ") + systemError();
@@ -137,21 +168,19 @@ bool MonitorRelay::openHostLink(const QString& linkPath, QString* error)
             ::close(master);
         return false;
     }
-    m_host = master;
+    m_host.fd = master;
+    m_host.isPty = true;
     const QByteArray slaveName = ::ptsname(master);
-    m_ptySlave = ::open(slaveName.constData(), O_RDWR | O_NOCTTY);
+    // The slave is configured once through a descriptor of its own, then let go: bytes the
+    // device sends while no program has it open are dropped, as on a real line.
+    const int slave = ::open(slaveName.constData(), O_RDWR | O_NOCTTY);
     QString reason;
-    if (m_ptySlave < 0 || !configure(m_ptySlave, 115200, &reason)) {
+    const bool configured = slave >= 0 && configure(slave, 115200, &reason);
+    if (slave >= 0)
+        ::close(slave);
+    if (!configured) {
         *error = QStringLiteral("%1: %2").arg(QString::fromLocal8Bit(slaveName),
                                               reason.isEmpty() ? systemError() : reason);
-        return false;
-    }
-    // Only a link is replaced: a file of another kind at the path is not ours to remove.
-    const QFileInfo existing(linkPath);
-    if (existing.isSymLink())
-        QFile::remove(linkPath);
-    else if (existing.exists()) {
-        *error = QStringLiteral("%1: файл существует и не является ссылкой").arg(linkPath);
         return false;
     }
     if (::symlink(slaveName.constData(), QFile::encodeName(linkPath).constData()) != 0) {
@@ -159,41 +188,78 @@ bool MonitorRelay::openHostLink(const QString& linkPath, QString* error)
         return false;
     }
     m_link = linkPath;
+    m_linkTarget = slaveName;
     return true;
 }
 
-void MonitorRelay::start(QObject* context, std::function<void(const Chunk&)> received)
+void MonitorRelay::start(QObject* context, std::function<void()> ready)
 {
     m_context = context;
-    m_received = std::move(received);
+    m_ready = std::move(ready);
     m_running = true;
-    m_thread = std::thread([this] { run(); });
+    m_fromDevice = std::thread([this] { pump(Side::Device); });
+    m_fromHost = std::thread([this] { pump(Side::Host); });
 }
 
 void MonitorRelay::stop()
 {
-    if (!m_thread.joinable())
-        return;
     m_running = false;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &byte, 1);
-    m_thread.join();
+    if (m_fromDevice.joinable())
+        m_fromDevice.join();
+    if (m_fromHost.joinable())
+        m_fromHost.join();
 }
 
-bool MonitorRelay::setBaudRate(int baud, QString* error)
+std::deque<MonitorRelay::Event> MonitorRelay::takeEvents()
 {
-    // What was passed on goes out at the rate it was sent at.
-    ::tcdrain(m_device);
-    if (m_hostIsSerial)
-        ::tcdrain(m_host);
-    if (!configure(m_device, baud, error))
+    std::deque<Event> events;
+    std::lock_guard<std::mutex> lock(m_queueLock);
+    if (m_skipped > 0) {
+        Event skipped;
+        skipped.kind = Event::Skipped;
+        skipped.count = std::exchange(m_skipped, 0);
+        skipped.timeMs = nowMs();
+        events.push_back(std::move(skipped));
+    }
+    for (Event& event : m_queue)
+        events.push_back(std::move(event));
+    m_queue.clear();
+    m_notified = false;
+    return events;
+}
+
+void MonitorRelay::push(Event event)
+{
+    bool notify = false;
+    {
+        std::lock_guard<std::mutex> lock(m_queueLock);
+        // What the line did is always told; only the showing of bytes passed on may be lost.
+        if (event.kind == Event::Passed && m_queue.size() >= MaxQueued) {
+            ++m_skipped;
+            return;
+        }
+        m_queue.push_back(std::move(event));
+        notify = !m_notified;
+        m_notified = true;
+    }
+    if (notify)
+        QMetaObject::invokeMethod(m_context, m_ready, Qt::QueuedConnection);
+}
+
+bool MonitorRelay::hostClosed() const
+{
+    if (!m_host.isPty)
         return false;
-    return !m_hostIsSerial || configure(m_host, baud, error);
+    // A pseudo-terminal's master hangs up while no program has the slave open.
+    pollfd master{m_host.fd, POLLOUT, 0};
+    return ::poll(&master, 1, 0) > 0 && (master.revents & POLLHUP);
 }
 
 bool MonitorRelay::writeAll(int fd, const char* data, qint64 size)
 {
-    while (size > 0) {
+    while (size > 0 && m_running) {
         const ssize_t written = ::write(fd, data, size_t(size));
         if (written > 0) {
             data += written;
@@ -202,48 +268,132 @@ bool MonitorRelay::writeAll(int fd, const char* data, qint64 size)
         }
         if (written < 0 && errno != EAGAIN && errno != EINTR)
             return false;
-        pollfd out{fd, POLLOUT, 0};
-        if (::poll(&out, 1, 1000) <= 0 && !m_running)
-            return false;
+        pollfd out[2] = {{fd, POLLOUT, 0}, {m_wake[0], POLLIN, 0}};
+        ::poll(out, 2, 1000);
     }
-    return true;
+    return size == 0;
 }
 
-void MonitorRelay::run()
+void MonitorRelay::switchRate(int baud, qint64 timeMs)
 {
-    char buffer[512];
+    // The ACK is on the device's line at the old rate first: the registrar switches once it
+    // has it, and what the host sends after it goes out at the new rate (this thread reads
+    // nothing more from the host until then). A pseudo-terminal is drained when the other side
+    // has read the byte, not handled it: a moment more for that.
+    ::tcdrain(m_device.fd);
+    for (int waited = 0; waited < DrainMostMs; ++waited) {
+        int queued = 0;
+        if (::ioctl(m_device.fd, TIOCOUTQ, &queued) != 0 || queued == 0)
+            break;
+        ::usleep(1000);
+    }
+    ::usleep(HandledMarginUs);
+    QString error;
+    const bool moved =
+        configure(m_device.fd, baud, &error) && (m_host.isPty || configure(m_host.fd, baud, &error));
+    Event event;
+    event.kind = moved ? Event::RateChanged : Event::RateFailed;
+    event.count = baud;
+    event.text = error;
+    event.timeMs = timeMs;
+    push(std::move(event));
+}
+
+void MonitorRelay::pushPassed(Side from, const char* data, qint64 size, qint64 timeMs)
+{
+    Event passed;
+    passed.from = from;
+    passed.bytes = QByteArray(data, int(size));
+    passed.timeMs = timeMs;
+    push(std::move(passed));
+}
+
+void MonitorRelay::pushWriteFailed(Side from, const char* data, qint64 size, qint64 timeMs)
+{
+    Event failed;
+    failed.kind = Event::WriteFailed;
+    failed.from = from;
+    failed.bytes = QByteArray(data, int(size));
+    failed.text = systemError();
+    failed.timeMs = timeMs;
+    push(std::move(failed));
+}
+
+// Each piece is queued for the printer before it is written, so the printer sees the line's
+// events in the order the line had them; queuing never waits.
+void MonitorRelay::passOnHostBytes(const char* data, qint64 size, qint64 timeMs)
+{
+    qint64 done = 0;
+    for (qint64 i = 0; i < size; ++i) {
+        const int baud = m_rates.hostByte(quint8(data[i]), timeMs);
+        if (baud == 0)
+            continue;
+        pushPassed(Side::Host, data + done, i + 1 - done, timeMs);
+        if (!writeAll(m_device.fd, data + done, i + 1 - done))
+            return pushWriteFailed(Side::Host, data + done, size - done, timeMs);
+        done = i + 1;
+        switchRate(baud, timeMs);
+    }
+    if (done == size)
+        return;
+    pushPassed(Side::Host, data + done, size - done, timeMs);
+    if (!writeAll(m_device.fd, data + done, size - done))
+        pushWriteFailed(Side::Host, data + done, size - done, timeMs);
+}
+
+void MonitorRelay::passOnDeviceBytes(const char* data, qint64 size, qint64 timeMs)
+{
+    for (qint64 i = 0; i < size; ++i)
+        m_rates.deviceByte(quint8(data[i]), timeMs);
+    if (hostClosed()) {
+        Event dropped;
+        dropped.kind = Event::Dropped;
+        dropped.from = Side::Device;
+        dropped.bytes = QByteArray(data, int(size));
+        dropped.timeMs = timeMs;
+        return push(std::move(dropped));
+    }
+    pushPassed(Side::Device, data, size, timeMs);
+    if (!writeAll(m_host.fd, data, size))
+        pushWriteFailed(Side::Device, data, size, timeMs);
+}
+
+void MonitorRelay::pump(Side from)
+{
+    const End& in = from == Side::Device ? m_device : m_host;
+    char buffer[ReadSize];
     while (m_running) {
-        pollfd fds[3] = {{m_device, POLLIN, 0}, {m_host, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(fds, 3, -1) < 0) {
+        const bool waitForHost = from == Side::Host && hostClosed();
+        // A master without its program reports a hang-up at once: it is left out of the wait.
+        pollfd fds[2] = {{waitForHost ? -1 : in.fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        if (::poll(fds, 2, waitForHost ? HostClosedPollMs : -1) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
-        for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            const ssize_t count = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (count < 0 && (errno == EAGAIN || errno == EINTR))
-                continue;
-            if (count <= 0) {
-                Chunk chunk;
-                chunk.from = i == 0 ? Side::Device : Side::Host;
-                chunk.timeMs = QDateTime::currentMSecsSinceEpoch();
-                chunk.failure = count < 0 ? systemError() : QStringLiteral("порт закрыт");
-                QMetaObject::invokeMethod(
-                    m_context, [this, chunk] { m_received(chunk); }, Qt::QueuedConnection);
-                m_running = false;
-                return;
-            }
-            const qint64 timeMs = QDateTime::currentMSecsSinceEpoch();
-            // Passed on first, looked at after.
-            writeAll(i == 0 ? m_host : m_device, buffer, count);
-            Chunk chunk;
-            chunk.from = i == 0 ? Side::Device : Side::Host;
-            chunk.bytes = QByteArray(buffer, int(count));
-            chunk.timeMs = timeMs;
-            QMetaObject::invokeMethod(
-                m_context, [this, chunk] { m_received(chunk); }, Qt::QueuedConnection);
+        if (fds[1].revents || waitForHost)
+            continue;
+        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        const ssize_t count = ::read(in.fd, buffer, sizeof buffer);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR || (in.isPty && errno == EIO)))
+            continue; // a pseudo-terminal's program has just closed its side
+        const qint64 timeMs = nowMs();
+        if (count <= 0) {
+            Event lost;
+            lost.kind = Event::EndLost;
+            lost.from = from;
+            lost.text = count < 0 ? systemError() : QStringLiteral("порт закрыт");
+            lost.timeMs = timeMs;
+            m_running = false;
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t woken = ::write(m_wake[1], &byte, 1);
+            push(std::move(lost));
+            return;
         }
+        if (from == Side::Host)
+            passOnHostBytes(buffer, count, timeMs);
+        else
+            passOnDeviceBytes(buffer, count, timeMs);
     }
 }

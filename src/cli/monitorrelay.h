@@ -1,66 +1,109 @@
 #pragma once
 
 #include "link/framefollower.h"
+#include "ratewatch.h"
 
 #include <QByteArray>
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
 
 #include <atomic>
+#include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 // The monitor's two ends: the registrar's port and the other program's side, a second serial
-// port or a pseudo-terminal of its own. A thread of its own passes every byte on to the
-// other end as soon as it is read, unchanged, whatever the program does meanwhile with what
-// it saw; it never sends a byte of its own.
+// port or a pseudo-terminal of its own. Each direction has a thread of its own that passes
+// every byte on to the other end as soon as it is read, unchanged, before anything looks at
+// it; it never sends a byte of its own. What it passed on goes to the printer through a
+// bounded queue: a printer that falls behind loses events (counted), never a byte of the
+// line. The rate switch after the exchange parameters command is the relay's own.
 class MonitorRelay
 {
 public:
     using Side = FrameFollower::Side;
-    struct Chunk
+    struct Event
     {
+        enum Kind
+        {
+            Passed,      // bytes passed on
+            Dropped,     // device bytes while no program had the host side open
+            WriteFailed, // bytes an end would not take
+            RateChanged, // both ends moved to `count` bit/s
+            RateFailed,  // the move to `count` bit/s failed: `text` says why
+            EndLost,     // an end failed (an adapter pulled out): `text`; the relay has stopped
+            Skipped,     // `count` events the printer fell too far behind for
+        };
+        Kind kind = Passed;
         Side from = Side::Host;
         QByteArray bytes;
-        qint64 timeMs = 0; // when it was read, milliseconds since the epoch
-        // Set on the last chunk when an end failed (an adapter pulled out): what the system
-        // said. Nothing is passed on after it.
-        QString failure;
+        qint64 timeMs = 0; // when it happened, milliseconds since the epoch
+        int count = 0;
+        QString text;
     };
+    // Events waiting for the printer at most; beyond, bytes passed on are not shown.
+    static constexpr size_t MaxQueued = 4096;
 
     MonitorRelay();
-    // Stops the thread, closes both ends and removes the link to the pseudo-terminal.
+    // Stops the threads, closes both ends and removes the link to the pseudo-terminal when it
+    // is still its own.
     ~MonitorRelay();
     MonitorRelay(const MonitorRelay&) = delete;
     MonitorRelay& operator=(const MonitorRelay&) = delete;
 
-    // A serial port by its name ("ttyUSB0") or path, raw, 8 bits, no parity, one stop bit.
+    // A serial port by its name ("ttyUSB0") or path, raw, 8 bits, no parity, one stop bit,
+    // held with the lock and the exclusive mode the tool's own link takes.
     bool openDevice(const QString& name, int baud, QString* error);
     bool openHostPort(const QString& name, int baud, QString* error);
     // A new pseudo-terminal for a program on this machine, reached through a symlink at
-    // `linkPath` (replaced when it is a link already).
+    // `linkPath`; a path that exists already is refused.
     bool openHostLink(const QString& linkPath, QString* error);
+    void setRateRule(const RateWatch::Rule& rule) { m_rates.setRule(rule); }
 
-    // Starts passing bytes on; every chunk read is handed to `received` on the thread of
-    // `context`, in order.
-    void start(QObject* context, std::function<void(const Chunk&)> received);
+    // Starts passing bytes on; `ready` is called on the thread of `context` when events wait
+    // (once until they are taken).
+    void start(QObject* context, std::function<void()> ready);
     void stop();
-    // Both serial ends to another rate (a pseudo-terminal has none of its own).
-    bool setBaudRate(int baud, QString* error);
+    // The events waiting, oldest first; a Skipped event first when some were lost.
+    std::deque<Event> takeEvents();
 
 private:
-    void run();
-    // Writes everything to `fd`, waiting while the end cannot take more.
-    bool writeAll(int fd, const char* data, qint64 size);
+    struct End
+    {
+        int fd = -1;
+        bool isPty = false;
+        // Holds the port's lock and exclusive mode; the relay reads and writes `fd`.
+        std::unique_ptr<QSerialPort> holder;
+    };
 
-    int m_device = -1;
-    int m_host = -1;
-    bool m_hostIsSerial = false;
-    int m_ptySlave = -1; // held open, so the other program's closing does not end the link
+    void pump(Side from);
+    void passOnHostBytes(const char* data, qint64 size, qint64 timeMs);
+    void passOnDeviceBytes(const char* data, qint64 size, qint64 timeMs);
+    void pushPassed(Side from, const char* data, qint64 size, qint64 timeMs);
+    void pushWriteFailed(Side from, const char* data, qint64 size, qint64 timeMs);
+    void switchRate(int baud, qint64 timeMs);
+    // Writes everything to `fd`, waiting while the end cannot take more; false when it failed.
+    bool writeAll(int fd, const char* data, qint64 size);
+    bool hostClosed() const;
+    void push(Event event);
+    bool openSerialEnd(End& end, const QString& name, int baud, QString* error);
+
+    End m_device;
+    End m_host;
     QString m_link;
+    QByteArray m_linkTarget;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_running{false};
-    std::thread m_thread;
+    std::thread m_fromDevice;
+    std::thread m_fromHost;
+    RateWatch m_rates;
+    std::mutex m_queueLock;
+    std::deque<Event> m_queue;
+    int m_skipped = 0;
+    bool m_notified = false;
     QObject* m_context = nullptr;
-    std::function<void(const Chunk&)> m_received;
+    std::function<void()> m_ready;
 };

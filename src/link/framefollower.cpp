@@ -9,8 +9,10 @@ constexpr quint8 ENQ = FrVelkor::ENQ;
 constexpr quint8 ACK = FrVelkor::ACK;
 constexpr quint8 NAK = FrVelkor::NAK;
 // Stray bytes are told as one event once their side has been quiet this long (the link's
-// own quiet wait when it drops bytes).
+// own quiet wait when it drops bytes), and at least this often and this many at a time on a
+// line that never falls quiet, so they never pile up.
 constexpr int StrayQuietMs = 100;
+constexpr int StrayMostBytes = 256;
 
 } // namespace
 
@@ -27,7 +29,7 @@ void FrameFollower::tick(qint64 timeMs)
         Reader& r = reader(side);
         if (r.state != Reader::State::Idle && timeMs - r.lastByte > ByteWaitMs)
             cut(side, r.lastByte + ByteWaitMs);
-        if (!r.stray.isEmpty() && timeMs - r.lastByte >= StrayQuietMs)
+        if (!r.stray.isEmpty() && timeMs - r.strayStart >= StrayQuietMs)
             flushStray(side);
     }
     if (awaitingReply() && timeMs - m_commandEnd > ReplyWaitMs)
@@ -60,6 +62,8 @@ void FrameFollower::readByte(Side side, quint8 byte, qint64 timeMs)
                 asked = Answer::Nothing;
             }
             r.stray.append(char(byte));
+            if (r.stray.size() >= StrayMostBytes)
+                flushStray(side);
         }
         return;
     case Reader::State::Length:
