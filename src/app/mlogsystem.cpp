@@ -557,8 +557,8 @@ void MLogSystem::messageHandler(QtMsgType type, const QMessageLogContext&, const
         break;
     }
     if (g_echoToStandardError) {
-        std::fputs(QString::fromLatin1(format).arg(text).toLocal8Bit().constData(), stderr);
-        std::fputc('\n', stderr);
+        const QByteArray echo = QString::fromLatin1(format).arg(text).toLocal8Bit();
+        std::fprintf(stderr, "%s\n", echo.constData());
     }
     QReadLocker lock(&g_handlerTargetLock);
     MLogSystem* target = g_handlerTarget.load();
