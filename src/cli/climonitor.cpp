@@ -14,13 +14,19 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr quint8 ExchangeParameters = 0x14;
+// How often the follower's clock moves on (and the relay's events are taken, besides when
+// they come).
 constexpr int TickMs = 100;
 constexpr char RatePrefix[] = "BR_";
+// How much less the threads that decode and print count than the relay's (nice values).
+constexpr int LowerPriority = 10;
 
 QString hexText(const QByteArray& bytes)
 {
@@ -36,8 +42,10 @@ CliMonitor::CliMonitor(ProgramObjects& objects, const CliOptions& options, QText
       m_follower([this](const FrameFollower::Event& event) { show(event); })
 {
     m_tick.setInterval(TickMs);
-    connect(&m_tick, &QTimer::timeout, this,
-            [this] { m_follower.tick(QDateTime::currentMSecsSinceEpoch()); });
+    connect(&m_tick, &QTimer::timeout, this, [this] {
+        takeEvents();
+        m_follower.tick(QDateTime::currentMSecsSinceEpoch());
+    });
 }
 
 RateWatch::Rule CliMonitor::rateRule(ProgramObjects& objects, FrameDecoding& decoding)
@@ -102,7 +110,12 @@ int CliMonitor::run()
     m_out.flush();
     m_printer = std::make_unique<MonitorPrinter>(STDOUT_FILENO, m_logFile);
     onTerminationSignal([] { QCoreApplication::quit(); });
-    m_relay.start(this, [this] { takeEvents(); });
+    m_relay.start([this] {
+        QMetaObject::invokeMethod(this, &CliMonitor::takeEvents, Qt::QueuedConnection);
+    });
+    // The relay's threads go first when the processor is short: decoding and printing
+    // may fall behind, the line may not.
+    ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), LowerPriority);
     m_tick.start();
     QCoreApplication::exec();
     m_relay.stop();

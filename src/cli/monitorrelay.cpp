@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
 
 #include <cerrno>
 #include <cstring>
@@ -24,6 +23,8 @@ constexpr int HostClosedPollMs = 20;
 // Before a rate switch: how long the ACK may take to leave, and the margin after it left.
 constexpr int DrainMostMs = 200;
 constexpr int HandledMarginUs = 2000;
+// Bytes kept for an end that does not take them at most; past it the other end is not read.
+constexpr qsizetype MaxPendingBytes = 64 * 1024;
 
 speed_t speedOf(int baud)
 {
@@ -192,13 +193,13 @@ bool MonitorRelay::openHostLink(const QString& linkPath, QString* error)
     return true;
 }
 
-void MonitorRelay::start(QObject* context, std::function<void()> ready)
+void MonitorRelay::start(std::function<void()> waiting)
 {
-    m_context = context;
-    m_ready = std::move(ready);
+    m_waiting = std::move(waiting);
+    m_toDevice = {m_device.fd, Side::Host, {}};
+    m_toHost = {m_host.fd, Side::Device, {}};
     m_running = true;
-    m_fromDevice = std::thread([this] { pump(Side::Device); });
-    m_fromHost = std::thread([this] { pump(Side::Host); });
+    m_thread = std::thread([this] { run(); });
 }
 
 void MonitorRelay::stop()
@@ -206,33 +207,33 @@ void MonitorRelay::stop()
     m_running = false;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &byte, 1);
-    if (m_fromDevice.joinable())
-        m_fromDevice.join();
-    if (m_fromHost.joinable())
-        m_fromHost.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 std::deque<MonitorRelay::Event> MonitorRelay::takeEvents()
 {
     std::deque<Event> events;
-    std::lock_guard<std::mutex> lock(m_queueLock);
-    if (m_skipped > 0) {
-        Event skipped;
-        skipped.kind = Event::Skipped;
-        skipped.count = std::exchange(m_skipped, 0);
-        skipped.timeMs = nowMs();
-        events.push_back(std::move(skipped));
+    int skipped = 0;
+    {
+        // Held for a swap only: the relay never waits for the printer's side.
+        std::lock_guard<std::mutex> lock(m_queueLock);
+        events.swap(m_queue);
+        skipped = std::exchange(m_skipped, 0);
     }
-    for (Event& event : m_queue)
-        events.push_back(std::move(event));
-    m_queue.clear();
-    m_notified = false;
+    if (skipped > 0) {
+        Event event;
+        event.kind = Event::Skipped;
+        event.count = skipped;
+        event.timeMs = nowMs();
+        events.push_front(std::move(event));
+    }
     return events;
 }
 
 void MonitorRelay::push(Event event)
 {
-    bool notify = false;
+    bool first = false;
     {
         std::lock_guard<std::mutex> lock(m_queueLock);
         // What the line did is always told; only the showing of bytes passed on may be lost.
@@ -240,12 +241,12 @@ void MonitorRelay::push(Event event)
             ++m_skipped;
             return;
         }
+        first = m_queue.empty();
         m_queue.push_back(std::move(event));
-        notify = !m_notified;
-        m_notified = true;
     }
-    if (notify)
-        QMetaObject::invokeMethod(m_context, m_ready, Qt::QueuedConnection);
+    // Only the first event of a batch says so: the printer's side takes them all at once.
+    if (first && m_waiting)
+        m_waiting();
 }
 
 bool MonitorRelay::hostClosed() const
@@ -308,15 +309,31 @@ void MonitorRelay::pushPassed(Side from, const char* data, qint64 size, qint64 t
     push(std::move(passed));
 }
 
-void MonitorRelay::pushWriteFailed(Side from, const char* data, qint64 size, qint64 timeMs)
+void MonitorRelay::pushWriteFailed(Side from, const QByteArray& bytes, qint64 timeMs)
 {
     Event failed;
     failed.kind = Event::WriteFailed;
     failed.from = from;
-    failed.bytes = QByteArray(data, int(size));
+    failed.bytes = bytes;
     failed.text = systemError();
     failed.timeMs = timeMs;
     push(std::move(failed));
+}
+
+void MonitorRelay::flush(Pending& pending)
+{
+    while (!pending.bytes.isEmpty()) {
+        const ssize_t written =
+            ::write(pending.to, pending.bytes.constData(), size_t(pending.bytes.size()));
+        if (written > 0) {
+            pending.bytes.remove(0, written);
+            continue;
+        }
+        if (written < 0 && (errno == EAGAIN || errno == EINTR))
+            return; // the end takes the rest when it can
+        pushWriteFailed(pending.from, pending.bytes, nowMs());
+        pending.bytes.clear();
+    }
 }
 
 // Each piece is queued for the printer before it is written, so the printer sees the line's
@@ -328,17 +345,20 @@ void MonitorRelay::passOnHostBytes(const char* data, qint64 size, qint64 timeMs)
         const int baud = m_rates.hostByte(quint8(data[i]), timeMs);
         if (baud == 0)
             continue;
+        // Everything up to the ACK goes out at the old rate before the switch.
         pushPassed(Side::Host, data + done, i + 1 - done, timeMs);
-        if (!writeAll(m_device.fd, data + done, i + 1 - done))
-            return pushWriteFailed(Side::Host, data + done, size - done, timeMs);
+        m_toDevice.bytes.append(data + done, int(i + 1 - done));
+        if (!writeAll(m_device.fd, m_toDevice.bytes.constData(), m_toDevice.bytes.size()))
+            pushWriteFailed(Side::Host, m_toDevice.bytes, timeMs);
+        m_toDevice.bytes.clear();
         done = i + 1;
         switchRate(baud, timeMs);
     }
     if (done == size)
         return;
     pushPassed(Side::Host, data + done, size - done, timeMs);
-    if (!writeAll(m_device.fd, data + done, size - done))
-        pushWriteFailed(Side::Host, data + done, size - done, timeMs);
+    m_toDevice.bytes.append(data + done, int(size - done));
+    flush(m_toDevice);
 }
 
 void MonitorRelay::passOnDeviceBytes(const char* data, qint64 size, qint64 timeMs)
@@ -354,46 +374,72 @@ void MonitorRelay::passOnDeviceBytes(const char* data, qint64 size, qint64 timeM
         return push(std::move(dropped));
     }
     pushPassed(Side::Device, data, size, timeMs);
-    if (!writeAll(m_host.fd, data, size))
-        pushWriteFailed(Side::Device, data, size, timeMs);
+    m_toHost.bytes.append(data, int(size));
+    flush(m_toHost);
 }
 
-void MonitorRelay::pump(Side from)
+bool MonitorRelay::readFrom(Side from)
 {
     const End& in = from == Side::Device ? m_device : m_host;
     char buffer[ReadSize];
+    const ssize_t count = ::read(in.fd, buffer, sizeof buffer);
+    if (count < 0 && (errno == EAGAIN || errno == EINTR || (in.isPty && errno == EIO)))
+        return true; // nothing after all, or a pseudo-terminal's program just closed its side
+    const qint64 timeMs = nowMs();
+    if (count <= 0) {
+        Event lost;
+        lost.kind = Event::EndLost;
+        lost.from = from;
+        lost.text = count < 0 ? systemError() : QStringLiteral("порт закрыт");
+        lost.timeMs = timeMs;
+        push(std::move(lost));
+        return false;
+    }
+    if (from == Side::Host)
+        passOnHostBytes(buffer, count, timeMs);
+    else
+        passOnDeviceBytes(buffer, count, timeMs);
+    return true;
+}
+
+void MonitorRelay::run()
+{
     while (m_running) {
-        const bool waitForHost = from == Side::Host && hostClosed();
-        // A master without its program reports a hang-up at once: it is left out of the wait.
-        pollfd fds[2] = {{waitForHost ? -1 : in.fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(fds, 2, waitForHost ? HostClosedPollMs : -1) < 0) {
+        const bool hostGone = hostClosed();
+        if (hostGone && !m_toHost.bytes.isEmpty()) {
+            // Taken by no program: lost as on a real line, and told.
+            Event dropped;
+            dropped.kind = Event::Dropped;
+            dropped.from = Side::Device;
+            dropped.bytes = std::exchange(m_toHost.bytes, QByteArray());
+            dropped.timeMs = nowMs();
+            push(std::move(dropped));
+        }
+        // An end is read only while what it sent is taken by the other, so the bytes wait in
+        // the system's buffers, not here; a master without its program reports a hang-up at
+        // once and is left out of the wait.
+        const short deviceEvents = short((m_toHost.bytes.size() < MaxPendingBytes ? POLLIN : 0) |
+                                         (m_toDevice.bytes.isEmpty() ? 0 : POLLOUT));
+        const short hostEvents = short((m_toDevice.bytes.size() < MaxPendingBytes ? POLLIN : 0) |
+                                       (m_toHost.bytes.isEmpty() ? 0 : POLLOUT));
+        pollfd fds[3] = {{m_device.fd, deviceEvents, 0},
+                         {hostGone ? -1 : m_host.fd, hostEvents, 0},
+                         {m_wake[0], POLLIN, 0}};
+        if (::poll(fds, 3, hostGone ? HostClosedPollMs : -1) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
-        if (fds[1].revents || waitForHost)
+        if (fds[2].revents)
             continue;
-        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
-            continue;
-        const ssize_t count = ::read(in.fd, buffer, sizeof buffer);
-        if (count < 0 && (errno == EAGAIN || errno == EINTR || (in.isPty && errno == EIO)))
-            continue; // a pseudo-terminal's program has just closed its side
-        const qint64 timeMs = nowMs();
-        if (count <= 0) {
-            Event lost;
-            lost.kind = Event::EndLost;
-            lost.from = from;
-            lost.text = count < 0 ? systemError() : QStringLiteral("порт закрыт");
-            lost.timeMs = timeMs;
+        if (fds[0].revents & POLLOUT)
+            flush(m_toDevice);
+        if (fds[1].revents & POLLOUT)
+            flush(m_toHost);
+        const bool lost =
+            ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) && !readFrom(Side::Device)) ||
+            ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) && !readFrom(Side::Host));
+        if (lost)
             m_running = false;
-            const char byte = 1;
-            [[maybe_unused]] const ssize_t woken = ::write(m_wake[1], &byte, 1);
-            push(std::move(lost));
-            return;
-        }
-        if (from == Side::Host)
-            passOnHostBytes(buffer, count, timeMs);
-        else
-            passOnDeviceBytes(buffer, count, timeMs);
     }
 }

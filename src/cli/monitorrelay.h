@@ -4,7 +4,6 @@
 #include "ratewatch.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QSerialPort>
 #include <QString>
 
@@ -16,11 +15,12 @@
 #include <thread>
 
 // The monitor's two ends: the registrar's port and the other program's side, a second serial
-// port or a pseudo-terminal of its own. Each direction has a thread of its own that passes
-// every byte on to the other end as soon as it is read, unchanged, before anything looks at
-// it; it never sends a byte of its own. What it passed on goes to the printer through a
-// bounded queue: a printer that falls behind loses events (counted), never a byte of the
-// line. The rate switch after the exchange parameters command is the relay's own.
+// port or a pseudo-terminal of its own. A thread of its own passes every byte on to the other
+// end as soon as it is read, unchanged, before anything looks at it; it never sends a byte of
+// its own, and an end that cannot take more holds up only the bytes bound for it (one loop
+// that never blocks on one side). What it passed on goes to the printer through a bounded
+// queue: a printer that falls behind loses events (counted), never a byte of the line. The
+// rate switch after the exchange parameters command is the relay's own.
 class MonitorRelay
 {
 public:
@@ -63,9 +63,9 @@ public:
     bool openHostLink(const QString& linkPath, QString* error);
     void setRateRule(const RateWatch::Rule& rule) { m_rates.setRule(rule); }
 
-    // Starts passing bytes on; `ready` is called on the thread of `context` when events wait
-    // (once until they are taken).
-    void start(QObject* context, std::function<void()> ready);
+    // Starts passing bytes on. `waiting` is called on the relay's thread when events begin to
+    // wait in an empty queue; it must not block (post a call, and take them with takeEvents).
+    void start(std::function<void()> waiting);
     void stop();
     // The events waiting, oldest first; a Skipped event first when some were lost.
     std::deque<Event> takeEvents();
@@ -79,11 +79,23 @@ private:
         std::unique_ptr<QSerialPort> holder;
     };
 
-    void pump(Side from);
+    // Bytes read from one end and not yet taken by the other.
+    struct Pending
+    {
+        int to = -1;
+        Side from = Side::Host;
+        QByteArray bytes;
+    };
+
+    void run();
+    // Reads what `from` holds; false when the end is lost.
+    bool readFrom(Side from);
     void passOnHostBytes(const char* data, qint64 size, qint64 timeMs);
     void passOnDeviceBytes(const char* data, qint64 size, qint64 timeMs);
+    // Writes what the other end takes now; the rest waits for it.
+    void flush(Pending& pending);
     void pushPassed(Side from, const char* data, qint64 size, qint64 timeMs);
-    void pushWriteFailed(Side from, const char* data, qint64 size, qint64 timeMs);
+    void pushWriteFailed(Side from, const QByteArray& bytes, qint64 timeMs);
     void switchRate(int baud, qint64 timeMs);
     // Writes everything to `fd`, waiting while the end cannot take more; false when it failed.
     bool writeAll(int fd, const char* data, qint64 size);
@@ -97,13 +109,12 @@ private:
     QByteArray m_linkTarget;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_running{false};
-    std::thread m_fromDevice;
-    std::thread m_fromHost;
+    std::thread m_thread;
+    Pending m_toDevice;
+    Pending m_toHost;
     RateWatch m_rates;
+    std::function<void()> m_waiting;
     std::mutex m_queueLock;
     std::deque<Event> m_queue;
     int m_skipped = 0;
-    bool m_notified = false;
-    QObject* m_context = nullptr;
-    std::function<void()> m_ready;
 };
