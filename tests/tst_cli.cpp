@@ -154,6 +154,17 @@ private Q_SLOTS:
             << QStringList{"decode", "10", "10 37"} << 1 << QStringList{} << "[55]";
         QTest::newRow("decode bad hex")
             << QStringList{"decode", "10", "1g"} << 3 << QStringList{} << "не в HEX формате";
+        for (const char* asked : {"--help", "-h", "help"})
+            QTest::newRow(asked) << QStringList{asked} << 0
+                                 << QStringList{"Использование: velkor-cli КОМАНДА [АРГУМЕНТЫ] "
+                                                "[ПАРАМЕТРЫ]"}
+                                 << "";
+        QTest::newRow("help run") << QStringList{"help", "run"} << 0
+                                  << QStringList{"  run КОД [ЗНАЧЕНИЕ...]  выполнить команду "
+                                                 "каталога (код в HEX)"}
+                                  << "";
+        QTest::newRow("--version") << QStringList{"--version"} << 0
+                                   << QStringList{"velkor-cli 0.0.4.1"} << "";
         QTest::newRow("no subcommand")
             << QStringList{} << 4 << QStringList{} << "Не указана команда.";
         QTest::newRow("unknown subcommand")

@@ -9,8 +9,20 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELKOR_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
+    // What every shell user tries first, answered on standard output with success.
+    const QString first = QCoreApplication::arguments().value(1);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
+        first == QLatin1String("help")) {
+        out << cliUsage();
+        return CliProgram::Success;
+    }
+    if (first == QLatin1String("--version")) {
+        out << "velkor-cli " << QCoreApplication::applicationVersion() << '\n';
+        return CliProgram::Success;
+    }
     CliOptions options;
     QString error;
     if (!parseCliOptions(QCoreApplication::arguments().mid(1), &options, &error)) {
