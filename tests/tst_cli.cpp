@@ -140,7 +140,7 @@ private Q_SLOTS:
                                 << 0 << QStringList{"ФР найден. %device% 115200"} << "";
         QTest::newRow("search finding nothing")
             << QStringList{"search", "--port", "%silent%", probe} << 2 << QStringList{}
-            << "ФР не найден.";
+            << "бит/с…\nФР не найден.";
         QTest::newRow("encode") << QStringList{"encode", "17", "30", "2", "Ёж"} << 0
                                 << QStringList{"17 1E 00 00 00 02 A8 E6" +
                                                QString(" 00").repeated(38)}

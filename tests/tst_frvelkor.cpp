@@ -257,6 +257,40 @@ private Q_SLOTS:
         QVERIFY2(reason.endsWith(end), qPrintable(reason));
     }
 
+    // The advice for a port the user may not open names a group only when the group may use
+    // the port, and never root.
+    void permissionAdvice_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("permissions");
+        QTest::addColumn<QString>("advice");
+        const int ownerRw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        const int groupRw = QFileDevice::ReadGroup | QFileDevice::WriteGroup;
+        QTest::newRow("root:dialout 660")
+            << "dialout" << (ownerRw | groupRw)
+            << "Нет прав доступа к порту /dev/ttyUSB0. Добавьте пользователя в группу dialout "
+               "(например: sudo usermod -aG dialout $USER) и войдите в систему заново.";
+        QTest::newRow("root:root 600")
+            << "root" << ownerRw
+            << "Нет прав доступа к порту /dev/ttyUSB0: он принадлежит root:root, права 600. "
+               "Попросите администратора дать доступ группе dialout правилом udev (например, "
+               "строка KERNEL==\"ttyUSB0\", GROUP=\"dialout\", MODE=\"0660\" в файле "
+               "/etc/udev/rules.d/99-velkor.rules), затем добавьте пользователя в группу dialout "
+               "(sudo usermod -aG dialout $USER) и войдите в систему заново.";
+        QTest::newRow("root:root 660 is still no group to join")
+            << "root" << (ownerRw | groupRw) << "он принадлежит root:root, права 660";
+    }
+    void permissionAdvice()
+    {
+        QFETCH(QString, group);
+        QFETCH(int, permissions);
+        QFETCH(QString, advice);
+        const QString text = ::permissionAdvice(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("root"),
+                                                group, QFileDevice::Permissions(permissions));
+        QVERIFY2(text == advice || (advice.size() < 60 && text.contains(advice)), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("группу root")));
+    }
+
     // ENQ, NAK, the frame, ACK, the reply and the host's ACK: one byte per trace entry.
     void plainExchangeTracesEveryByte()
     {

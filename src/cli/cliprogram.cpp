@@ -166,6 +166,9 @@ int CliProgram::search()
         return fail(LinkFailure, QStringLiteral("Нет COM-портов"));
     for (const QString& port : ports) {
         for (const int baud : FrVelkor::BaudRates) {
+            // A search takes its time: each try is told as it begins.
+            m_err << QStringLiteral("Поиск: %1, %2 бит/с…").arg(port).arg(baud) << '\n';
+            m_err.flush();
             if (!connectLink(port, baud, ProbeLines::Hidden, OpenFailure::Quiet))
                 continue;
             m_pane.result(QStringLiteral("found"),
