@@ -543,7 +543,9 @@ private Q_SLOTS:
         printed += monitor.readAllStandardOutput();
         ::close(host);
         ::close(master);
+#ifndef VELKOR_SANITIZED // the sanitizer's quarantine keeps what the monitor has freed
         QVERIFY2(peak.toInt() < 80 * 1024, qPrintable(peak + QStringLiteral(" kB")));
+#endif
         const QList<QByteArray> lines = printed.split('\n');
         QVERIFY(lines.size() > 100);
         qsizetype longest = 0;

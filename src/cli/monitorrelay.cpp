@@ -20,9 +20,11 @@ namespace {
 constexpr int ReadSize = 512;
 // While no program has the host side open, how often the relay looks whether one has.
 constexpr int HostClosedPollMs = 20;
-// Before a rate switch: how long the ACK may take to leave, and the margin after it left.
+// Before a rate switch: how long the ACK may take to leave, and the margin after it left for
+// the registrar to take it at the old rate (the host's next bytes wait for the switch, so
+// the margin delays them, it never sends them at the wrong rate).
 constexpr int DrainMostMs = 200;
-constexpr int HandledMarginUs = 2000;
+constexpr int HandledMarginUs = 20000;
 // Bytes kept for an end that does not take them at most; past it the other end is not read.
 constexpr qsizetype MaxPendingBytes = 64 * 1024;
 
@@ -278,7 +280,7 @@ bool MonitorRelay::writeAll(int fd, const char* data, qint64 size)
 void MonitorRelay::switchRate(int baud, qint64 timeMs)
 {
     // The ACK is on the device's line at the old rate first: the registrar switches once it
-    // has it, and what the host sends after it goes out at the new rate (this thread reads
+    // has it, and what the host sends after it goes out at the new rate (this thread passes
     // nothing more from the host until then). A pseudo-terminal is drained when the other side
     // has read the byte, not handled it: a moment more for that.
     ::tcdrain(m_device.fd);
