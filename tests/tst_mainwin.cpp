@@ -77,8 +77,14 @@ private Q_SLOTS:
     {
         WindowRig rig;
         rig.win().resize(1024, 768);
+        rig.win().show();
+        QCoreApplication::processEvents();
+        const QRect runButton = rig.ui().pbCmdSend->geometry();
         rig.clickToggle();
         QVERIFY(rig.win().connected());
+        QCoreApplication::processEvents();
+        // The top row stays where it was when the toggle's text changes.
+        QCOMPARE(rig.ui().pbCmdSend->geometry(), runButton);
         snapshot(&rig.win(), "mainwin");
         QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Отключение"));
         QVERIFY(rig.ui().pbTestLink->isChecked());

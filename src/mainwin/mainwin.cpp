@@ -57,6 +57,7 @@ MainWin::MainWin(MainWinParts parts)
                    Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
     m_link.setLogPane(&m_pane);
     makeSendButtons({m_ui->pbCmdSend, m_ui->pbTestLink});
+    keepToggleWidth();
 
     m_ui->SettingsWidget->setAttribute(Qt::WA_StyledBackground);
     m_ui->gridLayout->setColumnStretch(0, 1);
@@ -277,6 +278,18 @@ int MainWin::mpSchCmd(QTreeWidgetItem* item) const
     if (position < 0 || group < 0 || group >= m_objects.catalogue.groupCount())
         return -1;
     return m_objects.catalogue.group(group).first + position;
+}
+
+void MainWin::keepToggleWidth()
+{
+    // As wide as its wider text, so the buttons beside it never move when it changes.
+    QPushButton* toggle = m_ui->pbTestLink;
+    int widest = 0;
+    for (const bool connected : {true, false}) {
+        showToggle(connected);
+        widest = std::max(widest, toggle->sizeHint().width());
+    }
+    toggle->setMinimumWidth(widest);
 }
 
 void MainWin::setRunEnabled(bool enabled)

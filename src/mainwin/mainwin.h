@@ -164,6 +164,7 @@ private:
     // The search list from these ports and the saved one; false when it is empty.
     bool buildSearchPorts(const QStringList& ports);
     void runCurrentCommand();
+    void keepToggleWidth();
     void clearCommandForm();
     void placePanels();
     void createKeyboard();
