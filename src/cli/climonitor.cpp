@@ -3,6 +3,7 @@
 #include "app/mlogsystem.h"
 #include "app/programobjects.h"
 #include "app/terminationsignals.h"
+#include "cliconsole.h"
 #include "clioptions.h"
 #include "link/frvelkor.h"
 
@@ -27,11 +28,6 @@ constexpr int TickMs = 100;
 constexpr char RatePrefix[] = "BR_";
 // How much less the threads that decode and print count than the relay's (nice values).
 constexpr int LowerPriority = 10;
-
-QString hexText(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
 
 } // namespace
 
@@ -145,19 +141,12 @@ void CliMonitor::received(const MonitorRelay::Event& event)
             m_follower.feed(event.from, quint8(byte), event.timeMs);
         return;
     case E::Dropped:
-        print({QStringLiteral("%1 ФР   %2 байт не переданы: порт программы закрыт (%3)")
-                   .arg(MonitorLines::clock(event.timeMs))
-                   .arg(event.bytes.size())
-                   .arg(hexText(event.bytes)),
-               {{QStringLiteral("t"), MonitorLines::clock(event.timeMs)},
-                {QStringLiteral("dir"), QStringLiteral("device")},
-                {QStringLiteral("type"), QStringLiteral("dropped")},
-                {QStringLiteral("bytes"), hexText(event.bytes)}}});
+        print(MonitorLines::dropped(event.timeMs, event.bytes));
         return;
     case E::WriteFailed:
         report(QStringLiteral("%1 не переданы байты %2: %3")
                    .arg(fromDevice ? QStringLiteral("Программе") : QStringLiteral("ФР"),
-                        hexText(event.bytes), event.text));
+                        ConsolePane::hex(event.bytes), event.text));
         return;
     case E::RateChanged:
         print(MonitorLines::rateChanged(event.timeMs, event.count));

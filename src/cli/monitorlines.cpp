@@ -87,6 +87,20 @@ MonitorLines::Line MonitorLines::rateChanged(qint64 timeMs, int baud)
     return line;
 }
 
+MonitorLines::Line MonitorLines::dropped(qint64 timeMs, const QByteArray& bytes)
+{
+    Line line;
+    line.text = QStringLiteral("%1 ФР   %2 байт не переданы: порт программы закрыт (%3)")
+                    .arg(clock(timeMs))
+                    .arg(bytes.size())
+                    .arg(ConsolePane::hex(bytes));
+    line.json = {{QStringLiteral("t"), clock(timeMs)},
+                 {QStringLiteral("dir"), QStringLiteral("device")},
+                 {QStringLiteral("type"), QStringLiteral("dropped")},
+                 {QStringLiteral("bytes"), ConsolePane::hex(bytes)}};
+    return line;
+}
+
 MonitorLines::Line MonitorLines::describe(const Event& event)
 {
     Line line;

@@ -21,6 +21,8 @@ public:
     Line describe(const FrameFollower::Event& event);
     // The line that tells both ends moved to another rate.
     static Line rateChanged(qint64 timeMs, int baud);
+    // The line that counts device bytes no program took: it had the host side closed.
+    static Line dropped(qint64 timeMs, const QByteArray& bytes);
 
     // "hh:mm:ss.zzz" of a time in milliseconds since the epoch, local time.
     static QString clock(qint64 timeMs);
