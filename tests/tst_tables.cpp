@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
@@ -88,6 +89,21 @@ class TestTables : public QObject
     }
 
 private Q_SLOTS:
+    // Return in the grid neither writes the table nor drops its edits: no button of the
+    // window is its default.
+    void returnInTheGridChoosesNothing()
+    {
+        auto* grid = new QTableWidget(2, 2);
+        TabDialog window(grid, QStringLiteral("Таблица"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Return);
+        QTest::keyClick(grid, Qt::Key_Enter);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.result(), 0);
+        QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("pbEnter"))->isDefault());
+    }
     // Discovery stops at the first table that is not defined; another error leaves the
     // list unread and it is asked again at the next selection of the group.
     void discovery_data()

@@ -39,6 +39,8 @@ TabDialog::TabDialog(QTableWidget* grid, const QString& title) : QDialog(nullptr
     m_enter = button(tr("Применить"), "pbEnter", this);
     makeSendButtons({m_enter});
     m_exit = button(tr("Отменить"), "pbExit", this);
+    // Neither is the default: Return in the grid would write the table, or drop its edits.
+    m_exit->setAutoDefault(false);
     buttons->addWidget(m_enter);
     buttons->addStretch(1);
     buttons->addWidget(m_exit);

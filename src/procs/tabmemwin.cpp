@@ -33,6 +33,8 @@ TabMemWin::TabMemWin(QWidget* parent) : QDialog(parent), m_ui(new Ui::TabMemWin)
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::WindowTitleHint);
     makeSendButtons({m_ui->pbEnter});
+    // Nor does Return leave the window with the values typed in it.
+    m_ui->pbExit->setAutoDefault(false);
 }
 
 TabMemWin::~TabMemWin() = default;
