@@ -201,7 +201,7 @@ private Q_SLOTS:
         QFETCH(int, rows);
         WindowRig rig;
         const std::vector<FlagRow> flags =
-            rig.startup().procedures()->dopProc.flagProc(quint8(code), ident);
+            rig.startup().procedures()->statusFlags.flagProc(quint8(code), ident);
         QCOMPARE(int(flags.size()), rows);
         // Before any exchange every row shows its text for 0.
         for (const FlagRow& row : flags)

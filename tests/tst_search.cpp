@@ -1,7 +1,7 @@
 // The device search window against two pseudo-terminals: a silent one and the emulator.
 #include "link/frvelkor.h"
 #include "mainwin/comwin.h"
-#include "procs/specialprocedures.h"
+#include "mainwin/devicesearch.h"
 #include "ui_comwin.h"
 #include "windowrig.h"
 
@@ -42,7 +42,7 @@ public:
         QTest::mouseClick(ui().sd_searchDevs, Qt::LeftButton);
         return searchWindow();
     }
-    ComWin* searchWindow() { return startup().procedures()->tables.searchWindow(); }
+    ComWin* searchWindow() { return win().deviceSearch().searchWindow(); }
     int probes()
     {
         int count = 0;

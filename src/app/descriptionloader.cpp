@@ -1,8 +1,8 @@
 #include "descriptionloader.h"
 
+#include "catalogue/descriptiontables.h"
 #include "mlogsystem.h"
 #include "msgbox.h"
-#include "programobjects.h"
 
 #include <QCoreApplication>
 
@@ -27,7 +27,7 @@ struct TableLoadStep
     int exitCode;
 };
 
-void prepareFiles(ProgramObjects& objects, const QString& appDir)
+void prepareFiles(DescriptionTables& objects, const QString& appDir)
 {
     DescriptionFiles& files = objects.descriptionFiles;
     files.prepareDescriptionFiles(appDir);
@@ -43,7 +43,7 @@ void prepareFiles(ProgramObjects& objects, const QString& appDir)
 
 } // namespace
 
-int DescriptionLoader::load(ProgramObjects& objects, const QString& appDir, MLogSystem& log)
+int DescriptionLoader::load(DescriptionTables& objects, const QString& appDir, MLogSystem& log)
 {
     prepareFiles(objects, appDir);
     Catalogue& catalogue = objects.catalogue;

@@ -1,16 +1,13 @@
 #pragma once
 
-#include "catalogue/catalogue.h"
-#include "catalogue/descriptionfiles.h"
-#include "catalogue/errortexts.h"
-#include "catalogue/symboltables.h"
+#include "catalogue/descriptiontables.h"
 #include "codec/razbcmd.h"
 
 #include <QFile>
 #include <QString>
 
 // The program-wide objects that start-up creates once and that live until the process ends.
-struct ProgramObjects
+struct ProgramObjects : DescriptionTables
 {
     // The application directory followed by one separator.
     QString appDirText;
@@ -18,10 +15,6 @@ struct ProgramObjects
     QFile screenLog;
     // The test script "testfp.txt", opened afresh by every run.
     QFile testScript;
-    DescriptionFiles descriptionFiles;
-    SymbolTables symbols;
-    ErrorTexts errors;
-    Catalogue catalogue;
     // The command codec and its two item tables, for the command selected last.
     RazbCmd codec{&catalogue, &symbols};
     // A PROC= procedure window is open: the tree starts nothing else.

@@ -93,9 +93,9 @@ void Startup::buildWindow()
         *names = tables->exchange().names();
         return true;
     });
-    m_window->setDeviceSearch([tables](MainWin& window) { tables->comItem(window); });
+    const StatusFlags* flags = &m_procedures->statusFlags;
     m_window->form().setFlagRows(
-        [dopProc](quint8 code, const QByteArray& ident) { return dopProc->flagProc(code, ident); });
+        [flags](quint8 code, const QByteArray& ident) { return flags->flagProc(code, ident); });
     m_window->setRunEnabled(false);
     QGuiApplication::setQuitOnLastWindowClosed(true);
     m_window->show();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "procs/statusflags.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -17,14 +19,6 @@ class QWidget;
 class RazbCmd;
 class SymbolTables;
 struct CmdItem;
-
-// A row spelling out one status flag under a flags reply item: the flag's name and its
-// state, empty when the reply did not hold it.
-struct FlagRow
-{
-    QString name;
-    QString value;
-};
 
 // The generated form of the selected command in the main window's scroll area: editors for
 // the command items, a separator, read-only fields for the reply items once the command has

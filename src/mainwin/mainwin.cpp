@@ -7,8 +7,9 @@
 #include "catalogue/cp1251.h"
 #include "catalogue/startdefaults.h"
 #include "codec/razbcmd.h"
-#include "link/frvelkor.h"
 #include "confirmcommand.h"
+#include "devicesearch.h"
+#include "link/frvelkor.h"
 #include "link/openfailure.h"
 #include "shell/systemmenudialog.h"
 #include "touch/sendbutton.h"
@@ -56,6 +57,7 @@ MainWin::MainWin(MainWinParts parts)
     setWindowFlags(Qt::Window | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
     m_link.setLogPane(&m_pane);
+    m_deviceSearch = new DeviceSearch(*this);
     makeSendButtons({m_ui->pbCmdSend, m_ui->pbTestLink});
     keepToggleWidth();
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class DeviceSearch;
 class FrVelkor;
 class MLogSystem;
 class QDialog;
@@ -56,8 +57,6 @@ public:
     using ProcedureDispatcher = std::function<void(int proc)>;
     // Reads the device's table names; false when the device gave none.
     using TableLister = std::function<bool(QList<QByteArray>* names)>;
-    // Opens the device search window over this window.
-    using DeviceSearch = std::function<void(MainWin& window)>;
     // The serial ports the system has now (tests give their own).
     using PortLister = std::function<QStringList()>;
 
@@ -85,7 +84,7 @@ public:
 
     void setProcedureDispatcher(ProcedureDispatcher dispatcher);
     void setTableLister(TableLister lister) { m_tableLister = std::move(lister); }
-    void setDeviceSearch(DeviceSearch search) { m_deviceSearch = std::move(search); }
+    DeviceSearch& deviceSearch() const { return *m_deviceSearch; }
     void setPortLister(PortLister lister) { m_portLister = std::move(lister); }
     // Set by the device search when the user cancels it; a probe then gives up at once.
     void setSearchCancelled(bool cancelled) { m_searchCancelled = cancelled; }
@@ -185,7 +184,7 @@ private:
     TouchScroller* m_logScroller = nullptr;
     ProcedureDispatcher m_dispatcher;
     TableLister m_tableLister;
-    DeviceSearch m_deviceSearch;
+    DeviceSearch* m_deviceSearch = nullptr;
     PortLister m_portLister;
     // Watches the directory of a lost port's device file until the file is back.
     QFileSystemWatcher m_lostPortWatcher;

@@ -5,6 +5,7 @@
 #include "app/programobjects.h"
 #include "app/settingsfile.h"
 #include "catalogue/startdefaults.h"
+#include "devicesearch.h"
 #include "link/frvelkor.h"
 #include "link/openfailure.h"
 #include "ui_mainwin.h"
@@ -153,9 +154,9 @@ void MainWin::onPortLost(const QString& reason)
     mpSetPbTestLink(true);
     if (!wasConnected)
         return;
-    m_pane.logError(linkTitle(),
-                    tr("Связь с портом %1 потеряна: %2.")
-                        .arg(m_link.portName(), systemReasonText(reason)));
+    m_pane.logError(
+        linkTitle(),
+        tr("Связь с портом %1 потеряна: %2.").arg(m_link.portName(), systemReasonText(reason)));
     // An adapter unplugged comes back as the same device file: its directory is watched
     // (the file itself is gone), and the user is told when it is there again. Nothing
     // reconnects by itself in the middle of a fiscal session.
@@ -260,8 +261,7 @@ void MainWin::on_sd_searchDevs_clicked()
     }
     m_pane.setStatus(tr("Поиск ФР"), QString());
     m_ui->pbCmdSend->setEnabled(false);
-    if (m_deviceSearch)
-        m_deviceSearch(*this);
+    m_deviceSearch->open();
 }
 
 void MainWin::on_tedLog_textChanged()

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "app/programobjects.h"
 #include "dopproc.h"
 #include "procedurelink.h"
 #include "sendhex.h"
+#include "statusflags.h"
 #include "tables.h"
 
 class ErrorTexts;
 class FrVelkor;
 class ProcedureHost;
-struct ProgramObjects;
 
 // The special procedures' program-wide objects, created once at start-up over the window
 // that hosts them.
@@ -16,10 +17,8 @@ struct SpecialProcedures
 {
     SpecialProcedures(ProgramObjects& objects, ProcedureHost& host, FrVelkor& frLink,
                       const ErrorTexts& errors)
-        : link(host, frLink, errors),
-          tables(objects, link),
-          sendHex(objects, link),
-          dopProc(objects, link, tables, sendHex)
+        : link(host, frLink, errors), tables(objects, link), sendHex(objects, link),
+          dopProc(objects, link, tables, sendHex), statusFlags(objects.codec)
     {
     }
 
@@ -27,4 +26,5 @@ struct SpecialProcedures
     Tables tables;
     SendHex sendHex;
     DopProc dopProc;
+    StatusFlags statusFlags;
 };

@@ -5,8 +5,6 @@
 #include "app/programobjects.h"
 #include "app/windowplacement.h"
 #include "dattimwin.h"
-#include "mainwin/comwin.h"
-#include "mainwin/mainwin.h"
 #include "procedurehost.h"
 #include "procedurelink.h"
 #include "tabdialog.h"
@@ -201,60 +199,4 @@ void Tables::editRows(const QString& rowHeader, TableProgressWindow& progress)
         if (valid && m_exchange.write(progress))
             return;
     }
-}
-
-// --- device search -------------------------------------------------------------------------
-
-void Tables::comItem(MainWin& window)
-{
-    qDebug() << "comItem";
-    // One search window at a time.
-    if (m_comWin) {
-        m_comWin->raise();
-        return;
-    }
-    m_searchHost = &window;
-    window.showOverlay();
-    m_comWin = new ComWin(window);
-    connect(this, &Tables::sendText, m_comWin, &ComWin::catchText);
-    connect(&window, &MainWin::textFromLog, this, &Tables::onLogText, Qt::UniqueConnection);
-    connect(m_comWin, &ComWin::sNotFinded, this, &Tables::slDelComProg);
-    connect(m_comWin, &ComWin::sCanceled, this, &Tables::slCanComProg);
-    connect(m_comWin, &ComWin::sFinded, this, &Tables::slFindComProg);
-    placeOverMainWindow(m_comWin);
-    m_comWin->show();
-    qDebug() << "/comItem";
-}
-
-void Tables::endSearch(const QString& outcome)
-{
-    if (m_comWin)
-        m_comWin->closeWhenIdle();
-    if (!outcome.isEmpty())
-        m_link.host().logPane().logInfo(tr("Поиск ФР"), outcome);
-    if (m_searchHost)
-        m_searchHost->repaint();
-}
-
-void Tables::slFindComProg()
-{
-    qDebug() << "slFindComProg" << m_comWin.data();
-    endSearch(QString());
-    qDebug() << "/slFindComProg";
-}
-
-void Tables::slDelComProg()
-{
-    endSearch(tr("ФР не найден."));
-}
-
-void Tables::slCanComProg()
-{
-    m_link.host().hideOverlay();
-    endSearch(tr("Прерван."));
-}
-
-ComWin* Tables::searchWindow() const
-{
-    return m_comWin.data();
 }

@@ -6,18 +6,15 @@
 #include <QByteArray>
 #include <QDate>
 #include <QObject>
-#include <QPointer>
 #include <QTime>
 
-class ComWin;
-class MainWin;
 class ProcedureLink;
 class QTableWidget;
 class TableProgressWindow;
 struct ProgramObjects;
 
 // The controller of the procedures that program the device's settings: the date and time
-// procedure and the device tables. It also runs the device search window.
+// procedure and the device tables.
 class Tables : public QObject
 {
     Q_OBJECT
@@ -35,21 +32,7 @@ public:
     void openTable(int table);
     TableExchange& exchange() { return m_exchange; }
 
-    // Opens the device search window over the main window.
-    void comItem(MainWin& window);
-    ComWin* searchWindow() const;
-
     const ClockCommands& clockCommands() const { return m_clock; }
-
-Q_SIGNALS:
-    // The main log pane's text, for the search window's mini log.
-    void sendText(const QString& text);
-
-public Q_SLOTS:
-    void slFindComProg();
-    void slDelComProg();
-    void slCanComProg();
-    void onLogText(const QString& text) { emit sendText(text); }
 
 private:
     void getTableOneRow(int table);
@@ -61,7 +44,6 @@ private:
     // The typed values into the table's data; false (and the error line) at the first
     // value that is not valid.
     bool collectValue(int row, int field, const QString& text);
-    void endSearch(const QString& outcome);
 
     // Sends a command; a device error other than `allowedError` is written with the title.
     int sendRead(const QByteArray& command, const QString& title, int allowedError = -1);
@@ -74,6 +56,4 @@ private:
     int m_lastError = 0;
     QByteArray m_lastReply;
     TableExchange m_exchange;
-    QPointer<ComWin> m_comWin;
-    MainWin* m_searchHost = nullptr;
 };
