@@ -1,13 +1,13 @@
 // A whole dump of the first fiscal memory unit read by the device data window from the
 // emulator paced at 115200 bit/s, with the full per-byte log off and on: the ratio of the
 // measured time to the wire time. Then the dump viewer opening a 50 MB file.
-#include "app/modaldialog.h"
 #include "pacedwindow.h"
-#include "procs/datakkmwin.h"
-#include "procs/dumpwin.h"
-#include "procs/specialprocedures.h"
 #include "ptyroundtrip.h"
 #include "spread.h"
+#include "ui/procedures/datakkmwin.h"
+#include "ui/procedures/dumpwin.h"
+#include "ui/procedures/specialprocedures.h"
+#include "ui/shell/modaldialog.h"
 #include "ui_datakkmwin.h"
 #include "ui_dumpwin.h"
 #include "wiretime.h"

@@ -2,7 +2,7 @@
 // status requests against the emulator. Prints the time and the process's peak memory,
 // which the pane's cap keeps bounded (the pane file and the program log keep everything).
 //   bench_longrun [COMMANDS]   (100000 when absent)
-#include "procs/specialprocedures.h"
+#include "ui/procedures/specialprocedures.h"
 #include "windowrig.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 // The program's own costs, away from the line: start-up to the shown main window (the
 // splash left out), building the form of the catalogue's largest command, and what one
 // line of the program log costs the code that writes it.
-#include "app/mlogsystem.h"
-#include "codec/commandform.h"
+#include "base/mlogsystem.h"
 #include "spread.h"
+#include "ui/form/commandform.h"
 #include "windowrig.h"
 
 #include <QApplication>

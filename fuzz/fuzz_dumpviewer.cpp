@@ -1,6 +1,6 @@
 // The dump and fiscal memory viewers over arbitrary dump bytes: every cell of every row.
 #include "fuzzsupport.h"
-#include "procs/dumpmodels.h"
+#include "procedures/dumpmodels.h"
 
 #include <memory>
 

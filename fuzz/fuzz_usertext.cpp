@@ -1,9 +1,9 @@
 // The texts a user types: a test-script line as the runner reads it (Windows-1251, trimmed,
 // cut into items) and a command in hexadecimal as the hex window reads it.
-#include "catalogue/cp1251.h"
+#include "base/cp1251.h"
 #include "fuzzsupport.h"
-#include "procs/hexcommand.h"
-#include "procs/testfp.h"
+#include "procedures/hexcommand.h"
+#include "procedures/testfp.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
 // The tool as tools/demo shows it on a machine without a display: the real start-up and
 // main window, connected to the device, after "Состояние ККМ", saved as a picture.
-#include "app/msgboxwidget.h"
-#include "app/startup.h"
-#include "mainwin/mainwin.h"
-#include "shell/splashscreen.h"
+#include "ui/app/startup.h"
+#include "ui/mainwin/mainwin.h"
+#include "ui/shell/msgboxwidget.h"
+#include "ui/shell/splashscreen.h"
 #include "ui_mainwin.h"
 
 #include <QApplication>

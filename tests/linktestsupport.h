@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/logpane.h"
+#include "base/logpane.h"
 #include "catalogue/errortexts.h"
 #include "link/frvelkor.h"
 #include "ptyemulator.h"

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/msgbox.h"
+#include "base/msgbox.h"
 #include "catalogue/errortexts.h"
 #include "linktestsupport.h"
+#include "procedures/procedurehost.h"
+#include "procedures/procedurelink.h"
 #include "receivedcommands.h"
-#include "procs/procedurehost.h"
-#include "procs/procedurelink.h"
 #include "shippedcodec.h"
 
 #include <QStringList>

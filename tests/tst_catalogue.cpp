@@ -1,4 +1,4 @@
-#include "app/msgbox.h"
+#include "base/msgbox.h"
 #include "catalogue/catalogue.h"
 #include "testsupport.h"
 

@@ -1,7 +1,7 @@
 // The generated command form: rows, widths, editors, reading back and filling replies.
-#include "catalogue/cp1251.h"
-#include "codec/commandform.h"
+#include "base/cp1251.h"
 #include "shippedcodec.h"
+#include "ui/form/commandform.h"
 
 #include <QComboBox>
 #include <QFrame>

@@ -1,4 +1,4 @@
-#include "catalogue/cp1251.h"
+#include "base/cp1251.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

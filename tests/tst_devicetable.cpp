@@ -1,6 +1,6 @@
 // The value rules of table fields: how a value is shown and how typed text is collected.
-#include "catalogue/cp1251.h"
-#include "procs/devicetable.h"
+#include "base/cp1251.h"
+#include "procedures/devicetable.h"
 
 #include <QtTest>
 

@@ -1,13 +1,13 @@
 // Broken description, settings, script and dump files: the program loads them or refuses
 // them with its message, and never crashes or hangs on them.
-#include "app/descriptionloader.h"
-#include "app/mlogsystem.h"
-#include "app/msgbox.h"
-#include "app/programobjects.h"
-#include "app/settingsfile.h"
+#include "base/mlogsystem.h"
+#include "base/msgbox.h"
+#include "base/settingsfile.h"
+#include "catalogue/descriptionloader.h"
 #include "procedurerig.h"
-#include "procs/dumpfile.h"
-#include "procs/testfp.h"
+#include "procedures/dumpfile.h"
+#include "procedures/programobjects.h"
+#include "procedures/testfp.h"
 #include "testsupport.h"
 
 #include <QRandomGenerator>

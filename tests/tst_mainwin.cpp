@@ -1,8 +1,8 @@
 // The real main window against the emulator on a pseudo-terminal, driven as a user would.
-#include "app/modaldialog.h"
-#include "catalogue/cp1251.h"
-#include "shell/splashscreen.h"
-#include "shell/systemmenudialog.h"
+#include "base/cp1251.h"
+#include "ui/shell/modaldialog.h"
+#include "ui/shell/splashscreen.h"
+#include "ui/shell/systemmenudialog.h"
 #include "windowrig.h"
 
 #include <QLabel>

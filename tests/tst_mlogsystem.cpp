@@ -1,4 +1,4 @@
-#include "app/mlogsystem.h"
+#include "base/mlogsystem.h"
 #include "testsupport.h"
 
 #include <QRegularExpression>

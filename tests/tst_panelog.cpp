@@ -1,9 +1,9 @@
 // The log pane's writers: pane entries and colours, the status line, the pane file in
 // Windows-1251 and the program log, under the two switches.
-#include "app/mlogsystem.h"
-#include "catalogue/cp1251.h"
-#include "mainwin/panelog.h"
+#include "base/cp1251.h"
+#include "base/mlogsystem.h"
 #include "testsupport.h"
+#include "ui/mainwin/panelog.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/pathworks.h"
+#include "base/pathworks.h"
 #include "testsupport.h"
 
 #include <QStandardPaths>

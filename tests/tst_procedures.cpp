@@ -1,13 +1,13 @@
 // The special procedures in the real window against the emulator: the flag rows, the
 // dispatcher, the date and time window and the hex command window.
-#include "app/modaldialog.h"
-#include "app/msgbox.h"
-#include "procs/dattimwin.h"
-#include "procs/sendhexwin.h"
-#include "procs/specialprocedures.h"
+#include "base/msgbox.h"
+#include "receivedcommands.h"
+#include "ui/procedures/dattimwin.h"
+#include "ui/procedures/sendhexwin.h"
+#include "ui/procedures/specialprocedures.h"
+#include "ui/shell/modaldialog.h"
 #include "ui_dattimwin.h"
 #include "ui_sendhexwin.h"
-#include "receivedcommands.h"
 #include "windowrig.h"
 
 #include <QCalendarWidget>

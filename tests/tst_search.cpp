@@ -1,7 +1,7 @@
 // The device search window against two pseudo-terminals: a silent one and the emulator.
 #include "link/frvelkor.h"
-#include "mainwin/comwin.h"
-#include "mainwin/devicesearch.h"
+#include "ui/mainwin/comwin.h"
+#include "ui/mainwin/devicesearch.h"
 #include "ui_comwin.h"
 #include "windowrig.h"
 

@@ -1,4 +1,4 @@
-#include "app/msgbox.h"
+#include "base/msgbox.h"
 #include "catalogue/startdefaults.h"
 #include "catalogue/symboltables.h"
 #include "shippedcodec.h"

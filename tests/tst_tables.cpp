@@ -1,11 +1,11 @@
 // Table programming in the real window against the emulator: the table list in the tree,
 // the one-row window and the grid, reading, collecting and writing every field.
-#include "app/modaldialog.h"
-#include "procs/devicetable.h"
-#include "procs/specialprocedures.h"
-#include "procs/tabdialog.h"
-#include "procs/tabmemwin.h"
+#include "procedures/devicetable.h"
 #include "receivedcommands.h"
+#include "ui/procedures/specialprocedures.h"
+#include "ui/procedures/tabdialog.h"
+#include "ui/procedures/tabmemwin.h"
+#include "ui/shell/modaldialog.h"
 #include "windowrig.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The test-script runner against the emulator: the grammar, the statements, the messages
 // and the exact command arrays the device receives.
-#include "catalogue/cp1251.h"
+#include "base/cp1251.h"
 #include "procedurerig.h"
-#include "procs/testfp.h"
+#include "procedures/testfp.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>

@@ -1,9 +1,9 @@
 // Touch input: the scroller's tap, drag and glide, the keyboard's filters, and the
 // on-screen keyboard typing into the main window's fields.
-#include "touch/activefilter.h"
-#include "touch/kbdcatcher.h"
-#include "touch/touchscroller.h"
-#include "touch/virtkeyboard.h"
+#include "ui/touch/activefilter.h"
+#include "ui/touch/kbdcatcher.h"
+#include "ui/touch/touchscroller.h"
+#include "ui/touch/virtkeyboard.h"
 #include "windowrig.h"
 
 #include <QDialog>

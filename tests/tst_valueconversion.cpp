@@ -1,4 +1,4 @@
-#include "codec/valueconversion.h"
+#include "base/valueconversion.h"
 
 #include <QtTest>
 

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "app/mlogsystem.h"
-#include "app/modaldialog.h"
-#include "app/pathworks.h"
-#include "app/programobjects.h"
-#include "app/startup.h"
+#include "base/mlogsystem.h"
+#include "base/pathworks.h"
 #include "link/frvelkor.h"
-#include "mainwin/mainwin.h"
+#include "procedures/programobjects.h"
 #include "ptyemulator.h"
 #include "testsupport.h"
+#include "ui/app/startup.h"
+#include "ui/mainwin/mainwin.h"
+#include "ui/shell/modaldialog.h"
 #include "ui_mainwin.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "catalogue.h"
 
-#include "app/msgbox.h"
-#include "linereader.h"
+#include "base/linereader.h"
+#include "base/msgbox.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -1,9 +1,9 @@
 #include "symboltables.h"
 
-#include "app/msgbox.h"
-#include "codec/itemlexer.h"
-#include "codec/valueconversion.h"
-#include "linereader.h"
+#include "base/linereader.h"
+#include "base/msgbox.h"
+#include "base/valueconversion.h"
+#include "itemlexer.h"
 
 #include <QCoreApplication>
 #include <QDebug>

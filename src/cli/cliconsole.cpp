@@ -1,6 +1,6 @@
 #include "cliconsole.h"
 
-#include "app/mlogsystem.h"
+#include "base/mlogsystem.h"
 
 #include <QJsonDocument>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/logpane.h"
-#include "procs/procedurehost.h"
+#include "base/logpane.h"
+#include "procedures/procedurehost.h"
 
 #include <QJsonObject>
 #include <QTextStream>

@@ -1,11 +1,11 @@
 #include "climonitor.h"
 
-#include "app/mlogsystem.h"
-#include "app/programobjects.h"
-#include "app/terminationsignals.h"
+#include "base/mlogsystem.h"
+#include "base/terminationsignals.h"
 #include "cliconsole.h"
 #include "clioptions.h"
 #include "link/frvelkor.h"
+#include "procedures/programobjects.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

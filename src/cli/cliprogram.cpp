@@ -1,18 +1,18 @@
 #include "cliprogram.h"
 
-#include "app/descriptionloader.h"
-#include "app/mlogsystem.h"
-#include "app/msgbox.h"
-#include "app/pathworks.h"
-#include "app/settingsfile.h"
-#include "climonitor.h"
+#include "base/mlogsystem.h"
+#include "base/msgbox.h"
+#include "base/pathworks.h"
+#include "base/settingsfile.h"
+#include "catalogue/descriptionloader.h"
 #include "catalogue/startdefaults.h"
+#include "climonitor.h"
 #include "codec/commandexchange.h"
 #include "codec/commandvalues.h"
 #include "codec/framedecoding.h"
 #include "link/openfailure.h"
-#include "procs/hexcommand.h"
-#include "procs/testfp.h"
+#include "procedures/hexcommand.h"
+#include "procedures/testfp.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/msgbox.h"
-#include "app/programobjects.h"
+#include "base/msgbox.h"
 #include "cliconsole.h"
 #include "clioptions.h"
 #include "link/frvelkor.h"
-#include "procs/procedurelink.h"
+#include "procedures/procedurelink.h"
+#include "procedures/programobjects.h"
 
 #include <QTextStream>
 

@@ -1,5 +1,5 @@
-#include "app/mlogsystem.h"
-#include "app/pathworks.h"
+#include "base/mlogsystem.h"
+#include "base/pathworks.h"
 #include "cliprogram.h"
 
 #include <QCoreApplication>

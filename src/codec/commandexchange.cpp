@@ -1,6 +1,6 @@
 #include "commandexchange.h"
 
-#include "app/logpane.h"
+#include "base/logpane.h"
 #include "catalogue/errortexts.h"
 #include "link/frvelkor.h"
 #include "razbcmd.h"

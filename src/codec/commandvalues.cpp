@@ -1,6 +1,6 @@
 #include "commandvalues.h"
 
-#include "catalogue/cp1251.h"
+#include "base/cp1251.h"
 #include "razbcmd.h"
 
 bool CommandValues::fill(RazbCmd& codec, const QStringList& values, Missing missing, int* failed)

@@ -1,10 +1,10 @@
 #include "razbcmd.h"
 
+#include "base/cp1251.h"
+#include "base/linereader.h"
+#include "base/valueconversion.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/cp1251.h"
-#include "catalogue/linereader.h"
 #include "catalogue/symboltables.h"
-#include "valueconversion.h"
 
 #include <QDebug>
 

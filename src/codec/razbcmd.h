@@ -1,7 +1,7 @@
 #pragma once
 
+#include "catalogue/itemlexer.h"
 #include "cmditem.h"
-#include "itemlexer.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "frvelkor.h"
 
-#include "app/logpane.h"
+#include "base/logpane.h"
 #include "catalogue/errortexts.h"
 #include "lowlatency.h"
 

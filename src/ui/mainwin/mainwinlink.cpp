@@ -1,0 +1,271 @@
+// The main window's side of the link: the connect toggle, opening, probing and closing the
+// port, the settings panel and the settings file.
+#include "mainwin.h"
+
+#include "base/settingsfile.h"
+#include "catalogue/startdefaults.h"
+#include "devicesearch.h"
+#include "link/frvelkor.h"
+#include "link/openfailure.h"
+#include "procedures/programobjects.h"
+#include "ui_mainwin.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+namespace {
+
+constexpr int kOtherPositionRate = 9600;
+
+QString linkTitle()
+{
+    return MainWin::tr("Установка связи с ФР");
+}
+
+} // namespace
+
+void MainWin::loadSettings()
+{
+    // Without a saved password the default table's start value stands.
+    const QString defaultPassword =
+        QString::fromLatin1(readStartDefaults(m_objects.symbols).passwordText);
+    const AppSettings settings = SettingsFile::inAppDir(m_objects.appDirText).load(defaultPassword);
+    m_devName = settings.devName;
+    m_baudRate = settings.baudRate;
+    m_passwordText = settings.secPass;
+    m_savedPassword = settings.secPass;
+}
+
+void MainWin::saveSettings()
+{
+    SettingsFile::inAppDir(m_objects.appDirText).save({m_devName, m_baudRate, m_passwordText});
+}
+
+void MainWin::setPassword(quint32 password)
+{
+    m_password = password;
+    m_objects.codec.setPassword(password, m_passwordIndex);
+}
+
+bool MainWin::mpSetComPort(const QString& portName, int baudRate)
+{
+    qDebug() << "mpSetComPort:" << portName << baudRate;
+    const int code = m_link.frInit(portName, baudRate);
+    if (code == FrVelkor::Ok) {
+        qDebug() << "/mpSetComPort:"
+                 << "OK" << portName;
+        return true;
+    }
+    m_pane.logError(linkTitle(), tr("Ошибка в параметрах канала"));
+    m_pane.logError(linkTitle(), m_link.errText(code));
+    if (code == FrVelkor::OpenFailed)
+        m_pane.logError(linkTitle(),
+                        openFailureReason(portName, m_link.openError(), m_link.openErrorString()));
+    return false;
+}
+
+bool MainWin::mpTestLink(int baudRate)
+{
+    const QString title =
+        tr("Установка связи с ФР (") + QString::number(baudRate) + QLatin1Char(')');
+    ExchangeGuard guard(this);
+    for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
+        if (m_searchCancelled)
+            return false;
+        if (m_link.frSetLink(baudRate, CommandTimeoutMs) == 1) {
+            m_connected = true;
+            mpSetPbTestLink(false);
+            m_pane.logInfo(title, tr("Связь есть."));
+            qDebug() << "/mpTestLink"
+                     << "OK";
+            return true;
+        }
+    }
+    m_pane.logInfo(title, tr("Связи нет."));
+    qDebug() << "/mpTestLink"
+             << "NO";
+    return false;
+}
+
+void MainWin::mpCloseCurComPort()
+{
+    qDebug() << "mpCloseCurComPort";
+    if (!m_connected)
+        return;
+    m_link.closeComPort();
+    m_connected = false;
+    mpSetPbTestLink(true);
+    m_pane.setStatus(QString(), tr("Нет связи"));
+}
+
+void MainWin::mpSetPbTestLink(bool disconnected)
+{
+    qDebug() << "mpSetPbTestLink" << (disconnected ? "true" : "false");
+    // The toggle follows the link, whoever connected it (the toggle, the panel, the search).
+    showToggle(!disconnected);
+    update();
+}
+
+void MainWin::showToggle(bool connected)
+{
+    QPushButton* toggle = m_ui->pbTestLink;
+    toggle->setText(connected ? tr("Отключение") : tr("Подключение"));
+    toggle->setIcon(QIcon(connected ? QStringLiteral(":/img/img/connected.png")
+                                    : QStringLiteral(":/img/img/connect.png")));
+    toggle->setChecked(connected);
+}
+
+bool MainWin::connectLink()
+{
+    ExchangeGuard guard(this);
+    if (!mpSetComPort(m_devName, m_baudRate)) {
+        showToggle(false);
+        return false;
+    }
+    if (!mpTestLink(m_baudRate)) {
+        showToggle(false);
+        m_pane.logError(linkTitle(), tr("Нет связи"));
+        return false;
+    }
+    showToggle(true);
+    return true;
+}
+
+void MainWin::on_pbTestLink_clicked()
+{
+    qDebug() << "on_pbTestLink_clicked" << m_baudRate;
+    if (exchangeRunning()) {
+        m_ui->pbTestLink->setChecked(m_connected);
+        return;
+    }
+    if (m_connected) {
+        mpCloseCurComPort();
+        showToggle(false);
+        return;
+    }
+    connectLink();
+}
+
+void MainWin::onPortLost(const QString& reason)
+{
+    const bool wasConnected = m_connected;
+    m_connected = false;
+    showToggle(false);
+    mpSetPbTestLink(true);
+    if (!wasConnected)
+        return;
+    m_pane.logError(
+        linkTitle(),
+        tr("Связь с портом %1 потеряна: %2.").arg(m_link.portName(), systemReasonText(reason)));
+    // An adapter unplugged comes back as the same device file: its directory is watched
+    // (the file itself is gone), and the user is told when it is there again. Nothing
+    // reconnects by itself in the middle of a fiscal session.
+    m_lostPort = m_link.portName();
+    const QString directory = QFileInfo(portSystemPath(m_lostPort)).absolutePath();
+    if (!m_lostPortWatcher.directories().contains(directory))
+        m_lostPortWatcher.addPath(directory);
+    onLostPortDirectoryChanged(); // it may be back already
+}
+
+void MainWin::onLostPortDirectoryChanged()
+{
+    if (m_lostPort.isEmpty() || !QFileInfo::exists(portSystemPath(m_lostPort)) ||
+        (m_link.port().isOpen() && m_link.portName() == m_lostPort))
+        return;
+    if (!m_lostPortWatcher.directories().isEmpty())
+        m_lostPortWatcher.removePaths(m_lostPortWatcher.directories());
+    m_pane.logInfo(linkTitle(), tr("Порт %1 снова доступен.").arg(m_lostPort));
+    m_lostPort.clear();
+    // Connected to another port meanwhile, the toggle stays as it is.
+    if (!m_connected)
+        showToggle(false);
+}
+
+// --- settings panel ----------------------------------------------------------------------
+
+void MainWin::on_setButton_3_clicked()
+{
+    if (exchangeRunning())
+        return;
+    // The system's ports as they are now: an adapter plugged in after start-up is offered.
+    m_ports = m_portLister();
+    QListWidget* list = m_ui->sd_listWidget;
+    list->clearSelection();
+    list->clear();
+    list->addItems(m_ports);
+    placePanels();
+    m_ui->frame->show();
+    m_ui->frame->raise();
+    qDebug() << "blur";
+    m_ui->sd_br->setCurrentIndex(m_ui->sd_br->findText(QString::number(m_baudRate)));
+    m_ui->sd_port->setText(m_devName);
+    m_ui->sd_passInput->setText(m_passwordText);
+    m_ui->SettingsWidget->show();
+    m_ui->SettingsWidget->raise();
+}
+
+void MainWin::on_sd_listWidget_currentItemChanged(QListWidgetItem* current, QListWidgetItem*)
+{
+    if (current)
+        m_ui->sd_port->setText(current->text());
+}
+
+void MainWin::on_sd_accept_clicked()
+{
+    if (exchangeRunning())
+        return;
+    m_passwordText = m_ui->sd_passInput->text();
+    bool parsed = false;
+    const quint32 typed = m_passwordText.toUInt(&parsed, 10);
+    if (parsed) {
+        qDebug() << "newPsa" << typed;
+        setPassword(typed);
+    }
+    m_ui->sd_passInput->setText(QString::number(m_password));
+    qDebug() << "/newPs";
+
+    if (m_connected) {
+        m_link.closeComPort();
+        m_connected = false;
+        m_pane.setStatus(QString(), tr("Нет связи"));
+        mpSetPbTestLink(true);
+    }
+    const int position = m_ui->sd_br->currentIndex();
+    m_baudRate = position >= 0 && position < int(std::size(FrVelkor::BaudRates))
+                     ? FrVelkor::BaudRates[position]
+                     : kOtherPositionRate;
+    m_devName = m_ui->sd_port->text();
+    connectLink();
+    saveSettings();
+    m_ui->frame->hide();
+    qDebug() << "ublur";
+    m_ui->SettingsWidget->hide();
+}
+
+void MainWin::on_sd_cancell_clicked()
+{
+    m_ui->frame->hide();
+    m_ui->SettingsWidget->hide();
+}
+
+void MainWin::on_sd_searchDevs_clicked()
+{
+    qDebug() << "on_pbFindFR_clicked";
+    if (exchangeRunning())
+        return;
+    if (m_connected)
+        mpCloseCurComPort();
+    if (!buildSearchPorts(m_portLister())) {
+        m_pane.logError(tr("COM-порты для ФР"), tr("Нет COM-портов"));
+        return;
+    }
+    m_pane.setStatus(tr("Поиск ФР"), QString());
+    m_ui->pbCmdSend->setEnabled(false);
+    m_deviceSearch->open();
+}
+
+void MainWin::on_tedLog_textChanged()
+{
+    if (m_ui->SettingsWidget->isVisible())
+        emit textFromLog(m_ui->tedLog->toPlainText());
+}

@@ -1,0 +1,58 @@
+#include "sendhex.h"
+
+#include "procedures/hexcommand.h"
+#include "procedures/procedurehost.h"
+#include "procedures/procedurelink.h"
+#include "procedures/programobjects.h"
+#include "sendhexwin.h"
+#include "ui/shell/windowplacement.h"
+#include "ui/touch/virtkeyboard.h"
+#include "ui_sendhexwin.h"
+
+#include <QDebug>
+
+SendHex::SendHex(ProgramObjects& objects, ProcedureLink& link, QObject* parent)
+    : QObject(parent), m_objects(objects), m_link(link)
+{
+}
+
+SendHex::~SendHex()
+{
+    delete m_window;
+}
+
+void SendHex::open()
+{
+    qDebug() << "SendHex::open";
+    // One window at a time: a second opening brings the open one forward.
+    if (!m_window) {
+        m_window = new SendHexWin;
+        connect(m_window, &SendHexWin::send, this, &SendHex::sendHex);
+        connect(m_window, &SendHexWin::exit, this, &SendHex::exitHex);
+        placeOverMainWindow(m_window);
+    }
+    m_link.host().showOverlay();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    VirtKeyboard::bond(m_window->ui()->tedHex);
+}
+
+void SendHex::sendHex()
+{
+    if (!m_window)
+        return;
+    qDebug() << "SendHex::sendHex";
+    HexCommand::send(m_window->ui()->tedHex->toPlainText(), m_link);
+}
+
+void SendHex::exitHex()
+{
+    qDebug() << "SendHex::exitHex";
+    m_link.host().hideOverlay();
+    m_objects.procedureRunning = false;
+    if (m_window) {
+        m_window->deleteLater();
+        m_window = nullptr;
+    }
+}
