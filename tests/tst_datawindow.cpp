@@ -299,8 +299,7 @@ private Q_SLOTS:
     void wholeFiscalMemory()
     {
         DataRig data;
-        data.rig.win().resize(1024, 768);
-        data.rig.win().show();
+        data.rig.showOnTerminal();
         data.click(data.ui().pbReadData);
         const QByteArray image = toQt(
             data.rig.emulator().withModel([](emu::DeviceModel& m) { return m.unitImage(1); }));

@@ -76,8 +76,7 @@ private Q_SLOTS:
     void toggleConnectsAndDisconnects()
     {
         WindowRig rig;
-        rig.win().resize(1024, 768);
-        rig.win().show();
+        rig.showOnTerminal();
         QCoreApplication::processEvents();
         const QRect runButton = rig.ui().pbCmdSend->geometry();
         rig.clickToggle();
@@ -205,8 +204,7 @@ private Q_SLOTS:
         QFETCH(quint8, code);
         QFETCH(QByteArray, typedInto);
         WindowRig rig;
-        rig.win().resize(1024, 768);
-        rig.win().show();
+        rig.showOnTerminal();
         rig.win().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&rig.win()));
         rig.select(name);
@@ -552,9 +550,7 @@ private Q_SLOTS:
     void runningACommandShowsTheNewestEntry()
     {
         WindowRig rig;
-        rig.win().resize(1024, 768);
-        rig.win().show();
-        rig.clickToggle();
+        rig.showConnected();
         for (int i = 0; i < 8; ++i)
             rig.select(QStringLiteral("Гудок")); // runs on selection
         rig.select(QStringLiteral("Открыть смену"));
@@ -621,9 +617,7 @@ private Q_SLOTS:
         WindowRig::Options options;
         options.behindLink = true;
         WindowRig rig(options);
-        rig.win().resize(1024, 768);
-        rig.win().show();
-        rig.clickToggle();
+        rig.showConnected();
         QVERIFY(rig.win().connected());
         rig.stopEmulator();
         QTRY_VERIFY(!rig.win().connected());

@@ -124,9 +124,7 @@ private Q_SLOTS:
             {0x4820, {"ЭКЛЗ почти заполнена=Да", "Точность количества=Увеличенная"}, "Открыт"},
         };
         WindowRig rig;
-        rig.win().resize(1024, 768);
-        rig.win().show();
-        rig.clickToggle();
+        rig.showConnected();
         rig.select(QStringLiteral("Короткий запрос"));
         for (const Case& c : cases) {
             const QString tag = QString::number(c.flags, 16);
@@ -153,9 +151,7 @@ private Q_SLOTS:
     void fullStatusPanels()
     {
         WindowRig rig;
-        rig.win().resize(1024, 768);
-        rig.win().show();
-        rig.clickToggle();
+        rig.showConnected();
         rig.emulator().withModel([](emu::DeviceModel& m) { m.setStatusFlags(0x0001, 0x59); });
         rig.select(QStringLiteral("Состояние ККМ"));
         const QList<Row> rows = flagRows(rig.ui().saWid->widget());
@@ -365,8 +361,7 @@ private Q_SLOTS:
     void hexWindowLifecycle()
     {
         WindowRig rig;
-        rig.win().resize(1024, 768);
-        rig.win().show();
+        rig.showOnTerminal();
         rig.select(QStringLiteral("Команда в HEX-формате"));
         SendHex& sendHex = rig.startup().procedures()->sendHex;
         SendHexWin* window = sendHex.window();

@@ -32,8 +32,7 @@ public:
         startup().link()->setProbeWaitMs(40);
         win().setPortLister([path = silentPath] { return QStringList{path}; });
         win().mpInitCbCom({silentPath});
-        win().resize(1024, 768);
-        win().show();
+        showOnTerminal();
         win().on_setButton_3_clicked();
     }
 

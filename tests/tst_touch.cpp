@@ -169,8 +169,7 @@ private Q_SLOTS:
     void realWindowFollowsTheFinger()
     {
         WindowRig rig;
-        rig.win().resize(1024, 768);
-        rig.win().show();
+        rig.showOnTerminal();
         for (int i = 0; i < 200; ++i)
             rig.win().logPane().logInfo(QString(), QStringLiteral("строка %1").arg(i));
         rig.win().logPane().flush();
@@ -261,8 +260,7 @@ private Q_SLOTS:
         WindowRig::Options options;
         options.touchKeyboard = true;
         WindowRig rig(options);
-        rig.win().resize(1024, 768);
-        rig.win().show();
+        rig.showOnTerminal();
         rig.win().on_setButton_3_clicked();
         QLineEdit* port = rig.ui().sd_port;
         port->clear();

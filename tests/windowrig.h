@@ -135,6 +135,18 @@ public:
         // The touch scroller replays a tap as a posted press and release.
         QCoreApplication::sendPostedEvents(tree->viewport());
     }
+    // The window at the touch terminal's size, shown.
+    void showOnTerminal()
+    {
+        win().resize(1024, 768);
+        win().show();
+    }
+    // Shown and connected to the emulator, as a session starts.
+    void showConnected()
+    {
+        showOnTerminal();
+        clickToggle();
+    }
     void clickRun() { QTest::mouseClick(ui().pbCmdSend, Qt::LeftButton); }
     void clickToggle() { QTest::mouseClick(ui().pbTestLink, Qt::LeftButton); }
 
