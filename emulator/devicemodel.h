@@ -126,8 +126,11 @@ private:
     std::deque<Bytes> m_commands;
     std::map<uint8_t, size_t> m_cutReplies;
     std::map<int, uint8_t> m_tableErrors;
-    uint16_t m_registrarFlags = 0x0002;
-    uint8_t m_memoryFlags = 0x01;
+    // A device in good order: both rolls in and seen by their optical sensors, both levers
+    // down, the cover down, the drawer closed, no control tape unit.
+    uint16_t m_registrarFlags = 0x03C3;
+    // Fiscal memory 1 present, its last record sound, battery over 80 %, shift closed.
+    uint8_t m_memoryFlags = 0x21;
     unsigned m_total = 0;
 };
 

@@ -397,7 +397,7 @@ private Q_SLOTS:
                      qPrintable(codes.at(i) + QStringLiteral(": ") + decoded.out.join("; ")));
         }
         QVERIFY(has(QStringLiteral("ФР   ! ответ 10 Короткий запрос, не на последнюю команду: ")));
-        QVERIFY(has(QStringLiteral("ФР   ! ошибка контрольной суммы (должна быть 37): 02 10 10 ")));
+        QVERIFY(has(QStringLiteral("ФР   ! ошибка контрольной суммы (должна быть F5): 02 10 10 ")));
         QVERIFY(events.contains(QStringLiteral("хост NAK: ответ не принят")));
         QVERIFY(events.contains(QStringLiteral("ФР   ! посторонние байты в ответ на ENQ: 33 7E 41")));
         QVERIFY(events.contains(QStringLiteral("ФР   ! нет ответа на команду 13 Гудок")));

@@ -152,7 +152,23 @@ private Q_SLOTS:
     {
         WindowRig rig;
         rig.showConnected();
+        // A fresh emulator is a registrar in good order.
+        rig.select(QStringLiteral("Состояние ККМ"));
+        const QList<Row> healthy = flagRows(rig.ui().saWid->widget());
+        QCOMPARE(healthy.size(), 13 + 7);
+        for (int i : {0, 1, 6, 7})
+            QCOMPARE(healthy.at(i).second, QStringLiteral("Есть"));
+        QCOMPARE(healthy.at(8).second, QStringLiteral("Опущен"));
+        QCOMPARE(healthy.at(9).second, QStringLiteral("Опущен"));
+        QCOMPARE(healthy.mid(13), (QList<Row>{{"ФП 1", "Есть"},
+                                              {"ФП 2", "Нет"},
+                                              {"Переполнение ФП", "Нет"},
+                                              {"Батарея ФП", ">80%"},
+                                              {"Последняя запись ФП", "Корректна"},
+                                              {"Смена в ФП", "Закрыта"},
+                                              {"24 часа в ФП", "Не кончились"}}));
         rig.emulator().withModel([](emu::DeviceModel& m) { m.setStatusFlags(0x0001, 0x59); });
+        rig.select(QStringLiteral("Короткий запрос"));
         rig.select(QStringLiteral("Состояние ККМ"));
         const QList<Row> rows = flagRows(rig.ui().saWid->widget());
         QCOMPARE(rows.size(), 13 + 7);
