@@ -444,8 +444,8 @@ private Q_SLOTS:
         QVERIFY(!sendHex.window());
     }
 
-    // The script entry runs testfp.txt of the program's directory through the window; a
-    // script error shows its box and ends the procedure too.
+    // The script entry runs testfp.txt of the program's directory, whatever the case of its
+    // name, through the window; a script error shows its box and ends the procedure too.
     void testScriptFromTheTree()
     {
         WindowRig rig;
@@ -460,7 +460,8 @@ private Q_SLOTS:
 
         rig.clickToggle();
         clearReceived(rig);
-        testsupport::writeBytes(rig.appDir + QStringLiteral("/testfp.txt"),
+        // Made under the name the box gives: the program's "testfp.txt" in another case.
+        testsupport::writeBytes(rig.appDir + QStringLiteral("/TestFp.txt"),
                                 "//, a status request three times\r\nloop,1,3\r\n10,30\r\n"
                                 "endloop,1\r\nFC\r\n");
         rig.select(QStringLiteral("Выполнить тест из файла"));

@@ -200,3 +200,16 @@ QString MPathWorks::logFilePath(const QString& appDir, const QString& programPat
     const QString aboveRoot = QFileInfo(rootDirOf(appDir)).path();
     return aboveRoot + QStringLiteral("/Log/") + baseNameOf(programPath) + QStringLiteral(".log");
 }
+
+QString MFilesWorks::anyCaseFilePath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return path;
+    const QDir dir = info.absoluteDir();
+    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+    for (const QString& name : names)
+        if (name.compare(info.fileName(), Qt::CaseInsensitive) == 0)
+            return dir.filePath(name);
+    return path;
+}

@@ -71,4 +71,8 @@ public:
     static quint64 freeDiskSpace(const QString& path);
     // Deletes the directory with all its files and subdirectories.
     static bool removeDirTree(const QString& path);
+    // The path when its file exists; else a file of its directory whose name differs only in
+    // case (the first in name order), so a name a message spells otherwise is found; else
+    // the path.
+    static QString anyCaseFilePath(const QString& path);
 };

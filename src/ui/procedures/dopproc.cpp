@@ -1,5 +1,6 @@
 #include "dopproc.h"
 
+#include "base/pathworks.h"
 #include "datakkmwin.h"
 #include "procedures/procedurehost.h"
 #include "procedures/procedurelink.h"
@@ -58,8 +59,10 @@ void DopProc::cmdDopProc(int proc)
 void DopProc::runTestScript()
 {
     {
+        // The box names "TestFp.txt" and the program "testfp.txt": either is read.
+        QFile script(MFilesWorks::anyCaseFilePath(m_objects.testScript.fileName()));
         TestFp runner(m_objects.catalogue, m_objects.codec, m_link);
-        runner.execTestFp(&m_objects.testScript);
+        runner.execTestFp(&script);
     }
     m_objects.procedureRunning = false;
 }
