@@ -306,6 +306,8 @@ private Q_SLOTS:
         QCOMPARE(data.window->dumpData(), image);
         QCOMPARE(testsupport::readBytes(data.rig.appDir + QStringLiteral("/dumpfp.bin")), image);
         QCOMPARE(data.ui().labDataNum->text(), QStringLiteral("882"));
+        QCOMPARE(data.status(), QStringLiteral("Данные сохранены в файл ") + data.rig.appDir +
+                                    QStringLiteral("/dumpfp.bin"));
         QVERIFY(data.ui().pbViewFp->isEnabled());
         snapshot(data.window, "datakkm");
 
@@ -333,6 +335,13 @@ private Q_SLOTS:
         QVERIFY(shifts->index(320, 2).data().isNull());
         QCOMPARE(shifts->index(2099, 0).data().toInt(), 2100);
         snapshot(fp, "viewfp");
+        // Each viewer closes by its button and by Escape.
+        QTest::mouseClick(dump->ui()->pbClose, Qt::LeftButton);
+        QVERIFY(!dump->isVisible());
+        fp->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(fp));
+        QTest::keyClick(fp->ui()->tabFisc, Qt::Key_Escape);
+        QVERIFY(!fp->isVisible());
 
         // Closing the data window takes its viewers with it and hides the overlay.
         QPointer<DataKkmWin> window(data.window);

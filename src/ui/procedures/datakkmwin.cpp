@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
@@ -222,7 +223,11 @@ void DataKkmWin::readWholeDump()
         report(m_commands.interruptOutput());
         m_stopRequest = false;
     }
-    if (!DumpFile::write(m_appDir + QLatin1String(DumpFileName), m_dump))
+    const QString path = m_appDir + QLatin1String(DumpFileName);
+    if (DumpFile::write(path, m_dump))
+        m_ui->labStatus->setText(
+            tr("Данные сохранены в файл %1").arg(QDir::toNativeSeparators(path)));
+    else
         m_ui->labStatus->setText(
             tr("Не удалось записать файл %1").arg(QLatin1String(DumpFileName)));
     qDebug() << "ReadData";

@@ -3,6 +3,7 @@
 #include "base/logpane.h"
 #include "procedures/dumpfile.h"
 #include "procedures/dumpmodels.h"
+#include "ui/shell/closebutton.h"
 #include "ui/shell/modaldialog.h"
 #include "ui_dumpwin.h"
 
@@ -19,6 +20,7 @@ DumpWin::DumpWin(const QString& appDir, LogPane& pane, QWidget* parent)
 {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint);
+    makeClosable(this, m_ui->pbClose);
     QTableView* table = m_ui->tabDump;
     table->setModel(m_model);
     table->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -1,6 +1,7 @@
 #include "viewfpwin.h"
 
 #include "procedures/dumpmodels.h"
+#include "ui/shell/closebutton.h"
 #include "ui_viewfpwin.h"
 
 #include <QDebug>
@@ -14,6 +15,7 @@ ViewFpWin::ViewFpWin(QWidget* parent)
 {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint);
+    makeClosable(this, m_ui->pbClose);
     setUpTable(m_ui->tabFisc, m_fiscalizations);
     setUpTable(m_ui->tabSmenItog, m_shiftTotals);
 }
