@@ -303,12 +303,22 @@ private Q_SLOTS:
             DialogSteps steps({press(DatTimWin::DateConfirm), press(DatTimWin::DateEntry, QDate(2024, 3, 5)),
                                press(DatTimWin::DateConfirm), press(DatTimWin::TimeEntry, {}, QTime(0, 45)),
                                press(DatTimWin::DateConfirm), press(7), press(DatTimWin::Closed)});
-            steps.shots = [](DatTimWin* window) {
+            QStringList shown; // the window's outcome line as each showing finds it
+            steps.shots = [&shown](DatTimWin* window) {
+                shown << window->ui()->labResult->text();
                 if (window->ui()->calendarWidget->selectedDate() == QDate(2024, 3, 5))
                     snapshot(window, "datetime");
             };
             rig.select(QStringLiteral("Программирование даты и времени"));
             QCOMPARE(steps.runs, 7);
+            const QString refused =
+                QStringLiteral("Подтверждение программирования даты:  [115]: Команда не "
+                               "поддерживается в данном режиме.");
+            QCOMPARE(shown, (QStringList{"", refused, "Программирование даты:  - без ошибок.",
+                                         "Подтверждение программирования даты:  - без ошибок.",
+                                         "Программирование времени:  - без ошибок.", refused,
+                                         refused}));
+            QCOMPARE(rig.status(), refused);
         }
         QCOMPARE(received(rig), (QStringList{"23", "221e000000050318", "231e000000050318",
                                              "211e000000002d00", "231e000000002d00"}));

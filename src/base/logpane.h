@@ -17,6 +17,8 @@ public:
         logError(title, text);
     }
     virtual void setStatus(const QString& first, const QString& second) = 0;
+    // The status line as it stands.
+    virtual QString statusText() const { return {}; }
     // A command is being run: the view goes back to the newest entry, where its lines come.
     virtual void showNewest() {}
     // The command array and the reply array of one exchange.

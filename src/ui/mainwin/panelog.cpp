@@ -115,6 +115,11 @@ void PaneLog::setStatus(const QString& first, const QString& second)
     m_widgets.status->setText(QStringLiteral("%1: %2").arg(first, second));
 }
 
+QString PaneLog::statusText() const
+{
+    return m_widgets.status->text();
+}
+
 void PaneLog::logSndBlock(const QByteArray& bytes)
 {
     logBlock("snd", "logSndBlock", bytes);

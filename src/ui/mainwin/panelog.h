@@ -41,6 +41,7 @@ public:
     void logError(const QString& title, const QString& text) override;
     void logInfo(const QString& title, const QString& text) override;
     void setStatus(const QString& first, const QString& second) override;
+    QString statusText() const override;
     void logSndBlock(const QByteArray& bytes) override;
     void logRcvBlock(const QByteArray& bytes) override;
     void logSndHex(const QByteArray& byte) override;

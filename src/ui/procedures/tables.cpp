@@ -57,12 +57,24 @@ void Tables::datTimProc()
         qDebug() << "Time" << m_time.hour() << m_time.minute() << 0;
         qDebug() << "Date" << m_date.day() << m_date.month() << m_date.year() - 2000;
         const quint32 password = m_link.host().password();
-        if (result == DatTimWin::DateEntry)
-            sendRead(m_clock.programDate(password, m_date), tr("Программирование даты"));
-        else if (result == DatTimWin::DateConfirm)
-            sendRead(m_clock.confirmDate(), tr("Подтверждение программирования даты"));
-        else
-            sendRead(m_clock.programTime(password, m_time), tr("Программирование времени"));
+        QString title;
+        QByteArray command;
+        if (result == DatTimWin::DateEntry) {
+            title = tr("Программирование даты");
+            command = m_clock.programDate(password, m_date);
+        } else if (result == DatTimWin::DateConfirm) {
+            title = tr("Подтверждение программирования даты");
+            command = m_clock.confirmDate();
+        } else {
+            title = tr("Программирование времени");
+            command = m_clock.programTime(password, m_time);
+        }
+        // The window and the status line both tell this command's outcome: a failure's line
+        // sets the status, a success sets it here.
+        LogPane& pane = m_link.host().logPane();
+        if (sendRead(command, title) == 0)
+            pane.setStatus(title, tr(" - без ошибок."));
+        ui->labResult->setText(pane.statusText());
     }
     m_objects.procedureRunning = false;
 }
