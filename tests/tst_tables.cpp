@@ -188,6 +188,10 @@ private Q_SLOTS:
             QStringLiteral("Запись поля: Поле 3 Номер смены [122]: Поле не редактируется.")));
         QVERIFY(texts.contains(
             QStringLiteral("Запись поля: Поле 4 Заводской номер [122]: Поле не редактируется.")));
+        const QString summary =
+            QStringLiteral("Запись таблицы: Таблица 1: записано полей 3, отказано 2.");
+        QCOMPARE(texts.value(0), summary);
+        QCOMPARE(rig.status(), summary);
         QVERIFY(!rig.objects().procedureRunning);
     }
 
@@ -313,6 +317,8 @@ private Q_SLOTS:
         QCOMPARE(writes.size(), 2);
         QVERIFY(rig.paneTexts().contains(QStringLiteral(
             "Запись поля: Поле 1 Название ряд 2 [51]: Некорректные параметры в команде.")));
+        QVERIFY(rig.paneTexts().contains(QStringLiteral(
+            "Запись таблицы: Таблица 7: записано полей 1, отказано 1. Запись прервана.")));
     }
 
     // Tables the tool cannot hold are refused with a line naming them; nothing is shown.

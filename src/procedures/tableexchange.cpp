@@ -236,15 +236,27 @@ bool TableExchange::read(int n, TableProgress& progress)
 
 bool TableExchange::write(TableProgress& progress)
 {
+    int written = 0;
+    int refused = 0;
+    // One line ends every write: the fields taken and refused, and whether it stopped early.
+    const auto finish = [&](bool whole) {
+        progress.close();
+        QString text = trTables("Таблица %1: записано полей %2, отказано %3.")
+                           .arg(m_table.number)
+                           .arg(written)
+                           .arg(refused);
+        if (!whole)
+            text += trTables(" Запись прервана.");
+        m_link.host().logPane().logInfo(trTables("Запись таблицы"), text);
+        return whole;
+    };
     const int fields = m_table.fields;
     progress.open(TableProgress::Writing, m_table.number, m_table.rows * fields);
     for (int r = 0; r < m_table.rows; ++r) {
         for (int k = 0; k < fields; ++k) {
             qDebug() << "putTabRowFld" << m_table.number << r << k;
-            if (!progress.step(k + fields * r)) {
-                progress.close();
-                return false;
-            }
+            if (!progress.step(k + fields * r))
+                return finish(false);
             if (m_table.number == ProtectedRowTable && r == 0)
                 continue;
             const TableField& field = m_table.fieldList.at(k);
@@ -255,13 +267,14 @@ bool TableExchange::write(TableProgress& progress)
             const QByteArray value(m_table.value(r, k), field.size);
             const int code =
                 sendWrite(writeField(m_table.number, r + 1, k + 1, value), description);
-            if (code != 0 && code != FieldNotEditable) {
-                progress.close();
-                return false;
-            }
+            if (code == 0)
+                ++written;
+            else if (code > 0 && code <= 0xFF) // the device's own error byte
+                ++refused;
+            if (code != 0 && code != FieldNotEditable)
+                return finish(false);
         }
     }
     progress.complete();
-    progress.close();
-    return true;
+    return finish(true);
 }
