@@ -415,7 +415,19 @@ private Q_SLOTS:
         QCOMPARE(rig.ui().sd_passInput->text(), QStringLiteral("30"));
         snapshot(&rig.win(), "settings");
         rig.ui().sd_passInput->setText(QStringLiteral("0030"));
+        // While the link is tested the status line says so and the cursor is busy.
+        QString testing;
+        QTimer::singleShot(0, [&] {
+            testing = rig.status();
+            if (QGuiApplication::overrideCursor())
+                testing += QStringLiteral(" | ") +
+                           QString::number(QGuiApplication::overrideCursor()->shape());
+        });
         QTest::mouseClick(rig.ui().sd_accept, Qt::LeftButton);
+        QCOMPARE(testing, QStringLiteral("Установка связи с ФР: проверка связи: ") + rig.portPath +
+                              QStringLiteral(", 115200 бит/с… | ") +
+                              QString::number(Qt::BusyCursor));
+        QVERIFY(!QGuiApplication::overrideCursor());
 
         QVERIFY(!rig.ui().SettingsWidget->isVisible());
         QVERIFY(!rig.ui().frame->isVisible());

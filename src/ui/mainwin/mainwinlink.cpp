@@ -12,6 +12,7 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 namespace {
 
@@ -21,6 +22,15 @@ QString linkTitle()
 {
     return MainWin::tr("Установка связи с ФР");
 }
+
+// The busy cursor while an object of this lives.
+struct BusyCursor
+{
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 } // namespace
 
@@ -118,6 +128,11 @@ void MainWin::showToggle(bool connected)
 bool MainWin::connectLink()
 {
     ExchangeGuard guard(this);
+    // With no device answering, opening and probing take seconds: the status line and the
+    // cursor say meanwhile that the link is being tested.
+    m_pane.setStatus(linkTitle(),
+                     tr("проверка связи: %1, %2 бит/с…").arg(m_devName).arg(m_baudRate));
+    const BusyCursor busy;
     if (!mpSetComPort(m_devName, m_baudRate)) {
         showToggle(false);
         return false;
@@ -235,11 +250,12 @@ void MainWin::on_sd_accept_clicked()
                      ? FrVelkor::BaudRates[position]
                      : kOtherPositionRate;
     m_devName = m_ui->sd_port->text();
-    connectLink();
-    saveSettings();
+    // The panel goes first, so the status line shows the test of the link.
     m_ui->frame->hide();
     qDebug() << "ublur";
     m_ui->SettingsWidget->hide();
+    connectLink();
+    saveSettings();
 }
 
 void MainWin::on_sd_cancell_clicked()
