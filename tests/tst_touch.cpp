@@ -17,6 +17,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <functional>
+#include <QScrollArea>
+#include <QToolTip>
 #include <QtTest>
 
 using testsupport::snapshot;
@@ -102,6 +104,15 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(rig.viewport());
         QCOMPARE(rig.tree.currentItem(), rig.tree.topLevelItem(2));
         QCOMPARE(clicked.size(), 1);
+
+        // Held still, the finger shows the entry's whole text and then clicks nothing.
+        const QRect fifth = rig.tree.visualItemRect(rig.tree.topLevelItem(4));
+        send(rig.viewport(), QEvent::MouseButtonPress, fifth.center());
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("Пункт 4"));
+        send(rig.viewport(), QEvent::MouseButtonRelease, fifth.center());
+        QCoreApplication::sendPostedEvents(rig.viewport());
+        QCOMPARE(rig.tree.currentItem(), rig.tree.topLevelItem(2));
+        QCOMPARE(clicked.size(), 1);
     }
 
     // Four small moves are swallowed without scrolling; the fifth starts the drag, and the
@@ -177,6 +188,11 @@ private Q_SLOTS:
         tree->expandAll();
         QPlainTextEdit* pane = rig.ui().tedLog;
         const int lineSpacing = pane->fontMetrics().lineSpacing();
+        // A form longer than its area: the full status's reply.
+        rig.clickToggle();
+        rig.select(QStringLiteral("Состояние ККМ"));
+        QScrollArea* form = rig.ui().saWid;
+        QTRY_VERIFY(form->verticalScrollBar()->maximum() > 40);
         struct Case
         {
             QWidget* viewport;
@@ -186,7 +202,8 @@ private Q_SLOTS:
         const QList<Case> cases{
             {tree->viewport(), 40, [tree] { return tree->visualItemRect(tree->topLevelItem(3)).top(); }},
             {pane->viewport(), 4 * lineSpacing,
-             [pane, lineSpacing] { return -pane->verticalScrollBar()->value() * lineSpacing; }}};
+             [pane, lineSpacing] { return -pane->verticalScrollBar()->value() * lineSpacing; }},
+            {form->viewport(), 40, [form] { return -form->verticalScrollBar()->value(); }}};
         for (const Case& c : cases) {
             const int before = c.top();
             const QPoint from(100, 300);

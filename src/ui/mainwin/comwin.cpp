@@ -3,6 +3,7 @@
 #include "link/frvelkor.h"
 #include "mainwin.h"
 #include "ui/touch/sendbutton.h"
+#include "ui/touch/touchscroller.h"
 #include "ui/touch/virtkeyboard.h"
 #include "ui_comwin.h"
 
@@ -27,6 +28,7 @@ ComWin::ComWin(MainWin& window)
     connect(this, &ComWin::sBaudNext, this, &ComWin::pBaudNext);
     m_window.setSearchCancelled(false);
     fillPorts();
+    TouchScroller::drive(m_ui->saWid);
 }
 
 ComWin::~ComWin()

@@ -23,9 +23,12 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -79,6 +82,13 @@ MainWin::MainWin(MainWinParts parts)
     m_ui->splitter_2->setStretchFactor(0, 3);
     m_ui->splitter_2->setStretchFactor(1, 1);
     m_ui->splitter_2->setSizes({450, 150});
+    // Handles a finger can take hold of: about 5 mm.
+    const int handle = std::max(16, qRound(5 * logicalDpiX() / 25.4));
+    m_ui->splitter->setHandleWidth(handle);
+    m_ui->splitter_2->setHandleWidth(handle);
+    // The header shows the selected entry's path: in a smaller face, and cut at its start so
+    // that the entry's own name stays in view.
+    m_ui->treeCommand->header()->setTextElideMode(Qt::ElideLeft);
 
     connect(&m_link, &FrVelkor::portLost, this, &MainWin::onPortLost);
     m_portLister = &FrVelkor::availablePorts;
@@ -135,6 +145,9 @@ void MainWin::createKeyboard()
     m_treeScroller->attach(m_ui->treeCommand);
     m_logScroller = new TouchScroller(this);
     m_logScroller->attach(m_ui->tedLog);
+    for (QAbstractScrollArea* area : {static_cast<QAbstractScrollArea*>(m_ui->saWid),
+                                      static_cast<QAbstractScrollArea*>(m_ui->sd_listWidget)})
+        TouchScroller::drive(area);
 }
 
 void MainWin::placeKeyboard()

@@ -5,6 +5,7 @@
 #include "procedures/dumpmodels.h"
 #include "ui/shell/closebutton.h"
 #include "ui/shell/modaldialog.h"
+#include "ui/touch/touchscroller.h"
 #include "ui_dumpwin.h"
 
 #include <QDebug>
@@ -23,6 +24,7 @@ DumpWin::DumpWin(const QString& appDir, LogPane& pane, QWidget* parent)
     makeClosable(this, m_ui->pbClose);
     QTableView* table = m_ui->tabDump;
     table->setModel(m_model);
+    TouchScroller::drive(table);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
     QHeaderView* columns = table->horizontalHeader();

@@ -10,6 +10,7 @@
 #include "tabmemwin.h"
 #include "ui/shell/modaldialog.h"
 #include "ui/shell/windowplacement.h"
+#include "ui/touch/touchscroller.h"
 #include "ui_dattimwin.h"
 
 #include <QDebug>
@@ -146,6 +147,10 @@ QTableWidget* Tables::buildGrid(const QString& rowHeader) const
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid->verticalHeader()->hide();
+    // A finger drags the grid; a tap on a cell opens its editor, since the scroller's replayed
+    // taps make no double click.
+    TouchScroller::drive(grid);
+    grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
     grid->setHorizontalHeaderItem(0, new QTableWidgetItem(rowHeader));
     grid->setColumnWidth(0, std::max(4, int(rowHeader.size())) * charSize);
     for (int k = 0; k < table.fields; ++k) {

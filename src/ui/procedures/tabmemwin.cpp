@@ -2,6 +2,7 @@
 
 #include "procedures/devicetable.h"
 #include "ui/touch/sendbutton.h"
+#include "ui/touch/touchscroller.h"
 #include "ui/touch/virtkeyboard.h"
 #include "ui_tabmemwin.h"
 
@@ -35,6 +36,7 @@ TabMemWin::TabMemWin(QWidget* parent) : QDialog(parent), m_ui(new Ui::TabMemWin)
     makeSendButtons({m_ui->pbEnter});
     // Nor does Return leave the window with the values typed in it.
     m_ui->pbExit->setAutoDefault(false);
+    TouchScroller::drive(m_ui->saTab);
 }
 
 TabMemWin::~TabMemWin() = default;

@@ -2,6 +2,7 @@
 
 #include "procedures/dumpmodels.h"
 #include "ui/shell/closebutton.h"
+#include "ui/touch/touchscroller.h"
 #include "ui_viewfpwin.h"
 
 #include <QDebug>
@@ -25,6 +26,7 @@ ViewFpWin::~ViewFpWin() = default;
 void ViewFpWin::setUpTable(QTableView* table, FiscalRecordModel* model)
 {
     table->setModel(model);
+    TouchScroller::drive(table);
     // The columns keep their given widths; a narrow fixed-pitch face fits the digits in.
     table->setStyleSheet(QStringLiteral("font: 9pt \"DejaVu Sans Mono\";"));
     table->verticalHeader()->hide();

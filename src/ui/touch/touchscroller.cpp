@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -14,6 +15,9 @@ TouchScroller::TouchScroller(QObject* parent) : QObject(parent)
 {
     m_timer.setInterval(TimerIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &TouchScroller::onTouchTimerElapsed);
+    m_holdTimer.setSingleShot(true);
+    m_holdTimer.setInterval(LongPressMs);
+    connect(&m_holdTimer, &QTimer::timeout, this, &TouchScroller::showHeldText);
 }
 
 void TouchScroller::attach(QAbstractScrollArea* area)
@@ -32,6 +36,13 @@ void TouchScroller::attach(QAbstractScrollArea* area)
             view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
         }
     }
+}
+
+TouchScroller* TouchScroller::drive(QAbstractScrollArea* area)
+{
+    auto* scroller = new TouchScroller(area);
+    scroller->attach(area);
+    return scroller;
 }
 
 int TouchScroller::pixelsPerStep(Qt::Orientation orientation) const
@@ -77,6 +88,19 @@ void TouchScroller::replayClick(QObject* target)
     m_passes = 2;
 }
 
+void TouchScroller::showHeldText()
+{
+    auto* view = qobject_cast<QAbstractItemView*>(m_area.data());
+    if (!view || !m_pressed || m_scrolling)
+        return;
+    const QModelIndex index = view->indexAt(m_pressPoint);
+    const QString text = index.data().toString();
+    if (text.isEmpty())
+        return;
+    QToolTip::showText(view->viewport()->mapToGlobal(m_pressPoint), text, view->viewport());
+    m_held = true;
+}
+
 bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
 {
     // The type first: the area's own destruction sends events through here, and the area
@@ -102,10 +126,15 @@ bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
         m_pixelsAtPressX = horizontal->value();
         if (m_scrolling)
             stop();
+        m_held = false;
+        m_holdTimer.start();
         return true;
     case QEvent::MouseButtonRelease:
         m_pressed = false;
-        if (!m_scrolling)
+        m_holdTimer.stop();
+        if (m_held)
+            m_held = false;
+        else if (!m_scrolling)
             replayClick(watched);
         return true;
     default:
@@ -122,6 +151,7 @@ bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
     }
     m_moves = 0;
     m_scrolling = true;
+    m_holdTimer.stop();
     m_lastY = position.y();
     m_lastX = position.x();
     if (!m_timer.isActive())

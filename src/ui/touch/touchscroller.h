@@ -9,7 +9,8 @@ class QAbstractScrollArea;
 class QMouseEvent;
 
 // Lets a finger drag a scroll area's content and keeps it gliding after release; a touch
-// without movement reaches the area as an ordinary click.
+// without movement reaches the area as an ordinary click. A finger held still on an item
+// view's entry shows the entry's whole text (a tool tip needs a mouse) and clicks nothing.
 class TouchScroller : public QObject
 {
     Q_OBJECT
@@ -19,11 +20,14 @@ public:
     static constexpr int TimerIntervalMs = 30;
     static constexpr int SpeedLimit = 30;
     static constexpr int Friction = 1;
+    static constexpr int LongPressMs = 700;
 
     explicit TouchScroller(QObject* parent = nullptr);
 
     // Drives this area (and its viewport) from now on, leaving the one driven before.
     void attach(QAbstractScrollArea* area);
+    // A scroller of the area's own, going with it.
+    static TouchScroller* drive(QAbstractScrollArea* area);
     bool scrolling() const { return m_scrolling; }
     int speedY() const { return m_speedY; }
     int speedX() const { return m_speedX; }
@@ -38,6 +42,7 @@ protected:
 private:
     void stop();
     void replayClick(QObject* target);
+    void showHeldText();
     // How many pixels of the finger's path one step of the area's scroll bar is.
     int pixelsPerStep(Qt::Orientation orientation) const;
     // Scrolls to a position in pixels of the content, kept within the bars' range.
@@ -58,4 +63,6 @@ private:
     int m_moves = 0;
     int m_passes = 0;
     QTimer m_timer;
+    QTimer m_holdTimer;
+    bool m_held = false; // the held entry's text is shown: the release clicks nothing
 };
