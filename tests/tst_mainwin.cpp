@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionButton>
 #include <QtTest>
 
 using testsupport::WindowRig;
@@ -413,6 +414,14 @@ private Q_SLOTS:
         QCOMPARE(rig.ui().sd_port->text(), rig.portPath);
         QCOMPARE(rig.ui().sd_br->currentText(), QStringLiteral("115200"));
         QCOMPARE(rig.ui().sd_passInput->text(), QStringLiteral("30"));
+        // Finger-sized ticks; the rate list opens below its box, picking nothing by itself.
+        QStyleOptionButton tick;
+        tick.initFrom(rig.ui().cbLogFull);
+        QVERIFY(rig.ui().cbLogFull->style()
+                    ->subElementRect(QStyle::SE_CheckBoxIndicator, &tick, rig.ui().cbLogFull)
+                    .height() >= 28);
+        QVERIFY(!rig.ui().sd_br->style()->styleHint(QStyle::SH_ComboBox_Popup, nullptr,
+                                                    rig.ui().sd_br));
         snapshot(&rig.win(), "settings");
         rig.ui().sd_passInput->setText(QStringLiteral("0030"));
         // While the link is tested the status line says so and the cursor is busy.

@@ -2,6 +2,7 @@
 
 #include "link/frvelkor.h"
 #include "mainwin.h"
+#include "ui/touch/fingertargets.h"
 #include "ui/touch/sendbutton.h"
 #include "ui/touch/touchscroller.h"
 #include "ui/touch/virtkeyboard.h"
@@ -40,6 +41,7 @@ ComWin::~ComWin()
 void ComWin::fillPorts()
 {
     auto* content = new QWidget;
+    makeFingerTargets(content);
     auto* rows = new QVBoxLayout(content);
     rows->setContentsMargins(5, 5, 5, 5);
     rows->setSpacing(2);

@@ -12,6 +12,7 @@
 #include "procedures/programobjects.h"
 #include "ui/shell/modaldialog.h"
 #include "ui/shell/systemmenudialog.h"
+#include "ui/touch/fingertargets.h"
 #include "ui/touch/sendbutton.h"
 #include "ui/touch/touchscroller.h"
 #include "ui/touch/virtkeyboard.h"
@@ -65,6 +66,7 @@ MainWin::MainWin(MainWinParts parts)
     keepToggleWidth();
 
     m_ui->SettingsWidget->setAttribute(Qt::WA_StyledBackground);
+    makeFingerTargets(m_ui->SettingsWidget);
     m_ui->gridLayout->setColumnStretch(0, 1);
     m_ui->gridLayout->setColumnStretch(1, 1);
     m_ui->gridLayout->setContentsMargins(16, 16, 16, 16);
