@@ -319,6 +319,23 @@ private Q_SLOTS:
         QSignalSpy entered(port, &QLineEdit::returnPressed);
         tap(keyboard, "43"); // Ввод
         QCOMPARE(entered.size(), 1);
+        tap(keyboard, "41"); // Latin: its keys are named in Russian too
+        QCOMPARE(key(keyboard, "42")->text(), QStringLiteral("Пробел"));
+        QCOMPARE(key(keyboard, "43")->text(), QStringLiteral("Ввод"));
+
+        // A field the user types hexadecimal into gets the hexadecimal keys, and the next
+        // text field the letters again.
+        QLineEdit hex;
+        keyboard->bondKeyboard(&hex, VirtKeyboard::Keys::Hex);
+        hex.show();
+        QTest::mouseClick(&hex, Qt::LeftButton);
+        QCOMPARE(keyboard->mode(), int(VirtKeyboard::Hex));
+        snapshot(rig.win().keyboardHost(), "keyboard-hex");
+        for (const char* name : {"21", "27", "30", "10", "31"}) // 9, F, blank, 0, erase
+            tap(keyboard, name);
+        QCOMPARE(hex.text(), QStringLiteral("9F "));
+        QTest::mouseClick(port, Qt::LeftButton);
+        QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
     }
 
     // A field below the keyboard's top lifts its window by exactly the overlap; closing the

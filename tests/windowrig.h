@@ -11,7 +11,10 @@
 #include "ui/shell/modaldialog.h"
 #include "ui_mainwin.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,15 +24,42 @@
 
 namespace testsupport {
 
-// Saves a picture of the window when VELKOR_SCREENSHOTS names a directory (for the docs).
+// The texts the window shows wider than their room, as "object name: text": labels that do
+// not wrap, buttons, check boxes and line edits. Empty when everything can be read.
+inline QStringList clippedTexts(QWidget* window)
+{
+    QStringList clipped;
+    const auto check = [&](QWidget* widget, const QString& text, int need) {
+        if (widget->isVisibleTo(window) && !text.isEmpty() && need > widget->width())
+            clipped << widget->objectName() + QStringLiteral(": ") + text;
+    };
+    for (QLabel* label : window->findChildren<QLabel*>())
+        if (!label->wordWrap() && label->textFormat() != Qt::RichText &&
+            !Qt::mightBeRichText(label->text()))
+            check(label, label->text(), label->minimumSizeHint().width());
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        check(button, button->text(), button->sizeHint().width());
+    for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
+        // The frame and the edit's own margins take about four pixels on each side.
+        constexpr int Margins = 8;
+        check(edit, edit->text(), edit->fontMetrics().horizontalAdvance(edit->text()) + Margins);
+    }
+    return clipped;
+}
+
+// Each window the user sees, at a state worth a picture: nothing in it may be shown wider
+// than its room, and with VELKOR_SCREENSHOTS naming a directory its picture is saved there
+// (for the docs).
 inline void snapshot(QWidget* window, const char* name)
 {
-    const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
-    if (dir.isEmpty())
-        return;
     window->show();
     QTest::qWait(100); // rows added to a shown form, and the pane's entries, come in queued
-    window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    const QStringList clipped = clippedTexts(window);
+    QVERIFY2(clipped.isEmpty(), qPrintable(QLatin1String(name) + QStringLiteral(": ") +
+                                           clipped.join(QStringLiteral("; "))));
+    const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
+    if (!dir.isEmpty())
+        window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
 // The real main window, built by start-up in a fresh application directory, with the

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDebug>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -200,17 +201,32 @@ bool CommandForm::updateReplyInPlace(const std::vector<FlagRow>& flags)
     return true;
 }
 
+void CommandForm::fitText(QLabel* label, int width)
+{
+    // A name longer than its room is shown in a smaller face rather than run under the value
+    // beside it; the form's style sheet sets the face, so the size goes in one too.
+    QFont font = m_container->font();
+    constexpr int SmallestPointSize = 8;
+    while (font.pointSize() > SmallestPointSize &&
+           QFontMetrics(font).horizontalAdvance(label->text()) > width)
+        font.setPointSize(font.pointSize() - 1);
+    if (font.pointSize() != m_container->font().pointSize())
+        label->setStyleSheet(QStringLiteral("font-size: %1pt;").arg(font.pointSize()));
+}
+
 void CommandForm::addFlagRow(const FlagRow& flag, bool isCmd)
 {
-    // The value column is ten characters wide; the label takes the rest of the width.
-    constexpr int ValueWidth = 10;
+    // The value column is twelve characters wide, room for the longest state ("Не кончились");
+    // the label takes the rest of the width.
+    constexpr int ValueWidth = 12;
     const int step = m_container->font().pointSize() + 1;
     auto* label = new QLabel(QStringLiteral("      ") + flag.name, m_container);
     auto* value = new QLineEdit(m_container);
     VirtKeyboard::bond(value);
     value->setReadOnly(true);
-    label->setFixedWidth(
-        std::max(0, m_container->geometry().width() - (ValueWidth + 1) * step - 5));
+    const int width = std::max(0, m_container->geometry().width() - (ValueWidth + 1) * step - 5);
+    label->setFixedWidth(width);
+    fitText(label, width);
     label->setToolTip(flag.name);
     value->setText(flag.value);
     auto* row = new QHBoxLayout;
@@ -258,8 +274,11 @@ QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaW
     } else {
         auto* editor = new QLineEdit;
         item.wid = editor;
+        // Items shown in hexadecimal ('$', and '?' flags stored like them) get the hex keys.
         if (!item.ned)
-            VirtKeyboard::bond(editor);
+            VirtKeyboard::bond(editor, item.type == '$' || item.type == '?'
+                                           ? VirtKeyboard::Keys::Hex
+                                           : VirtKeyboard::Keys::Text);
         if (!isCmd) {
             editor->setReadOnly(true);
         } else if (item.ned) {

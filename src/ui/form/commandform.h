@@ -57,6 +57,7 @@ private:
     quint8 commandCode() const;
     QLayout* addRow(CmdItem& item, bool isCmd, int pointSize, int areaWidth);
     void addFlagRow(const FlagRow& flag, bool isCmd);
+    void fitText(QLabel* label, int width);
     void deleteReplyPart();
     // The flag rows of every shown flags item of the reply, in order.
     std::vector<FlagRow> replyFlagRows() const;

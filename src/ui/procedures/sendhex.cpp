@@ -35,7 +35,7 @@ void SendHex::open()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
-    VirtKeyboard::bond(m_window->ui()->tedHex);
+    VirtKeyboard::bond(m_window->ui()->tedHex, VirtKeyboard::Keys::Hex);
 }
 
 void SendHex::sendHex()

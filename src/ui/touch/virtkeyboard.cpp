@@ -57,18 +57,25 @@ Row withEnds(Key first, Row middle, Key last)
     return middle;
 }
 
-Row lettersBottom(const QString& space, const QString& enter)
+// The keys' names are Russian in every layout.
+Key space()
 {
-    return {control(QStringLiteral("123 ")), control({}, LanguageIcon),
-            typing(space, QStringLiteral(" "), Qt::Key_Space),
-            typing(enter, QStringLiteral("\r"), Qt::Key_Return)};
+    return typing(QStringLiteral("Пробел"), QStringLiteral(" "), Qt::Key_Space);
+}
+
+Key enter()
+{
+    return typing(QStringLiteral("Ввод"), QStringLiteral("\r"), Qt::Key_Return);
+}
+
+Row lettersBottom()
+{
+    return {control(QStringLiteral("123 ")), control({}, LanguageIcon), space(), enter()};
 }
 
 Row signsBottom()
 {
-    return {control(QStringLiteral("ABC")),
-            typing(QStringLiteral("Space"), QStringLiteral(" "), Qt::Key_Space),
-            typing(QStringLiteral("Enter"), QStringLiteral("\r"), Qt::Key_Return)};
+    return {control(QStringLiteral("ABC")), space(), enter()};
 }
 
 bool isLetter(const Key& key)
@@ -85,7 +92,7 @@ const VirtKeyboard::Layout& VirtKeyboard::latinLayout()
         characters(QStringLiteral("q w e r t y u i o p")),
         characters(QStringLiteral("a s d f g h j k l")),
         withEnds(control({}, ShiftIcon), characters(QStringLiteral("z x c v b n m")), backspace()),
-        lettersBottom(QStringLiteral("Space"), QStringLiteral("Enter")),
+        lettersBottom(),
     };
     return layout;
 }
@@ -97,7 +104,7 @@ const VirtKeyboard::Layout& VirtKeyboard::russianLayout()
         characters(QStringLiteral("ф ы в а п р о л д ж э")),
         withEnds(control({}, ShiftIcon), characters(QStringLiteral("я ч с м и т ь б ю")),
                  backspace()),
-        lettersBottom(QStringLiteral("Пробел"), QStringLiteral("Ввод")),
+        lettersBottom(),
     };
     return layout;
 }
@@ -126,6 +133,16 @@ const VirtKeyboard::Layout& VirtKeyboard::symbolsLayout()
         withEnds(control(QStringLiteral("123")), characters(QStringLiteral(". , ? ! '")),
                  backspace()),
         signsBottom(),
+    };
+    return layout;
+}
+
+const VirtKeyboard::Layout& VirtKeyboard::hexLayout()
+{
+    static const Layout layout = {
+        characters(QStringLiteral("0 1 2 3 4 5 6 7")),
+        characters(QStringLiteral("8 9 A B C D E F")),
+        {space(), backspace()},
     };
     return layout;
 }
@@ -164,10 +181,10 @@ void VirtKeyboard::setProgram(VirtKeyboard* keyboard)
     programKeyboard() = keyboard;
 }
 
-void VirtKeyboard::bond(QWidget* widget)
+void VirtKeyboard::bond(QWidget* widget, Keys keys)
 {
     if (VirtKeyboard* keyboard = program())
-        keyboard->bondKeyboard(widget);
+        keyboard->bondKeyboard(widget, keys);
 }
 
 void VirtKeyboard::setSwitchedOn(bool on)
@@ -186,11 +203,12 @@ void VirtKeyboard::setHost(QWidget* host)
         host->installEventFilter(m_activeFilter);
 }
 
-void VirtKeyboard::bondKeyboard(QWidget* widget)
+void VirtKeyboard::bondKeyboard(QWidget* widget, Keys keys)
 {
     if (!m_on || !widget)
         return;
     m_lastBound = widget;
+    widget->setProperty(HexKeysProperty, keys == Keys::Hex);
     widget->installEventFilter(m_catcher);
     // A text edit takes its touches on its viewport.
     if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
@@ -248,6 +266,11 @@ void VirtKeyboard::toFigures()
 void VirtKeyboard::toSyms()
 {
     switchLayout(Symbols, symbolsLayout());
+}
+
+void VirtKeyboard::toHex()
+{
+    switchLayout(Hex, hexLayout());
 }
 
 void VirtKeyboard::shift()
@@ -324,6 +347,11 @@ void VirtKeyboard::requestFor(QWidget* target)
 {
     moveBack();
     m_target = target;
+    // A hexadecimal field gets the hexadecimal keys; any other field the letters after them.
+    if (target && target->property(HexKeysProperty).toBool())
+        toHex();
+    else if (m_mode == Hex)
+        toLang();
     QCursor::setPos(mapToGlobal(rect().center()));
     emit kbdRequest();
     if (!m_target)

@@ -28,6 +28,13 @@ public:
         Letters = 0,
         Figures = 1,
         Symbols = 2,
+        Hex = 3,
+    };
+    // The keys a bound field gets: all of them, or only the hexadecimal digits.
+    enum class Keys
+    {
+        Text,
+        Hex,
     };
     struct Key
     {
@@ -44,6 +51,8 @@ public:
     static const Layout& russianLayout();
     static const Layout& figuresLayout();
     static const Layout& symbolsLayout();
+    // 0-9, A-F, a blank and erase.
+    static const Layout& hexLayout();
 
     explicit VirtKeyboard(QWidget* parent = nullptr);
     ~VirtKeyboard() override;
@@ -54,11 +63,12 @@ public:
     // The dialog the keyboard lives in; its leave events close the keyboard.
     void setHost(QWidget* host);
 
-    void bondKeyboard(QWidget* widget);
+    void bondKeyboard(QWidget* widget, Keys keys = Keys::Text);
     void drawKeyboard(const Layout& layout);
     void toLang();
     void toFigures();
     void toSyms();
+    void toHex();
     void showKeyboard(QPushButton* button);
 
     QWidget* target() const { return m_target; }
@@ -74,7 +84,7 @@ public:
     static VirtKeyboard* program();
     static void setProgram(VirtKeyboard* keyboard);
     // Binds the field to the program's keyboard, if there is one.
-    static void bond(QWidget* widget);
+    static void bond(QWidget* widget, Keys keys = Keys::Text);
 
 Q_SIGNALS:
     void kbdRequest();
@@ -86,6 +96,8 @@ public Q_SLOTS:
     void emulateKey();
 
 private:
+    static constexpr const char* HexKeysProperty = "velkorHexKeys";
+
     void moveBack();
     // Shows the keyboard for `target` and uncovers it.
     void requestFor(QWidget* target);
