@@ -338,32 +338,64 @@ private Q_SLOTS:
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
     }
 
-    // A field below the keyboard's top lifts its window by exactly the overlap; closing the
-    // keyboard puts the window back.
-    void windowLiftedByTheOverlap()
+    // A field the keyboard would cover is uncovered: by its scroll area, else by lifting its
+    // window as far as the screen's top allows, else by the keyboard going above it. Closing
+    // the keyboard puts the window back.
+    void keyboardUncoversTheField_data()
     {
+        QTest::addColumn<int>("windowY");
+        QTest::addColumn<bool>("inScrollArea");
+        QTest::addColumn<bool>("lifted");      // the window moves up
+        QTest::addColumn<bool>("keyboardMoved"); // the keyboard goes above the field
+        QTest::newRow("window lifted by the overlap") << 100 << false << true << false;
+        QTest::newRow("window at the screen's top") << 0 << false << false << true;
+        QTest::newRow("scroll area scrolls") << 0 << true << false << false;
+    }
+    void keyboardUncoversTheField()
+    {
+        QFETCH(int, windowY);
+        QFETCH(bool, inScrollArea);
+        QFETCH(bool, lifted);
+        QFETCH(bool, keyboardMoved);
         QDialog host;
         auto* layout = new QVBoxLayout(&host);
+        layout->setContentsMargins(0, 0, 0, 0);
         VirtKeyboard keyboard;
         layout->addWidget(&keyboard);
-        host.setGeometry(0, 500, 600, 300);
+        host.setGeometry(0, 400, 600, 200);
         QObject::connect(&keyboard, &VirtKeyboard::kbdRequest, &host, &QWidget::show);
         QObject::connect(&keyboard, &VirtKeyboard::kbdClose, &host, &QWidget::hide);
         QWidget window;
-        window.setGeometry(0, 100, 600, 600);
-        auto* field = new QLineEdit(&window);
-        field->setGeometry(10, 560, 200, 30);
+        window.setGeometry(0, windowY, 600, 500);
+        QWidget* fieldParent = &window;
+        if (inScrollArea) {
+            auto* area = new QScrollArea(&window);
+            area->setGeometry(0, 0, 600, 500);
+            area->setFrameShape(QFrame::NoFrame);
+            auto* content = new QWidget;
+            content->setFixedSize(580, 1000);
+            area->setWidget(content);
+            fieldParent = content;
+        }
+        auto* field = new QLineEdit(fieldParent);
+        field->setGeometry(10, windowY == 0 ? 420 : 350, 200, 30);
         window.show();
+        QCoreApplication::processEvents(); // the scroll area's range
         keyboard.bondKeyboard(field);
+        const int hostY = host.geometry().y();
         const int before = window.y();
-        const int fieldBottom = field->mapToGlobal(QPoint(0, field->height())).y();
         send(field, QEvent::MouseButtonPress, QPoint(5, 5));
         QVERIFY(host.isVisible());
         const int keyboardTop = keyboard.mapToGlobal(QPoint(0, 0)).y();
-        QVERIFY(keyboardTop < fieldBottom);
-        QCOMPARE(window.y(), before - (fieldBottom - keyboardTop));
-        QCOMPARE(field->mapToGlobal(QPoint(0, field->height())).y(), keyboardTop);
-        QVERIFY(keyboard.windowMoved());
+        const int fieldTop = field->mapToGlobal(QPoint(0, 0)).y();
+        QVERIFY(keyboardTop >= fieldTop + field->height() ||
+                keyboard.mapToGlobal(QPoint(0, keyboard.height())).y() <= fieldTop);
+        QCOMPARE(window.y() < before, lifted);
+        QVERIFY(window.geometry().y() >= 0);
+        if (lifted) // by exactly the overlap
+            QCOMPARE(fieldTop + field->height(), keyboardTop);
+        QCOMPARE(host.geometry().y() != hostY, keyboardMoved);
+        QCOMPARE(keyboard.windowMoved(), lifted);
         keyboard.inputQuit();
         QCOMPARE(window.y(), before);
         QVERIFY(!host.isVisible());

@@ -9,7 +9,12 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -356,15 +361,56 @@ void VirtKeyboard::requestFor(QWidget* target)
     emit kbdRequest();
     if (!m_target)
         return;
-    const int targetBottom = m_target->mapToGlobal(QPoint(0, m_target->height())).y();
     const int keyboardTop = mapToGlobal(QPoint(0, 0)).y();
-    if (keyboardTop >= targetBottom)
+    const auto overlap = [this, keyboardTop] {
+        return m_target->mapToGlobal(QPoint(0, m_target->height())).y() - keyboardTop;
+    };
+    if (overlap() <= 0)
         return;
+    // The field's own scroll area brings it up first, as far as the area reaches above the
+    // keyboard.
+    scrollAbove(keyboardTop);
+    if (overlap() <= 0)
+        return;
+    // Then its window moves up, but never past the top of the screen.
     QWidget* window = m_target->window();
-    m_movedWindow = window;
-    m_savedY = window->y();
-    window->move(window->x(), keyboardTop - targetBottom + m_savedY);
-    m_moved = true;
+    const QScreen* screen = window->screen();
+    const int room = screen ? window->frameGeometry().top() - screen->availableGeometry().top()
+                            : overlap();
+    const int lift = std::min(overlap(), std::max(0, room));
+    if (lift > 0) {
+        m_movedWindow = window;
+        m_savedY = window->y();
+        window->move(window->x(), m_savedY - lift);
+        m_moved = true;
+    }
+    if (overlap() <= 0)
+        return;
+    // Still covered: the keyboard goes above the field instead.
+    QWidget* host = this->window();
+    const int fieldTop = m_target->mapToGlobal(QPoint(0, 0)).y();
+    const int screenTop = screen ? screen->availableGeometry().top() : 0;
+    host->move(host->x(), std::max(screenTop, fieldTop - host->frameGeometry().height()));
+}
+
+void VirtKeyboard::scrollAbove(int keyboardTop)
+{
+    for (QWidget* parent = m_target->parentWidget(); parent && !parent->isWindow();
+         parent = parent->parentWidget()) {
+        auto* area = qobject_cast<QScrollArea*>(parent);
+        if (!area)
+            continue;
+        QScrollBar* bar = area->verticalScrollBar();
+        const int viewportTop = area->viewport()->mapToGlobal(QPoint(0, 0)).y();
+        const int fieldTop = m_target->mapToGlobal(QPoint(0, 0)).y();
+        const int fieldBottom = fieldTop + m_target->height();
+        // Up by the overlap, but the field's top stays in the area's view.
+        const int shift = std::min({fieldBottom - keyboardTop, fieldTop - viewportTop,
+                                    bar->maximum() - bar->value()});
+        if (shift > 0)
+            bar->setValue(bar->value() + shift);
+        return;
+    }
 }
 
 void VirtKeyboard::inputQuit()

@@ -99,8 +99,10 @@ private:
     static constexpr const char* HexKeysProperty = "velkorHexKeys";
 
     void moveBack();
-    // Shows the keyboard for `target` and uncovers it.
+    // Shows the keyboard for `target` and uncovers it: by the field's scroll area, then by
+    // lifting its window within the screen, then by moving the keyboard above the field.
     void requestFor(QWidget* target);
+    void scrollAbove(int keyboardTop);
     void switchLayout(int mode, const Layout& layout);
     void shift();
 
