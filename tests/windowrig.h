@@ -13,8 +13,11 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QHeaderView>
+#include <QTableView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +42,25 @@ inline QStringList clippedTexts(QWidget* window)
             check(label, label->text(), label->minimumSizeHint().width());
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
         check(button, button->text(), button->sizeHint().width());
+    // Table cells and their column headers, over the rows a first look shows.
+    for (QTableView* table : window->findChildren<QTableView*>()) {
+        const QAbstractItemModel* model = table->model();
+        if (!model || !table->isVisibleTo(window))
+            continue;
+        constexpr int CellMargins = 6;
+        for (int c = 0; c < model->columnCount(); ++c) {
+            const int room = table->columnWidth(c);
+            const QString header = model->headerData(c, Qt::Horizontal).toString();
+            if (QFontMetrics(table->horizontalHeader()->font()).horizontalAdvance(header) +
+                    CellMargins > room)
+                clipped << table->objectName() + QStringLiteral(" header: ") + header;
+            for (int r = 0; r < std::min(model->rowCount(), 50); ++r) {
+                const QString text = model->index(r, c).data().toString();
+                if (table->fontMetrics().horizontalAdvance(text) + CellMargins > room)
+                    clipped << table->objectName() + QStringLiteral(": ") + text;
+            }
+        }
+    }
     for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
         // The frame and the edit's own margins take about four pixels on each side.
         constexpr int Margins = 8;
@@ -54,6 +76,12 @@ inline void snapshot(QWidget* window, const char* name)
 {
     window->show();
     QTest::qWait(100); // rows added to a shown form, and the pane's entries, come in queued
+    // The touch terminal's screen holds it (its frame, if any, aside), or the test's screen
+    // where that is larger and the window sizes itself to it.
+    const QSize screen = window->screen()->availableSize().expandedTo(QSize(1024, 768));
+    QVERIFY2(window->width() <= screen.width() && window->height() <= screen.height(),
+             qPrintable(QLatin1String(name) +
+                        QStringLiteral(": %1x%2").arg(window->width()).arg(window->height())));
     const QStringList clipped = clippedTexts(window);
     QVERIFY2(clipped.isEmpty(), qPrintable(QLatin1String(name) + QStringLiteral(": ") +
                                            clipped.join(QStringLiteral("; "))));
