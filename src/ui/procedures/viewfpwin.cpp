@@ -7,6 +7,11 @@
 
 #include <QDebug>
 #include <QHeaderView>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollBar>
+
+#include <algorithm>
 
 ViewFpWin::ViewFpWin(QWidget* parent)
     : QWidget(parent),
@@ -19,6 +24,15 @@ ViewFpWin::ViewFpWin(QWidget* parent)
     makeClosable(this, m_ui->pbClose);
     setUpTable(m_ui->tabFisc, m_fiscalizations);
     setUpTable(m_ui->tabSmenItog, m_shiftTotals);
+    // Wide enough for every column of the fiscalizations, as far as the screen allows.
+    const QHeaderView* columns = m_ui->tabFisc->horizontalHeader();
+    const QMargins around = layout()->contentsMargins();
+    const int margins = around.left() + around.right();
+    int wanted = columns->length() + m_ui->tabFisc->verticalScrollBar()->sizeHint().width() +
+                 2 * m_ui->tabFisc->frameWidth() + margins;
+    if (const QScreen* screen = this->screen())
+        wanted = std::min(wanted, screen->availableSize().width());
+    resize(std::max(width(), wanted), height());
 }
 
 ViewFpWin::~ViewFpWin() = default;
