@@ -6,6 +6,7 @@
 #include "ui/procedures/sendhexwin.h"
 #include "ui/procedures/specialprocedures.h"
 #include "ui/shell/modaldialog.h"
+#include "ui/shell/msgboxwidget.h"
 #include "ui_dattimwin.h"
 #include "ui_sendhexwin.h"
 #include "windowrig.h"
@@ -14,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -480,6 +482,21 @@ private Q_SLOTS:
         QCOMPARE(received(rig), (QStringList{"101e000000", "101e000000", "101e000000", "fc"}));
         QVERIFY(!rig.objects().procedureRunning);
         QCOMPARE(rig.status(), QStringLiteral("Параметры устройства:  - без ошибок."));
+
+        // The real box a script error shows, as the user sees it.
+        QFile::remove(rig.appDir + QStringLiteral("/TestFp.txt"));
+        installWidgetMsgBox();
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            snapshot(box, "scriptbox");
+            box->done(0);
+        });
+        rig.select(QStringLiteral("Выполнить тест из файла"));
+        setMsgBoxHandler(previous);
+        QCOMPARE(shown, QStringLiteral("Нет файла TestFp.txt"));
     }
 };
 

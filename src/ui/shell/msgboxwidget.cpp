@@ -15,6 +15,8 @@ void installWidgetMsgBox()
         QFont font(QStringLiteral("Times"), 12);
         font.setBold(true);
         box->setFont(font);
+        // A button a finger can hit on the touch terminal.
+        box->setStyleSheet(QStringLiteral("QPushButton { min-height: 44px; min-width: 120px; }"));
         box->exec();
     });
 }
