@@ -214,18 +214,22 @@ private Q_SLOTS:
 
     // Installed in a directory its user cannot write, or in a system directory that root
     // could write, the program works from the user's data directory: the description files
-    // and the log go there, nothing beside the program.
+    // and the log go there, nothing beside the program. The log holds debug traces only
+    // with --trace.
     void programDirectoryNotUsed_data()
     {
         QTest::addColumn<QString>("under"); // where the program's directory is made
         QTest::addColumn<bool>("asRoot");
-        QTest::newRow("read-only directory") << QDir::tempPath() << false;
-        QTest::newRow("system directory, root") << "/opt" << true;
+        QTest::addColumn<bool>("trace");
+        QTest::newRow("read-only directory") << QDir::tempPath() << false << false;
+        QTest::newRow("read-only directory, traced") << QDir::tempPath() << false << true;
+        QTest::newRow("system directory, root") << "/opt" << true << false;
     }
     void programDirectoryNotUsed()
     {
         QFETCH(QString, under);
         QFETCH(bool, asRoot);
+        QFETCH(bool, trace);
         if (asRoot && ::geteuid() != 0)
             QSKIP("needs root: only root can write a system directory");
         QTemporaryDir dir(under + QStringLiteral("/velkor-check-XXXXXX"));
@@ -241,6 +245,8 @@ private Q_SLOTS:
         QStringList command{QStringLiteral("env"), QStringLiteral("XDG_DATA_HOME=") + data,
                             bin + QStringLiteral("/velkor-cli"), QStringLiteral("encode"),
                             QStringLiteral("10")};
+        if (trace)
+            command << QStringLiteral("--trace");
         // Root may write anywhere: the read-only case runs as an ordinary user.
         const bool switchUser = !asRoot && ::geteuid() == 0;
         if (switchUser)
@@ -256,7 +262,10 @@ private Q_SLOTS:
         for (const char* name :
              {"Command.ini", "Symbol.ini", "View.ini", "Default.ini", "Error.txt", "ErrorDrv.txt"})
             QVERIFY2(QFile::exists(files + QLatin1Char('/') + QLatin1String(name)), name);
-        QVERIFY(QFile::exists(files + QStringLiteral("/Log/velkor-cli.log")));
+        const QString log =
+            QString::fromUtf8(testsupport::readBytes(files + QStringLiteral("/Log/velkor-cli.log")));
+        QCOMPARE(log.contains(QStringLiteral("Debug: ")), trace);
+        QVERIFY(log.contains(QStringLiteral("Execution complete. Return code: 0")));
         QCOMPARE(QDir(bin).entryList(QDir::Files), QStringList{"velkor-cli"});
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Log"))));
     }

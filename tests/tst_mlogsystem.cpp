@@ -403,6 +403,36 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readBytes(archive), archived);
     }
 
+    // The archives of a program stay within their bound: older months go first, oldest
+    // first; the current month alone over it keeps its newest lines.
+    void archivesStayBounded()
+    {
+        QTemporaryDir dir;
+        const auto make = [&dir](const char* name, const QByteArray& bytes, int daysAgo) {
+            const QString path = dir.filePath(QLatin1String(name));
+            testsupport::writeBytes(path, bytes);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-daysAgo),
+                                     QFileDevice::FileModificationTime));
+        };
+        make("velkor_102026.log", QByteArray(60, 'a'), 60);
+        make("velkor_112026.log", QByteArray(60, 'b'), 30);
+        make("other_102026.log", QByteArray(60, 'c'), 90); // another program's: not counted
+        const QString current = dir.filePath(QStringLiteral("velkor.log"));
+        testsupport::writeBytes(current, "run 1\nrun 2\nrun 3\nrun 4\n");
+        MLogSystem log;
+        log.setProgramName(QStringLiteral("velkor"));
+        log.archiveLog(current, QDate(2026, 12, 9), 100);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name),
+                 (QStringList{"other_102026.log", "velkor_112026.log", "velkor_122026.log"}));
+        testsupport::writeBytes(current, "run 5\n");
+        log.archiveLog(current, QDate(2026, 12, 9), 20);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("velkor_112026.log"))));
+        QCOMPARE(testsupport::readBytes(dir.filePath(QStringLiteral("velkor_122026.log"))),
+                 QByteArray("run 5\n"));
+    }
+
     void messageHandlerWritesDebugLinesToTheLogAndStandardError()
     {
         const QString file = path(QStringLiteral("handler.log"));

@@ -9,6 +9,7 @@
 #include <QSysInfo>
 #include <QTextStream>
 #include <QReadWriteLock>
+#include <QSaveFile>
 #include <QThread>
 
 #include <chrono>
@@ -24,6 +25,8 @@ std::atomic<MLogSystem*> g_handlerTarget{nullptr};
 // taken away: a message on another thread never reaches a log that is ending.
 QReadWriteLock g_handlerTargetLock(QReadWriteLock::Recursive);
 std::atomic<bool> g_echoToStandardError{true};
+std::atomic<bool> g_logDebugTraces{true};
+std::atomic<bool> g_echoDebugTraces{true};
 
 QString headerLine(const char* label, const QString& value)
 {
@@ -382,24 +385,63 @@ QString MLogSystem::archiveName(const QString& path, const QDate& today) const
            today.toString(QStringLiteral("MMyyyy")) + QStringLiteral(".log");
 }
 
-void MLogSystem::archiveLog(const QString& path, const QDate& today) const
+void MLogSystem::archiveLog(const QString& path, const QDate& today, qint64 maxBytes) const
 {
     if (!QFile::exists(path))
         return;
     const QString archive = archiveName(path, today);
     if (!QFile::exists(archive)) {
         QFile::rename(path, archive);
-        return;
+    } else {
+        QFile target(archive);
+        QFile source(path);
+        if (!target.open(QIODevice::Append) || !source.open(QIODevice::ReadOnly))
+            return;
+        while (!source.atEnd())
+            target.write(source.read(1 << 16));
+        target.close();
+        source.close();
+        QFile::remove(path);
     }
-    QFile target(archive);
-    QFile source(path);
-    if (!target.open(QIODevice::Append) || !source.open(QIODevice::ReadOnly))
+    boundArchives(archive, maxBytes);
+}
+
+void MLogSystem::boundArchives(const QString& current, qint64 maxBytes) const
+{
+    const QFileInfo info(current);
+    QString pattern;
+    {
+        QMutexLocker lock(&m_lock);
+        pattern = m_programName + QStringLiteral("_??????.log");
+    }
+    // The other months' archives, oldest first, go until the bound holds.
+    QFileInfoList others = info.absoluteDir().entryInfoList({pattern}, QDir::Files, QDir::Time |
+                                                                                    QDir::Reversed);
+    qint64 total = 0;
+    for (const QFileInfo& file : std::as_const(others))
+        total += file.size();
+    for (const QFileInfo& file : std::as_const(others)) {
+        if (total <= maxBytes)
+            break;
+        if (file.absoluteFilePath() == info.absoluteFilePath())
+            continue;
+        total -= file.size();
+        QFile::remove(file.absoluteFilePath());
+    }
+    // The current month's archive alone over the bound keeps its newest half, from a line's
+    // start.
+    QFile archive(current);
+    if (archive.size() <= maxBytes || !archive.open(QIODevice::ReadOnly))
         return;
-    while (!source.atEnd())
-        target.write(source.read(1 << 16));
-    target.close();
-    source.close();
-    QFile::remove(path);
+    archive.seek(archive.size() - maxBytes / 2);
+    archive.readLine();
+    const QByteArray kept = archive.readAll();
+    archive.close();
+    QSaveFile trimmed(current);
+    if (trimmed.open(QIODevice::WriteOnly)) {
+        trimmed.write(kept);
+        trimmed.commit();
+    }
 }
 
 QString MLogSystem::hexEntryText(const QByteArray& mes)
@@ -528,6 +570,12 @@ void MLogSystem::setEchoToStandardError(bool echo)
     g_echoToStandardError = echo;
 }
 
+void MLogSystem::setDebugTraces(bool log, bool echo)
+{
+    g_logDebugTraces = log;
+    g_echoDebugTraces = echo;
+}
+
 QtMessageHandler MLogSystem::installMessageHandler(MLogSystem* target)
 {
     QWriteLocker lock(&g_handlerTargetLock);
@@ -539,9 +587,13 @@ void MLogSystem::messageHandler(QtMsgType type, const QMessageLogContext&, const
 {
     const char* format = "Debug: %1";
     MLogSystem_EventLevel level = LogInfo;
+    bool echo = g_echoToStandardError;
     switch (type) {
     case QtDebugMsg:
     case QtInfoMsg:
+        if (!g_logDebugTraces && !(echo && g_echoDebugTraces))
+            return;
+        echo = echo && g_echoDebugTraces;
         break;
     case QtWarningMsg:
         format = "Warning: %1";
@@ -556,10 +608,12 @@ void MLogSystem::messageHandler(QtMsgType type, const QMessageLogContext&, const
         level = LogError;
         break;
     }
-    if (g_echoToStandardError) {
-        const QByteArray echo = QString::fromLatin1(format).arg(text).toLocal8Bit();
-        std::fprintf(stderr, "%s\n", echo.constData());
+    if (echo) {
+        const QByteArray line = QString::fromLatin1(format).arg(text).toLocal8Bit();
+        std::fprintf(stderr, "%s\n", line.constData());
     }
+    if ((type == QtDebugMsg || type == QtInfoMsg) && !g_logDebugTraces)
+        return;
     QReadLocker lock(&g_handlerTargetLock);
     MLogSystem* target = g_handlerTarget.load();
     if (!target)

@@ -66,8 +66,12 @@ public:
 
     void setLogFile(const QString& path);
     QString logFile() const;
-    // Folds an existing log file at path into its monthly archive (named for `today`).
-    void archiveLog(const QString& path, const QDate& today = QDate::currentDate()) const;
+    // Folds an existing log file at path into its monthly archive (named for `today`), then
+    // keeps the program's archives within `maxBytes` together: the oldest months' files go
+    // first, and a current month's file alone over the bound loses its oldest lines.
+    static constexpr qint64 MaxArchiveBytes = 50 * 1024 * 1024;
+    void archiveLog(const QString& path, const QDate& today = QDate::currentDate(),
+                    qint64 maxBytes = MaxArchiveBytes) const;
     QString archiveName(const QString& path, const QDate& today) const;
     QString header() const;
 
@@ -94,6 +98,9 @@ public:
     // The handler echoes every message to standard error unless a program whose output is
     // its interface (the command-line program) turns that off.
     static void setEchoToStandardError(bool echo);
+    // Debug traces (the toolkit's debug and info messages) are logged unless a program turns
+    // them off, and echoed to standard error only when turned on.
+    static void setDebugTraces(bool log, bool echo);
     static void messageHandler(QtMsgType type, const QMessageLogContext& context,
                                const QString& text);
 
@@ -112,6 +119,7 @@ Q_SIGNALS:
     void stringWrited(const QString& mes, MLogSystem_EventLevel lev);
 
 private:
+    void boundArchives(const QString& current, qint64 maxBytes) const;
     struct QueuedLine
     {
         QString text;

@@ -44,6 +44,7 @@ QString cliUsage()
         "  --dir КАТАЛОГ    каталог файлов описания (каталог программы)\n"
         "  --json           по одному объекту JSON в строке\n"
         "  --full           побайтный протокол обмена\n"
+        "  --trace          отладочные строки в журнал программы (Log/velkor-cli.log)\n"
         "  --probe-wait МС  ожидание ответа на одну проверку связи (2000)\n"
         "  --host-port ИМЯ  monitor: порт, к которому подключена другая программа\n"
         "  --host-link ПУТЬ monitor: ссылка на новый псевдотерминал для другой программы\n"
@@ -63,6 +64,7 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
     const QCommandLineOption dir(QStringLiteral("dir"), QString(), QStringLiteral("path"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption full(QStringLiteral("full"));
+    const QCommandLineOption trace(QStringLiteral("trace"));
     const QCommandLineOption probeWait(QStringLiteral("probe-wait"), QString(),
                                        QStringLiteral("ms"));
     const QCommandLineOption hostPort(QStringLiteral("host-port"), QString(),
@@ -70,8 +72,8 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
     const QCommandLineOption hostLink(QStringLiteral("host-link"), QString(),
                                       QStringLiteral("path"));
     const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
-    parser.addOptions({port, baud, password, dir, json, full, probeWait, hostPort, hostLink,
-                       logFile});
+    parser.addOptions({port, baud, password, dir, json, full, trace, probeWait, hostPort,
+                       hostLink, logFile});
     if (!parser.parse(QStringList{QStringLiteral("velkor-cli")} + arguments)) {
         *error = parser.errorText();
         return false;
@@ -127,6 +129,7 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
     options->hostLink = parser.value(hostLink);
     options->logFile = parser.value(logFile);
     options->json = parser.isSet(json);
+    options->trace = parser.isSet(trace);
     options->full = parser.isSet(full);
     const bool needsPort = options->subcommand == QLatin1String("probe") ||
                            options->subcommand == QLatin1String("run") ||

@@ -14,6 +14,7 @@ struct CliOptions
     QString dir;      // where the description files are; empty: the program's directory
     bool json = false;
     bool full = false;
+    bool trace = false; // debug traces into the program log
     int probeWaitMs = 2000; // how long one probe waits for the device
     // monitor: the other program's end, a serial port or the link to a new pseudo-terminal,
     // and the file the lines also go to.

@@ -47,6 +47,8 @@ int main(int argc, char** argv)
     log.setMinimumLevel(0);
     log.setLogFile(logPath);
     MLogSystem::setEchoToStandardError(false);
+    // Debug traces fill the log by tens of kilobytes a run: only when asked for.
+    MLogSystem::setDebugTraces(options.trace, false);
     MLogSystem::installMessageHandler(&log);
     if (!fallback.isEmpty()) {
         err << fallback << '\n';

@@ -248,6 +248,8 @@ int runProgram(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installWidgetMsgBox();
+    // The debug traces go to the program log; to standard error too only when asked.
+    MLogSystem::setDebugTraces(true, qEnvironmentVariableIsSet("VELKOR_DEBUG"));
     const QString programDir = QCoreApplication::applicationDirPath();
     const QString dataDir = MPathWorks::dataDirectory(programDir);
     if (!QFileInfo(dataDir).isDir()) {
