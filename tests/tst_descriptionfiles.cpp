@@ -150,12 +150,13 @@ private Q_SLOTS:
     void driverErrorFile()
     {
         const QStringList lines = shippedLines(DescriptionFiles::ErrorDrv);
-        QCOMPARE(lines.size(), 23);
+        QCOMPARE(lines.size(), 24);
         QCOMPARE(lines[0], QStringLiteral("1 таймаут при приеме байта"));
         QCOMPARE(lines[15], QStringLiteral("16 нет связи(порт не открыт)"));
         QCOMPARE(lines[21],
                  QStringLiteral("22 нет ответа от ФР, превышено число повторов команды"));
         QCOMPARE(lines[22], QStringLiteral("23 потеряна связь с портом"));
+        QCOMPARE(lines[23], QStringLiteral("24 ФР не подтвердил приём команды"));
     }
 
     void symbolAndDefaultRows()

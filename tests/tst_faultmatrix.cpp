@@ -147,7 +147,7 @@ private Q_SLOTS:
             << replacing(2, FrVelkor::ENQ, refusedOnce) << false << int(FrVelkor::Ok) << 1u
             << false;
         QTest::newRow("every frame refused: no proof after the last one")
-            << refusedAlways << false << int(FrVelkor::GotAck) << 0u << true;
+            << refusedAlways << false << int(FrVelkor::NotAcknowledged) << 0u << true;
         QTest::newRow("over-long array after a failed exchange")
             << deadAfterFrame << true << int(FrVelkor::BadLength) << 1u << false;
     }

@@ -321,7 +321,7 @@ private Q_SLOTS:
         // The device executed the old command and this one, each once.
         QTest::newRow("pending reply first") << "pending" << 0 << 1 << 2u << "FrVelkor::exeCmd 520";
         QTest::newRow("frame not acknowledged")
-            << "ignore" << 0 << 1 << 1u << "FrVelkor::exeCmd 520";
+            << "ignore" << 0 << 1 << 1u << "FrVelkor::exeCmd 524";
         QTest::newRow("garbage to ENQ") << "garbage" << 0 << 1 << 1u << "FrVelkor::exeCmd 502";
         QTest::newRow("LEN 0 reply") << "zero" << 0 << 0 << 1u << "";
         QTest::newRow("reply lost twice") << "lose" << 0 << 1 << 1u << "FrVelkor::exeCmd 522";
@@ -394,7 +394,7 @@ private Q_SLOTS:
         QCOMPARE(line.pane.bytes.count(QStringLiteral("S:05")), 10);
         QVERIFY2(elapsed >= 11400 && elapsed < 13500, qPrintable(QString::number(elapsed)));
         QCOMPARE(line.link.errText(reply.code),
-                 QStringLiteral("Ошибка драйвера  [2]: ошибка обмена с ФР."));
+                 QStringLiteral("Ошибка драйвера [2]: ошибка обмена с ФР."));
     }
 
     void longestReplyIsAccepted()
@@ -516,7 +516,7 @@ private Q_SLOTS:
         const FrVelkor::Reply reply = line.link.frCommand(withPassword(0x13), kTimeout);
         QCOMPARE(reply.code, int(FrVelkor::PortLost));
         QCOMPARE(line.link.errText(reply.code),
-                 QStringLiteral("Ошибка драйвера  [23]: потеряна связь с портом."));
+                 QStringLiteral("Ошибка драйвера [23]: потеряна связь с портом."));
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(lost.wait(1000) || lost.count() == 1);
         QCOMPARE(lost.count(), 1);

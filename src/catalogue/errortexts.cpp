@@ -38,5 +38,15 @@ QString errorText(int code, QFile* file)
 
 QString ErrorTexts::driverErrorText(int code) const
 {
-    return trErrors("Ошибка драйвера ") + errorText(code - 500, m_driver);
+    QString text = errorText(code - 500, m_driver);
+    // Codes added after earlier versions wrote their ErrorDrv.txt: their own words where the
+    // stored file has none.
+    const char* added = code == 523   ? "потеряна связь с портом"
+                        : code == 524 ? "ФР не подтвердил приём команды"
+                                      : nullptr;
+    if (added && !text.startsWith(QLatin1Char(' ')))
+        text = QStringLiteral(" [%1]: %2.").arg(code - 500).arg(trErrors(added));
+    // A line's text comes with its own leading blank: one blank after the words.
+    return trErrors("Ошибка драйвера") +
+           (text.startsWith(QLatin1Char(' ')) ? text : QLatin1Char(' ') + text);
 }

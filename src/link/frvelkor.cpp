@@ -140,11 +140,11 @@ int FrVelkor::exchangeOnce()
         qDebug() << "FrVelkor::exchangeOnce; frame sent again";
     }
     const int sent = sendFrame();
-    if (sent == GotAck) {
+    if (sent == NotAcknowledged) {
         // Nothing but NAK, or nothing at all, came back: the device did not take the frame.
         // Anything else may be its reply behind a damaged ACK, which it repeats on ENQ.
         if (dropUntilQuiet(m_waits.quietMs) && !m_heardSinceFrame)
-            return GotAck;
+            return NotAcknowledged;
     } else if (takeReply(sent == ReplyBegun) == Ok) {
         return Ok;
     } else {
@@ -179,13 +179,13 @@ int FrVelkor::sendFrame()
     putByte(checksum);
     quint8 answer = 0;
     if (readByte(m_waits.answerMs, &answer) != Ok)
-        return GotAck;
+        return NotAcknowledged;
     // A device that acknowledged the frame, or began its reply, has taken it: whatever it
     // says later (a reset device holds no reply), the frame never goes out again.
     m_frameTaken = answer == ACK || answer == STX;
     if (answer == ACK)
         return Ok;
-    return answer == STX ? ReplyBegun : GotAck;
+    return answer == STX ? ReplyBegun : NotAcknowledged;
 }
 
 int FrVelkor::receiveFrame(bool stxRead)

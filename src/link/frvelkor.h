@@ -37,6 +37,7 @@ public:
         GotNak = 521,
         NoAnswer = 522,
         PortLost = 523, // the port failed during the exchange and was closed
+        NotAcknowledged = 524, // the device did not acknowledge the frame
     };
     static constexpr int Attempts = 10;
     static constexpr int MaxPayload = 255;
