@@ -154,6 +154,12 @@ private Q_SLOTS:
             << QStringList{"decode", "10", "10 37"} << 1 << QStringList{} << "[55]";
         QTest::newRow("decode bad hex")
             << QStringList{"decode", "10", "1g"} << 3 << QStringList{} << "не в HEX формате";
+        QTest::newRow("list a group")
+            << QStringList{"list", "Состояние"} << 0
+            << QStringList{"11\tСостояние ККМ\tСостояние", "FC\tПараметры устройства\tСостояние"}
+            << "";
+        QTest::newRow("list an unknown group")
+            << QStringList{"list", "Нету"} << 3 << QStringList{} << "Нет группы «Нету».";
         for (const char* asked : {"--help", "-h", "help"})
             QTest::newRow(asked) << QStringList{asked} << 0
                                  << QStringList{"Использование: velkor-cli КОМАНДА [АРГУМЕНТЫ] "

@@ -13,9 +13,8 @@ struct Subcommand
 };
 
 const Subcommand kSubcommands[] = {
-    {"ports", 0, 0},  {"probe", 0, 0},  {"run", 1, -1},    {"hex", 1, -1},
-    {"script", 1, 1}, {"search", 0, 0}, {"encode", 1, -1}, {"decode", 2, 2},
-    {"monitor", 0, 0},
+    {"ports", 0, 0},  {"probe", 0, 0},   {"run", 1, -1},   {"hex", 1, -1},    {"script", 1, 1},
+    {"search", 0, 0}, {"encode", 1, -1}, {"decode", 2, 2}, {"monitor", 0, 0}, {"list", 0, 1},
 };
 
 } // namespace
@@ -34,6 +33,7 @@ QString cliUsage()
         "  search                 найти ФР на портах (--port) и скоростях\n"
         "  encode КОД [ЗНАЧЕНИЕ...]  массив команды без устройства\n"
         "  decode КОД ОТВЕТ       разбор ответа (HEX) без устройства\n"
+        "  list [ГРУППА]          команды каталога: код, название, группа\n"
         "  monitor                показать обмен другой программы с ФР (--port и\n"
         "                         --host-port или --host-link)\n"
         "\n"
@@ -72,8 +72,8 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
     const QCommandLineOption hostLink(QStringLiteral("host-link"), QString(),
                                       QStringLiteral("path"));
     const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
-    parser.addOptions({port, baud, password, dir, json, full, trace, probeWait, hostPort,
-                       hostLink, logFile});
+    parser.addOptions(
+        {port, baud, password, dir, json, full, trace, probeWait, hostPort, hostLink, logFile});
     if (!parser.parse(QStringList{QStringLiteral("velkor-cli")} + arguments)) {
         *error = parser.errorText();
         return false;

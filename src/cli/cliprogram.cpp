@@ -74,6 +74,8 @@ int CliProgram::run()
         return script();
     if (name == QLatin1String("encode"))
         return encode();
+    if (name == QLatin1String("list"))
+        return list();
     if (name == QLatin1String("monitor"))
         return CliMonitor(m_objects, m_options, m_out, m_err, m_log).run();
     return decode();
@@ -150,6 +152,35 @@ int CliProgram::ports()
         for (const QString& name : names)
             m_pane.result(QStringLiteral("port"), name);
     }
+    return Success;
+}
+
+int CliProgram::list()
+{
+    const Catalogue& catalogue = m_objects.catalogue;
+    const QString wanted = m_options.arguments.value(0);
+    bool groupFound = wanted.isEmpty();
+    for (int g = 0; g < catalogue.groupCount(); ++g) {
+        const GroupRecord& group = catalogue.group(g);
+        if (!wanted.isEmpty() && group.name != wanted)
+            continue;
+        groupFound = true;
+        for (int c = group.first; c < group.first + group.count; ++c) {
+            const CommandRecord& command = catalogue.command(c);
+            // A procedure of the window has no code of its own.
+            const QString code =
+                command.code >= 0
+                    ? QStringLiteral("%1").arg(command.code, 2, 16, QLatin1Char('0')).toUpper()
+                    : QStringLiteral("--");
+            m_pane.result(QStringLiteral("command"),
+                          code + QLatin1Char('\t') + command.name + QLatin1Char('\t') + group.name,
+                          {{QStringLiteral("code"), code},
+                           {QStringLiteral("name"), command.name},
+                           {QStringLiteral("group"), group.name}});
+        }
+    }
+    if (!groupFound)
+        return fail(ParameterFailure, QStringLiteral("Нет группы «%1».").arg(wanted));
     return Success;
 }
 

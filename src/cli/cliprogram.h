@@ -33,6 +33,7 @@ public:
 
 private:
     int ports();
+    int list();
     int probe();
     int runCommand();
     int hex();
