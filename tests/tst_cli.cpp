@@ -160,6 +160,25 @@ private Q_SLOTS:
             << "";
         QTest::newRow("list an unknown group")
             << QStringList{"list", "Нету"} << 3 << QStringList{} << "Нет группы «Нету».";
+        QTest::newRow("describe a sale")
+            << QStringList{"describe", "80"} << 0
+            << QStringList{"80 Продажа, группа «Операции с чеком»",
+                           "Значения после кода, по порядку (velkor-cli run 80 ЗНАЧЕНИЕ...; "
+                           "недостающие берутся по умолчанию):",
+                           "  1. Пароль оператора (prlop): число, 4 байта; по умолчанию 30",
+                           "  2. Количество (vol): число, 5 байт, знаков после точки: 3; "
+                           "по умолчанию 1",
+                           "  9. Текст (name): текст, 40 байт", "Ответ:",
+                           "     Код ошибки (error): число, 1 байт"}
+            << "";
+        QTest::newRow("describe an enumeration")
+            << QStringList{"describe", "14"} << 0
+            << QStringList{"  3. Скорость (baud): выбор, 1 байт; значения: 0 = 2400, 1 = 4800, "
+                           "2 = 9600, 3 = 19200, 4 = 38400, 5 = 57600, 6 = 115200",
+                           "  4. Таймаут (tmt): тайм-аут в мс, 1 байт; по умолчанию 100"}
+            << "";
+        QTest::newRow("describe an unknown code")
+            << QStringList{"describe", "ZZ"} << 3 << QStringList{} << "Нет команды ZZ в каталоге.";
         for (const char* asked : {"--help", "-h", "help"})
             QTest::newRow(asked) << QStringList{asked} << 0
                                  << QStringList{"Использование: velkor-cli КОМАНДА [АРГУМЕНТЫ] "
@@ -199,6 +218,50 @@ private Q_SLOTS:
             from = int(at) + 1;
         }
         QVERIFY2(run.err.contains(error), qPrintable(run.err));
+    }
+
+    // What describe lists is what run takes: for every shipped command, one value of each
+    // described kind, in the described order, encodes without a parameter error.
+    void describeMatchesWhatRunTakes()
+    {
+        const Run listed = runCli(withPort({"list", "--json"}));
+        QCOMPARE(listed.code, 0);
+        int described = 0;
+        for (const QString& line : listed.out) {
+            const QString code = QJsonDocument::fromJson(line.toUtf8())["code"].toString();
+            if (code == QLatin1String("--"))
+                continue;
+            const Run run = runCli(withPort({"describe", code, "--json"}));
+            QCOMPARE(run.code, 0);
+            const QJsonObject command = QJsonDocument::fromJson(run.out.value(0).toUtf8()).object();
+            QStringList values{"encode", code};
+            for (const QJsonValue value : command["values"].toArray()) {
+                const QJsonObject item = value.toObject();
+                const QString kind = item["kind"].toString();
+                const int size = item["size"].toInt();
+                QVERIFY2(!item["name"].toString().isEmpty(), qPrintable(code));
+                if (item.contains("default"))
+                    values << item["default"].toString();
+                else if (kind == QStringLiteral("выбор"))
+                    values << QString::number(
+                        item["values"].toArray().first().toObject()["value"].toInteger());
+                else if (kind.endsWith(QStringLiteral("в HEX")))
+                    values << QStringLiteral("00").repeated(size ? size : 1);
+                else if (kind == QStringLiteral("дата ДД/ММ/ГГ"))
+                    values << QStringLiteral("09/12/26");
+                else if (kind == QStringLiteral("время ЧЧ:ММ:СС"))
+                    values << QStringLiteral("12:30:00");
+                else if (kind == QStringLiteral("текст"))
+                    values << QStringLiteral("Ёж");
+                else
+                    values << QStringLiteral("1");
+            }
+            const Run encoded = runCli(withPort(values));
+            QVERIFY2(encoded.code == 0, qPrintable(values.join(' ') + QStringLiteral(": ") +
+                                                   encoded.err));
+            ++described;
+        }
+        QVERIFY(described > 100);
     }
 
     // The README's session as written: velkor-emu without --baud serves at the tool's own

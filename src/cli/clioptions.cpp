@@ -15,6 +15,7 @@ struct Subcommand
 const Subcommand kSubcommands[] = {
     {"ports", 0, 0},  {"probe", 0, 0},   {"run", 1, -1},   {"hex", 1, -1},    {"script", 1, 1},
     {"search", 0, 0}, {"encode", 1, -1}, {"decode", 2, 2}, {"monitor", 0, 0}, {"list", 0, 1},
+    {"describe", 1, 1},
 };
 
 } // namespace
@@ -34,6 +35,7 @@ QString cliUsage()
         "  encode КОД [ЗНАЧЕНИЕ...]  массив команды без устройства\n"
         "  decode КОД ОТВЕТ       разбор ответа (HEX) без устройства\n"
         "  list [ГРУППА]          команды каталога: код, название, группа\n"
+        "  describe КОД           значения команды по порядку и поля её ответа\n"
         "  monitor                показать обмен другой программы с ФР (--port и\n"
         "                         --host-port или --host-link)\n"
         "\n"

@@ -7,6 +7,7 @@
 #include "catalogue/descriptionloader.h"
 #include "catalogue/startdefaults.h"
 #include "climonitor.h"
+#include "commanddescription.h"
 #include "codec/commandexchange.h"
 #include "codec/commandvalues.h"
 #include "codec/framedecoding.h"
@@ -24,6 +25,13 @@ namespace {
 
 constexpr int ProbeAttempts = 3;
 constexpr int CommandTimeoutMs = 10000;
+
+// A command code as the catalogue lists it; a procedure of the window has none of its own.
+QString codeText(int code)
+{
+    return code >= 0 ? QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper()
+                     : QStringLiteral("--");
+}
 
 QString linkTitle(int baud)
 {
@@ -76,6 +84,8 @@ int CliProgram::run()
         return encode();
     if (name == QLatin1String("list"))
         return list();
+    if (name == QLatin1String("describe"))
+        return describe();
     if (name == QLatin1String("monitor"))
         return CliMonitor(m_objects, m_options, m_out, m_err, m_log).run();
     return decode();
@@ -167,11 +177,7 @@ int CliProgram::list()
         groupFound = true;
         for (int c = group.first; c < group.first + group.count; ++c) {
             const CommandRecord& command = catalogue.command(c);
-            // A procedure of the window has no code of its own.
-            const QString code =
-                command.code >= 0
-                    ? QStringLiteral("%1").arg(command.code, 2, 16, QLatin1Char('0')).toUpper()
-                    : QStringLiteral("--");
+            const QString code = codeText(command.code);
             m_pane.result(QStringLiteral("command"),
                           code + QLatin1Char('\t') + command.name + QLatin1Char('\t') + group.name,
                           {{QStringLiteral("code"), code},
@@ -181,6 +187,24 @@ int CliProgram::list()
     }
     if (!groupFound)
         return fail(ParameterFailure, QStringLiteral("Нет группы «%1».").arg(wanted));
+    return Success;
+}
+
+int CliProgram::describe()
+{
+    const int index = parseCommand(m_options.arguments.front());
+    if (index < 0)
+        return ParameterFailure;
+    const Catalogue& catalogue = m_objects.catalogue;
+    QString group;
+    for (int g = 0; g < catalogue.groupCount(); ++g)
+        if (index >= catalogue.group(g).first &&
+            index < catalogue.group(g).first + catalogue.group(g).count)
+            group = catalogue.group(g).name;
+    const CommandDescription description(codeText(catalogue.command(index).code),
+                                         catalogue.command(index).name, group, m_objects.codec,
+                                         m_objects.symbols);
+    m_pane.result(QStringLiteral("command"), description.text(), description.json());
     return Success;
 }
 

@@ -34,6 +34,7 @@ public:
 private:
     int ports();
     int list();
+    int describe();
     int probe();
     int runCommand();
     int hex();
