@@ -64,7 +64,7 @@ class TestCli : public QObject
             argument.replace(QStringLiteral("%device%"), m_port);
             argument.replace(QStringLiteral("%silent%"), m_silentPort);
             argument.replace(QStringLiteral("%replyless%"), m_replylessPort);
-            argument.replace(QStringLiteral("%docs%"), QStringLiteral(VELKOR_DOCS_DIR));
+            argument.replace(QStringLiteral("%examples%"), QStringLiteral(VELKOR_EXAMPLES_DIR));
         }
         return arguments << QStringLiteral("--dir") << m_dir.path();
     }
@@ -129,7 +129,7 @@ private Q_SLOTS:
                              << QStringList{"snd: FC"} << "";
         QTest::newRow("hex without bytes") << QStringList{"hex", "zz", "--port", "%device%"} << 3
                                            << QStringList{} << "Команда не отправлена";
-        QTest::newRow("script") << QStringList{"script", "%docs%/examples/testfp.txt", "--port",
+        QTest::newRow("script") << QStringList{"script", "%examples%/testfp.txt", "--port",
                                                "%device%"}
                                 << 0 << QStringList{"snd: 10 1E 00 00 00", "snd: FC"} << "";
         QTest::newRow("script not there")
@@ -433,7 +433,7 @@ private Q_SLOTS:
         const QList<QStringList> commands = {
             {"run", "10"}, {"run", "13"}, {"run", "E0"},
             {"run", "80", "30", "2.000", "15.50", "1", "0", "0", "0", "0", "Хлеб"},
-            {"script", "%docs%/examples/testfp.txt"},
+            {"script", "%examples%/testfp.txt"},
             {"run", "14", "30", "0", "2"}, {"run", "10", "--baud", "9600"}};
         QStringList replies;
         for (const QStringList& command : commands) {

@@ -228,7 +228,7 @@ private Q_SLOTS:
     void documentedExampleRuns()
     {
         ProcedureRig rig;
-        QFile example(QStringLiteral(VELKOR_DOCS_DIR "/examples/testfp.txt"));
+        QFile example(QStringLiteral(VELKOR_EXAMPLES_DIR "/testfp.txt"));
         TestFp runner(rig.shipped.catalogue, rig.shipped.codec, rig.link);
         QCOMPARE(runner.execTestFp(&example), TestFp::Completed);
         const QString line = "171e00000002" +
