@@ -177,6 +177,11 @@ private Q_SLOTS:
                            "2 = 9600, 3 = 19200, 4 = 38400, 5 = 57600, 6 = 115200",
                            "  4. Таймаут (tmt): тайм-аут в мс, 1 байт; по умолчанию 100"}
             << "";
+        QTest::newRow("describe a procedure of the window")
+            << QStringList{"describe", "00"} << 3 << QStringList{} << "Нет команды 00 в каталоге.";
+        QTest::newRow("list a procedure")
+            << QStringList{"list", "Данные ККМ"} << 0
+            << QStringList{"--\tДанные ККМ\tДанные ККМ"} << "";
         QTest::newRow("describe an unknown code")
             << QStringList{"describe", "ZZ"} << 3 << QStringList{} << "Нет команды ZZ в каталоге.";
         for (const char* asked : {"--help", "-h", "help"})

@@ -313,7 +313,9 @@ int Catalogue::findByCode(uint code) const
 {
     for (int i = 0; i < commandCount(); ++i) {
         const CommandRecord& record = command(i);
-        if (record.filePos >= 0 && record.code >= 0 && uint(record.code) == code)
+        // A procedure of the window sends no command of its own, whatever its code reads.
+        if (record.filePos >= 0 && record.proc <= 0 && record.code >= 0 &&
+            uint(record.code) == code)
             return i;
     }
     return -1;

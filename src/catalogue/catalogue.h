@@ -63,7 +63,8 @@ public:
     void setCommandProc(int index, int proc) { m_commands.at(size_t(index)).proc = proc; }
     // Catalogue index of the first run-time table record; -1 until the tables are listed.
     int tableProcBase() const { return m_tableProcBase; }
-    // The first command of the file whose CMD= line has this code; -1 when there is none.
+    // The first command of the file whose CMD= line has this code, procedures of the window
+    // (PROC= 1 and up) aside; -1 when there is none.
     int findByCode(uint code) const;
     void setTableProcBase(int index) { m_tableProcBase = index; }
 

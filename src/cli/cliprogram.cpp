@@ -26,11 +26,12 @@ namespace {
 constexpr int ProbeAttempts = 3;
 constexpr int CommandTimeoutMs = 10000;
 
-// A command code as the catalogue lists it; a procedure of the window has none of its own.
-QString codeText(int code)
+// A command's code as the catalogue lists it; a procedure of the window has none of its own.
+QString codeText(const CommandRecord& command)
 {
-    return code >= 0 ? QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper()
-                     : QStringLiteral("--");
+    return command.code >= 0 && command.proc <= 0
+               ? QStringLiteral("%1").arg(command.code, 2, 16, QLatin1Char('0')).toUpper()
+               : QStringLiteral("--");
 }
 
 QString linkTitle(int baud)
@@ -177,7 +178,7 @@ int CliProgram::list()
         groupFound = true;
         for (int c = group.first; c < group.first + group.count; ++c) {
             const CommandRecord& command = catalogue.command(c);
-            const QString code = codeText(command.code);
+            const QString code = codeText(command);
             m_pane.result(QStringLiteral("command"),
                           code + QLatin1Char('\t') + command.name + QLatin1Char('\t') + group.name,
                           {{QStringLiteral("code"), code},
@@ -201,7 +202,7 @@ int CliProgram::describe()
         if (index >= catalogue.group(g).first &&
             index < catalogue.group(g).first + catalogue.group(g).count)
             group = catalogue.group(g).name;
-    const CommandDescription description(codeText(catalogue.command(index).code),
+    const CommandDescription description(codeText(catalogue.command(index)),
                                          catalogue.command(index).name, group, m_objects.codec,
                                          m_objects.symbols);
     m_pane.result(QStringLiteral("command"), description.text(), description.json());
