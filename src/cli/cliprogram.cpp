@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
+#include <QSerialPortInfo>
 
 #include <memory>
 
@@ -155,13 +156,29 @@ bool CliProgram::connectLink(const QString& port, int baud, ProbeLines lines,
 
 int CliProgram::ports()
 {
-    const QStringList names = FrVelkor::availablePorts();
+    // A USB adapter's maker and serial number tell which ttyUSB is which device.
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
     if (m_options.json) {
+        QStringList names;
+        QJsonArray details;
+        for (const QSerialPortInfo& info : infos) {
+            names << info.portName();
+            details.append(QJsonObject{{QStringLiteral("name"), info.portName()},
+                                       {QStringLiteral("manufacturer"), info.manufacturer()},
+                                       {QStringLiteral("serialNumber"), info.serialNumber()},
+                                       {QStringLiteral("description"), info.description()}});
+        }
         m_pane.result(QStringLiteral("ports"), {},
-                      {{QStringLiteral("ports"), QJsonArray::fromStringList(names)}});
-    } else {
-        for (const QString& name : names)
-            m_pane.result(QStringLiteral("port"), name);
+                      {{QStringLiteral("ports"), QJsonArray::fromStringList(names)},
+                       {QStringLiteral("details"), details}});
+        return Success;
+    }
+    for (const QSerialPortInfo& info : infos) {
+        const QStringList details{info.manufacturer(), info.serialNumber(), info.description()};
+        const bool known = !details.join(QString()).isEmpty();
+        m_pane.result(QStringLiteral("port"),
+                      known ? info.portName() + QLatin1Char('\t') + details.join(QLatin1Char('\t'))
+                            : info.portName());
     }
     return Success;
 }
