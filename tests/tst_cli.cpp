@@ -43,6 +43,32 @@ Run runCli(const QStringList& arguments)
     return run;
 }
 
+// The documented lines against the printed ones: "…" alone skips any number of lines, a
+// line ending in " …" matches by its start, any other line exactly.
+bool sessionMatches(const QStringList& documented, const QStringList& printed)
+{
+    qsizetype at = 0;
+    bool skipping = false;
+    for (const QString& line : documented) {
+        if (line == QStringLiteral("…")) {
+            skipping = true;
+            continue;
+        }
+        const bool start = line.endsWith(QStringLiteral(" …"));
+        const QString wanted = start ? line.chopped(2) : line;
+        const auto matches = [&](const QString& text) {
+            return start ? text.startsWith(wanted) : text == wanted;
+        };
+        while (skipping && at < printed.size() && !matches(printed.at(at)))
+            ++at;
+        if (at >= printed.size() || !matches(printed.at(at)))
+            return false;
+        ++at;
+        skipping = false;
+    }
+    return skipping || at == printed.size();
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -284,6 +310,92 @@ private Q_SLOTS:
         emulator.waitForFinished(5000);
         QCOMPARE(run.code, 0);
         QCOMPARE(run.out, QStringList{"Установка связи с ФР (115200): Связь есть."});
+    }
+
+    // Every "console" block of the docs, run as written on programs found on the PATH (as
+    // installed): each "$ " line through the shell, its standard output and error compared
+    // with the lines under it. A line "…" skips lines; a line ending in " …" gives only its
+    // start. The emulator's path and the example's installed place are mapped to this run's.
+    void documentedSessions_data()
+    {
+        QTest::addColumn<QStringList>("session");
+        const QDir docs(QStringLiteral(VELKOR_DOCS_DIR));
+        int blocks = 0;
+        for (const QString& name : docs.entryList({QStringLiteral("*.md")})) {
+            QFile file(docs.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+            for (int i = 0; i < lines.size(); ++i) {
+                if (lines.at(i) != QLatin1String("```console"))
+                    continue;
+                QStringList session;
+                const int first = i + 1;
+                while (++i < lines.size() && lines.at(i) != QLatin1String("```"))
+                    session << lines.at(i);
+                QTest::newRow(qPrintable(QStringLiteral("%1:%2").arg(name).arg(first))) << session;
+                ++blocks;
+            }
+        }
+        QVERIFY(blocks >= 2);
+    }
+    void documentedSessions()
+    {
+        QFETCH(QStringList, session);
+        QTemporaryDir dir;
+        const QString bin = dir.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QFile::copy(QStringLiteral(VELKOR_CLI), bin + QStringLiteral("/velkor-cli")));
+        QVERIFY(QFile::copy(QStringLiteral(VELKOR_EMU), bin + QStringLiteral("/velkor-emu")));
+        const auto local = [&dir](QString text) {
+            text.replace(QStringLiteral("/tmp/tty"), dir.filePath(QStringLiteral("tty")));
+            text.replace(QStringLiteral("/usr/share/doc/velkor-testdriver/examples"),
+                         QStringLiteral(VELKOR_EXAMPLES_DIR));
+            return text;
+        };
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PATH"),
+                           bin + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
+        // Programs left running end with the session, also when a check fails.
+        struct Stop
+        {
+            void operator()(QProcess* process) const
+            {
+                process->terminate();
+                process->waitForFinished(5000);
+                delete process;
+            }
+        };
+        std::vector<std::unique_ptr<QProcess, Stop>> background;
+        for (int i = 0; i < session.size(); ++i) {
+            QVERIFY2(session.at(i).startsWith(QLatin1String("$ ")), qPrintable(session.at(i)));
+            QString command = local(session.at(i).mid(2));
+            QStringList expected;
+            while (i + 1 < session.size() && !session.at(i + 1).startsWith(QLatin1String("$ ")))
+                expected << local(session.at(++i));
+            auto process = std::make_unique<QProcess>();
+            process->setProcessEnvironment(environment);
+            process->setWorkingDirectory(dir.path());
+            process->setProcessChannelMode(QProcess::MergedChannels);
+            if (command.endsWith(QLatin1String(" &"))) {
+                // A program left running: started here, its link waited for, ended at the end.
+                command.chop(2);
+                process->start(QStringLiteral("bash"), {QStringLiteral("-c"),
+                                                        QStringLiteral("exec ") + command});
+                const QRegularExpression linkOption(QStringLiteral("--link (\\S+)"));
+                const QString link = linkOption.match(command).captured(1);
+                QTRY_VERIFY_WITH_TIMEOUT(link.isEmpty() || QFileInfo::exists(link), 5000);
+                background.emplace_back(process.release());
+                continue;
+            }
+            process->start(QStringLiteral("bash"), {QStringLiteral("-c"), command});
+            QVERIFY2(process->waitForFinished(60000), qPrintable(command));
+            const QStringList actual =
+                QString::fromUtf8(process->readAll()).split('\n', Qt::SkipEmptyParts);
+            QVERIFY2(sessionMatches(expected, actual),
+                     qPrintable(command + QStringLiteral("\n--- documented:\n") +
+                                expected.join('\n') + QStringLiteral("\n--- printed:\n") +
+                                actual.join('\n')));
+        }
     }
 
     // Installed in a directory its user cannot write, or in a system directory that root
