@@ -115,9 +115,10 @@ void measureAddedDelay(const QString& dir)
     stopMonitor(*monitor);
     ::close(master);
     const Spread delay = spreadOf(added);
+    // The bare line's own worst trip shows how much of the worst is the machine's.
     std::printf("monitor's added delay per byte: median %.0f us, worst %.0f us (%d bytes each "
-                "way; bare round trip %.0f us)\n",
-                delay.median, delay.max, kTrips, direct.median);
+                "way; bare round trip %.0f us, its worst %.0f us)\n",
+                delay.median, delay.max, kTrips, direct.median, direct.max);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSocketNotifier>
 
 #include <cerrno>
 #include <cstring>
@@ -106,9 +107,9 @@ int CliMonitor::run()
     m_out.flush();
     m_printer = std::make_unique<MonitorPrinter>(STDOUT_FILENO, m_logFile);
     onTerminationSignal([] { QCoreApplication::quit(); });
-    m_relay.start([this] {
-        QMetaObject::invokeMethod(this, &CliMonitor::takeEvents, Qt::QueuedConnection);
-    });
+    QSocketNotifier ready(m_relay.readyDescriptor(), QSocketNotifier::Read);
+    connect(&ready, &QSocketNotifier::activated, this, &CliMonitor::takeEvents);
+    m_relay.start();
     // The relay's threads go first when the processor is short: decoding and printing
     // may fall behind, the line may not.
     ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), LowerPriority);

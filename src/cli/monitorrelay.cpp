@@ -8,9 +8,12 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <iterator>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -20,6 +23,8 @@ namespace {
 constexpr int ReadSize = 512;
 // While no program has the host side open, how often the relay looks whether one has.
 constexpr int HostClosedPollMs = 20;
+// How soon events held back for a busy queue are offered again.
+constexpr int HeldRetryMs = 1;
 // Before a rate switch: how long the ACK may take to leave, and the margin after it left for
 // the registrar to take it at the old rate (the host's next bytes wait for the switch, so
 // the margin delays them, it never sends them at the wrong rate).
@@ -96,7 +101,7 @@ void closeDescriptor(int& fd)
 
 } // namespace
 
-MonitorRelay::MonitorRelay()
+MonitorRelay::MonitorRelay() : m_ready(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
     if (::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0)
         m_wake[0] = m_wake[1] = -1;
@@ -109,6 +114,8 @@ MonitorRelay::~MonitorRelay()
     closeDescriptor(m_host.fd);
     closeDescriptor(m_wake[0]);
     closeDescriptor(m_wake[1]);
+    closeDescriptor(m_ready);
+    closeDescriptor(m_hostOpened);
     // Removed only while it still leads to this monitor's pseudo-terminal.
     if (!m_link.isEmpty() && QFile::symLinkTarget(m_link) == QFile::decodeName(m_linkTarget))
         QFile::remove(m_link);
@@ -186,6 +193,11 @@ bool MonitorRelay::openHostLink(const QString& linkPath, QString* error)
                                               reason.isEmpty() ? systemError() : reason);
         return false;
     }
+    // A program opening its side is told at once, not at the next look for a hang-up: the
+    // first byte it sends is passed on without that wait.
+    m_hostOpened = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_hostOpened >= 0 && ::inotify_add_watch(m_hostOpened, slaveName.constData(), IN_OPEN) < 0)
+        closeDescriptor(m_hostOpened);
     if (::symlink(slaveName.constData(), QFile::encodeName(linkPath).constData()) != 0) {
         *error = QStringLiteral("%1: %2").arg(linkPath, systemError());
         return false;
@@ -195,9 +207,8 @@ bool MonitorRelay::openHostLink(const QString& linkPath, QString* error)
     return true;
 }
 
-void MonitorRelay::start(std::function<void()> waiting)
+void MonitorRelay::start()
 {
-    m_waiting = std::move(waiting);
     m_toDevice = {m_device.fd, Side::Host, {}};
     m_toHost = {m_host.fd, Side::Device, {}};
     m_running = true;
@@ -211,14 +222,20 @@ void MonitorRelay::stop()
     [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &byte, 1);
     if (m_thread.joinable())
         m_thread.join();
+    // The relay's thread has ended: what it held back joins the queue.
+    std::lock_guard<std::mutex> lock(m_queueLock);
+    std::move(m_held.begin(), m_held.end(), std::back_inserter(m_queue));
+    m_held.clear();
 }
 
 std::deque<MonitorRelay::Event> MonitorRelay::takeEvents()
 {
+    eventfd_t signalled = 0;
+    ::eventfd_read(m_ready, &signalled);
     std::deque<Event> events;
     int skipped = 0;
     {
-        // Held for a swap only: the relay never waits for the printer's side.
+        // Held for a swap only.
         std::lock_guard<std::mutex> lock(m_queueLock);
         events.swap(m_queue);
         skipped = std::exchange(m_skipped, 0);
@@ -235,20 +252,36 @@ std::deque<MonitorRelay::Event> MonitorRelay::takeEvents()
 
 void MonitorRelay::push(Event event)
 {
-    bool first = false;
-    {
-        std::lock_guard<std::mutex> lock(m_queueLock);
-        // What the line did is always told; only the showing of bytes passed on may be lost.
-        if (event.kind == Event::Passed && m_queue.size() >= MaxQueued) {
-            ++m_skipped;
-            return;
-        }
-        first = m_queue.empty();
-        m_queue.push_back(std::move(event));
+    // What the line did is always told; only the showing of bytes passed on may be lost.
+    if (event.kind == Event::Passed && m_held.size() >= MaxQueued) {
+        ++m_skippedHeld;
+        return;
     }
-    // Only the first event of a batch says so: the printer's side takes them all at once.
-    if (first && m_waiting)
-        m_waiting();
+    m_held.push_back(std::move(event));
+    releaseHeld();
+}
+
+bool MonitorRelay::releaseHeld()
+{
+    if (m_held.empty() && m_skippedHeld == 0)
+        return true;
+    std::unique_lock<std::mutex> lock(m_queueLock, std::try_to_lock);
+    if (!lock.owns_lock())
+        return false;
+    const bool first = m_queue.empty();
+    m_skipped += std::exchange(m_skippedHeld, 0);
+    for (Event& event : m_held) {
+        if (event.kind == Event::Passed && m_queue.size() >= MaxQueued)
+            ++m_skipped;
+        else
+            m_queue.push_back(std::move(event));
+    }
+    m_held.clear();
+    lock.unlock();
+    // An eventfd's write takes no lock another thread may hold while preempted.
+    if (first)
+        ::eventfd_write(m_ready, 1);
+    return true;
 }
 
 bool MonitorRelay::hostClosed() const
@@ -424,16 +457,26 @@ void MonitorRelay::run()
                                          (m_toDevice.bytes.isEmpty() ? 0 : POLLOUT));
         const short hostEvents = short((m_toDevice.bytes.size() < MaxPendingBytes ? POLLIN : 0) |
                                        (m_toHost.bytes.isEmpty() ? 0 : POLLOUT));
-        pollfd fds[3] = {{m_device.fd, deviceEvents, 0},
+        pollfd fds[4] = {{m_device.fd, deviceEvents, 0},
                          {hostGone ? -1 : m_host.fd, hostEvents, 0},
-                         {m_wake[0], POLLIN, 0}};
-        if (::poll(fds, 3, hostGone ? HostClosedPollMs : -1) < 0) {
+                         {m_wake[0], POLLIN, 0},
+                         {hostGone ? m_hostOpened : -1, POLLIN, 0}};
+        // Events held back are offered again shortly, bytes or none.
+        const bool held = !releaseHeld();
+        const int waitMs = held ? HeldRetryMs : hostGone ? HostClosedPollMs : -1;
+        if (::poll(fds, 4, waitMs) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
         if (fds[2].revents)
             continue;
+        if (fds[3].revents) {
+            char notices[4096];
+            while (::read(m_hostOpened, notices, sizeof notices) > 0) {
+            }
+            continue;
+        }
         if (fds[0].revents & POLLOUT)
             flush(m_toDevice);
         if (fds[1].revents & POLLOUT)

@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -63,10 +62,11 @@ public:
     bool openHostLink(const QString& linkPath, QString* error);
     void setRateRule(const RateWatch::Rule& rule) { m_rates.setRule(rule); }
 
-    // Starts passing bytes on. `waiting` is called on the relay's thread when events begin to
-    // wait in an empty queue; it must not block (post a call, and take them with takeEvents).
-    void start(std::function<void()> waiting);
+    // Starts passing bytes on.
+    void start();
     void stop();
+    // Readable when events wait: watch it and take them with takeEvents.
+    int readyDescriptor() const { return m_ready; }
     // The events waiting, oldest first; a Skipped event first when some were lost.
     std::deque<Event> takeEvents();
 
@@ -101,6 +101,9 @@ private:
     bool writeAll(int fd, const char* data, qint64 size);
     bool hostClosed() const;
     void push(Event event);
+    // Moves the events held back into the queue when its lock is free at once; true when
+    // none are left held.
+    bool releaseHeld();
     bool openSerialEnd(End& end, const QString& name, int baud, QString* error);
 
     End m_device;
@@ -108,12 +111,17 @@ private:
     QString m_link;
     QByteArray m_linkTarget;
     int m_wake[2] = {-1, -1};
+    int m_hostOpened = -1; // inotify: the host link's terminal was opened
     std::atomic<bool> m_running{false};
     std::thread m_thread;
     Pending m_toDevice;
     Pending m_toHost;
     RateWatch m_rates;
-    std::function<void()> m_waiting;
+    // The relay never waits for a lock the slower threads hold (they may be preempted while
+    // holding it): events it cannot queue at once are held on its own side until it can.
+    int m_ready = -1; // an eventfd, written when the queue stops being empty
+    std::deque<Event> m_held;
+    int m_skippedHeld = 0;
     std::mutex m_queueLock;
     std::deque<Event> m_queue;
     int m_skipped = 0;
