@@ -151,6 +151,16 @@ private Q_SLOTS:
                            "Гудок: " + FrVelkor::maybeExecutedText()}
             << "Команда могла быть выполнена ФР: ответ не получен. Проверьте состояние ФР, "
                "прежде чем повторять команду.";
+        QTest::newRow("a network name that does not resolve")
+            << QStringList{"probe", "--port", "tcp://nosuchhost.invalid:4001"} << 2
+            << QStringList{} << "Причина: узел nosuchhost.invalid не найден.";
+        QTest::newRow("a network port nobody listens on")
+            << QStringList{"probe", "--port", "rfc2217://127.0.0.1:1"} << 2 << QStringList{}
+            << "Причина: 127.0.0.1:1: в соединении отказано (порт никто не слушает).";
+        QTest::newRow("a malformed network name")
+            << QStringList{"probe", "--port", "rfc2217://host"} << 2 << QStringList{}
+            << "неверное имя сетевого порта «rfc2217://host»: нужно rfc2217://УЗЕЛ:ПОРТ или "
+               "tcp://УЗЕЛ:ПОРТ";
         QTest::newRow("hex") << QStringList{"hex", "FC", "--port", "%device%"} << 0
                              << QStringList{"snd: FC"} << "";
         QTest::newRow("hex without bytes") << QStringList{"hex", "zz", "--port", "%device%"} << 3

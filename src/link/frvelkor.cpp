@@ -29,6 +29,7 @@ private:
 FrVelkor::FrVelkor(const ErrorTexts* errors, QObject* parent) : QObject(parent), m_errors(errors)
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &FrVelkor::onPortError);
+    connect(&m_network, &NetworkPort::lost, this, &FrVelkor::portFailed);
 }
 
 QString FrVelkor::maybeExecutedText()
@@ -382,33 +383,48 @@ int FrVelkor::frInit(const QString& portName, int baudRate)
 int FrVelkor::openComPort()
 {
     qDebug() << "openComPort" << m_portName;
-    if (m_port.isOpen()) {
-        qDebug() << "openComPort close port!";
-        m_port.close();
-    }
-    m_port.setPortName(m_portName);
-    m_port.setBaudRate(m_baudRate, QSerialPort::AllDirections);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    qDebug() << "openComPort open";
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        m_openError = m_port.error();
-        m_openErrorString = m_port.errorString();
-        qDebug() << m_openErrorString;
+    closeComPort();
+    const NetworkPortName network = NetworkPortName::parse(m_portName);
+    m_onNetwork = network.isNetwork();
+    if (network.kind == NetworkPortName::Malformed) {
+        // Not a local port either: nothing is opened.
+        m_openError = QSerialPort::OpenError;
+        m_openErrorString = NetworkPortName::malformedText(m_portName);
         return OpenFailed;
+    }
+    if (m_onNetwork) {
+        if (!m_network.open(network, m_baudRate)) {
+            m_openError = QSerialPort::OpenError;
+            m_openErrorString = m_network.errorString();
+            qDebug() << m_openErrorString;
+            return OpenFailed;
+        }
+        m_network.purgeInput();
+    } else {
+        m_port.setPortName(m_portName);
+        m_port.setBaudRate(m_baudRate, QSerialPort::AllDirections);
+        m_port.setDataBits(QSerialPort::Data8);
+        m_port.setParity(QSerialPort::NoParity);
+        m_port.setStopBits(QSerialPort::OneStop);
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
+        qDebug() << "openComPort open";
+        if (!m_port.open(QIODevice::ReadWrite)) {
+            m_openError = m_port.error();
+            m_openErrorString = m_port.errorString();
+            qDebug() << m_openErrorString;
+            return OpenFailed;
+        }
+        QString reason;
+        if (requestLowLatency(int(m_port.handle()), &reason))
+            qDebug() << "openComPort low latency set";
+        else
+            qDebug() << "openComPort low latency not set:" << reason;
+        // What the line held before the port was opened is not an answer to anything.
+        m_port.clear(QSerialPort::Input);
+        m_port.readAll();
     }
     m_openError = QSerialPort::NoError;
     m_openErrorString.clear();
-    QString reason;
-    if (requestLowLatency(int(m_port.handle()), &reason))
-        qDebug() << "openComPort low latency set";
-    else
-        qDebug() << "openComPort low latency not set:" << reason;
-    // What the line held before the port was opened is not an answer to anything.
-    m_port.clear(QSerialPort::Input);
-    m_port.readAll();
     m_portFailed = false;
     m_abandoned = false;
     qDebug() << "/openComPort";
@@ -436,6 +452,7 @@ void FrVelkor::closeComPort()
     if (m_port.isOpen() && m_port.bytesToWrite() > 0)
         m_port.flush();
     m_port.close();
+    m_network.close();
 }
 
 int FrVelkor::frSetLink(int baudRate, int timeoutMs)
@@ -445,7 +462,11 @@ int FrVelkor::frSetLink(int baudRate, int timeoutMs)
     m_quitting = m_abandoned;
     m_replyTimeout = timeoutMs;
     m_baudRate = baudRate;
-    if (!m_port.setBaudRate(baudRate, QSerialPort::AllDirections)) {
+    if (m_onNetwork) {
+        // Raw TCP keeps the server's rate: there is nothing to set.
+        if (m_network.setsLineRate() && !m_network.setBaudRate(baudRate))
+            return BaudFailed;
+    } else if (!m_port.setBaudRate(baudRate, QSerialPort::AllDirections)) {
         qDebug() << "frSetLink baud error:" << m_port.errorString();
         return BaudFailed;
     }
@@ -475,12 +496,17 @@ QStringList FrVelkor::availablePorts()
 
 void FrVelkor::onPortError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen() ||
-        m_portFailed)
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
+        return;
+    portFailed(m_port.errorString());
+}
+
+void FrVelkor::portFailed(const QString& text)
+{
+    if (m_portFailed)
         return;
     m_portFailed = true;
-    const QString text = m_port.errorString();
-    qDebug() << "FrVelkor port error" << int(error) << text;
+    qDebug() << "FrVelkor port error" << text;
     emit wake();
     QMetaObject::invokeMethod(
         this,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "networkport.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -82,6 +84,11 @@ public:
     // The byte state machine talks through this device; null means the serial port.
     void setDevice(QIODevice* device) { m_device = device; }
     QSerialPort& port() { return m_port; }
+    // The port is open: the serial port, or the network port of a network name.
+    bool isOpen() const { return m_onNetwork ? m_network.isOpen() : m_port.isOpen(); }
+    // The open port is a network port whose line rate the server keeps (raw TCP): the rate
+    // controls have no effect on the wire.
+    bool rateIsServers() const { return m_onNetwork && !m_network.setsLineRate(); }
 
     Reply frCommand(const QByteArray& command, int timeoutMs);
     int exeCmd();
@@ -129,7 +136,15 @@ private:
     // and its reply has begun.
     static constexpr int ReplyBegun = -1;
 
-    QIODevice* device() { return m_device ? m_device : &m_port; }
+    QIODevice* device()
+    {
+        if (m_device)
+            return m_device;
+        return m_onNetwork ? static_cast<QIODevice*>(&m_network) : &m_port;
+    }
+    // The open port failed under the link: the exchange ends, the port is closed, and
+    // portLost tells the user once.
+    void portFailed(const QString& text);
     // Reads a reply frame and acknowledges it when it is this command's, or a stale one
     // before the frame has gone out. 0 only for this command's reply.
     int takeReply(bool stxRead);
@@ -144,6 +159,8 @@ private:
     const ErrorTexts* m_errors;
     LogPane* m_pane = nullptr;
     QSerialPort m_port;
+    NetworkPort m_network;
+    bool m_onNetwork = false; // the port name is a network port's
     QIODevice* m_device = nullptr;
     QString m_portName;
     int m_baudRate = 0;

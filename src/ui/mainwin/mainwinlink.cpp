@@ -185,7 +185,7 @@ void MainWin::onPortLost(const QString& reason)
 void MainWin::onLostPortDirectoryChanged()
 {
     if (m_lostPort.isEmpty() || !QFileInfo::exists(portSystemPath(m_lostPort)) ||
-        (m_link.port().isOpen() && m_link.portName() == m_lostPort))
+        (m_link.isOpen() && m_link.portName() == m_lostPort))
         return;
     if (!m_lostPortWatcher.directories().isEmpty())
         m_lostPortWatcher.removePaths(m_lostPortWatcher.directories());

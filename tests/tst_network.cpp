@@ -1,0 +1,309 @@
+// Registrars on the network: velkor-cli and the link through a real ser2net, started by the
+// test on 127.0.0.1 in front of the emulator's pseudo-terminal with the user guide's
+// configuration (chardelay off), over RFC 2217 and over raw TCP, and stopped by its pid.
+#include "link/frvelkor.h"
+#include "link/networkport.h"
+#include "procedurerig.h"
+#include "procedures/datacommands.h"
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QStringList out;
+    QString err;
+};
+
+Run runCli(const QStringList& arguments, const QString& dir)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELKOR_CLI), arguments + QStringList{"--dir", dir});
+    Run run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.code = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// A TCP port of this machine in the listening state, as the kernel lists it.
+bool listening(quint16 port)
+{
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray local = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields.at(1).endsWith(local) && fields.at(3) == "0A")
+            return true;
+    }
+    return false;
+}
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+// A ser2net serving `device` on two ports of its own: RFC 2217 and raw TCP.
+class Ser2net
+{
+public:
+    Ser2net(const QString& device, const QString& dir)
+        : m_rfc2217(freePort()), m_raw(freePort())
+    {
+        const QString config = dir + QStringLiteral("/ser2net.yaml");
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(QStringLiteral("connection: &velkor\n"
+                                  "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                                  "  connector: serialdev,%3,115200n81,local\n"
+                                  "  options:\n"
+                                  "    chardelay: false\n"
+                                  "connection: &velkor-raw\n"
+                                  "  accepter: tcp,127.0.0.1,%2\n"
+                                  "  connector: serialdev,%3,115200n81,local\n"
+                                  "  options:\n"
+                                  "    chardelay: false\n")
+                       .arg(m_rfc2217)
+                       .arg(m_raw)
+                       .arg(device)
+                       .toUtf8());
+        file.close();
+        // It says only that it starts no mDNS; a server that did not come up fails up().
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(QStringLiteral("ser2net"),
+                        {"-n", "-u", "-c", config, "-P", dir + QStringLiteral("/ser2net.pid")});
+        // Up when both ports listen: a connection to find out would open the device, and
+        // the next client would meet it still closing.
+        for (int i = 0; i < 100 && !m_up; ++i) {
+            m_up = listening(m_rfc2217) && listening(m_raw);
+            QThread::msleep(50);
+        }
+    }
+    ~Ser2net() { stop(); }
+    bool up() const { return m_up; }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    QString rfc2217() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_rfc2217); }
+    QString raw() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(m_raw); }
+
+private:
+    quint16 m_rfc2217;
+    quint16 m_raw;
+    QProcess m_process;
+    bool m_up = false;
+};
+
+// The emulator at `baud` behind a ser2net, and a description directory for velkor-cli.
+struct RemoteDevice
+{
+    explicit RemoteDevice(int baud = 115200, emu::FaultPlan plan = {})
+        : emulator(plan, baud)
+    {
+        if (!emulator.open())
+            qFatal("emulator: %s", emulator.error().c_str());
+        emulator.start();
+        server = std::make_unique<Ser2net>(QString::fromStdString(emulator.portPath()),
+                                           dir.path());
+    }
+    QStringList received() { return testsupport::receivedCommands(emulator); }
+
+    emu::PtyEmulator emulator;
+    QTemporaryDir dir;
+    std::unique_ptr<Ser2net> server;
+};
+
+} // namespace
+
+class TestNetwork : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty())
+            QFAIL("ser2net is not installed (tools/install-packages installs it)");
+    }
+
+    void portNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("address"); // host:port as connected to
+        const int local = NetworkPortName::Local;
+        const int rfc2217 = NetworkPortName::Rfc2217;
+        const int tcp = NetworkPortName::RawTcp;
+        const int malformed = NetworkPortName::Malformed;
+        QTest::newRow("a local name") << "ttyUSB0" << local << "";
+        QTest::newRow("a local path") << "/dev/serial/by-id/usb-FTDI-if00" << local << "";
+        QTest::newRow("a path with a colon") << "/tmp/tcp:4001" << local << "";
+        QTest::newRow("rfc2217 by name") << "rfc2217://shop-7.example:2001" << rfc2217
+                                         << "shop-7.example:2001";
+        QTest::newRow("any letter case") << "RFC2217://10.0.0.5:4001" << rfc2217 << "10.0.0.5:4001";
+        QTest::newRow("raw tcp, IPv4") << "tcp://192.168.1.20:4001" << tcp << "192.168.1.20:4001";
+        QTest::newRow("IPv6 in brackets") << "tcp://[fe80::1]:4001" << tcp << "[fe80::1]:4001";
+        QTest::newRow("IPv6 without brackets") << "tcp://fe80::1:4001" << malformed << "";
+        QTest::newRow("not IPv6 in brackets") << "tcp://[host]:4001" << malformed << "";
+        QTest::newRow("no port") << "rfc2217://host" << malformed << "";
+        QTest::newRow("port 0") << "tcp://host:0" << malformed << "";
+        QTest::newRow("port past 65535") << "tcp://host:65536" << malformed << "";
+        QTest::newRow("no host") << "tcp://:4001" << malformed << "";
+        QTest::newRow("a path after it") << "tcp://host:4001/" << malformed << "";
+        QTest::newRow("a blank") << "tcp://host :4001" << malformed << "";
+        QTest::newRow("empty") << "tcp://" << malformed << "";
+    }
+    void portNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QFETCH(QString, address);
+        const NetworkPortName parsed = NetworkPortName::parse(name);
+        QCOMPARE(int(parsed.kind), kind);
+        if (parsed.isNetwork())
+            QCOMPARE(parsed.address(), address);
+    }
+
+    // velkor-cli's commands through the server: what a direct run prints.
+    void commands_data()
+    {
+        QTest::addColumn<bool>("rfc2217");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("lines");  // lines of standard output, in this order
+        QTest::addColumn<QString>("received");   // a command array the device received
+        for (const bool rfc2217 : {true, false}) {
+            const char* kind = rfc2217 ? "rfc2217" : "tcp";
+            QTest::addRow("%s probe", kind)
+                << rfc2217 << QStringList{"probe"}
+                << QStringList{"Установка связи с ФР (115200): Связь есть."} << "";
+            QTest::addRow("%s status", kind)
+                << rfc2217 << QStringList{"run", "11"}
+                << QStringList{"snd: 11 1E 00 00 00", "Режим ФР: Закрытая смена"} << "111e000000";
+            // FFh bytes in the frame: escaped on the way (RFC 2217), intact at the device.
+            QTest::addRow("%s FFh in the frame", kind)
+                << rfc2217 << QStringList{"hex", "13 FF FF FF 00"}
+                << QStringList{"snd: 13 FF FF FF 00", "rcv: 13 4F"} << "13ffffff00";
+            QTest::addRow("%s script", kind)
+                << rfc2217 << QStringList{"script", VELKOR_EXAMPLES_DIR "/testfp.txt"}
+                << QStringList{"snd: 10 1E 00 00 00", "snd: FC", "rcv: FC 00 00 00 01 00 07 00 "
+                                                                 "C2 C5 CB CA CE D0 20 DD CC D3 CB "
+                                                                 "DF D2 CE D0"}
+                << "fc";
+        }
+    }
+    void commands()
+    {
+        QFETCH(bool, rfc2217);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, received);
+        RemoteDevice device;
+        QVERIFY(device.server->up());
+        const QString port = rfc2217 ? device.server->rfc2217() : device.server->raw();
+        const Run run = runCli(arguments + QStringList{"--port", port}, device.dir.path());
+        QVERIFY2(run.code == 0 || arguments.front() == QLatin1String("hex"),
+                 qPrintable(run.out.join('\n') + run.err));
+        qsizetype from = 0;
+        for (const QString& line : lines) {
+            from = run.out.indexOf(line, from);
+            QVERIFY2(from >= 0, qPrintable(line + QStringLiteral("\n---\n") + run.out.join('\n')));
+        }
+        if (!received.isEmpty())
+            QVERIFY2(device.received().contains(received), qPrintable(device.received().join(' ')));
+    }
+
+    // A whole fiscal memory unit, whose empty part is FFh bytes: every block arrives intact
+    // through the server's Telnet escaping.
+    void dumpThroughRfc2217()
+    {
+        RemoteDevice device;
+        QVERIFY(device.server->up());
+        testsupport::ProcedureRig rig;
+        QCOMPARE(rig.line.link.frInit(device.server->rfc2217(), 115200), int(FrVelkor::Ok));
+        DataCommands commands(rig.link);
+        int blocks = 0;
+        QVERIFY(commands.requestDump(1, &blocks).ok);
+        QVERIFY(blocks > 100);
+        int withFF = 0;
+        for (int i = 0; i < blocks; ++i) {
+            int number = -1;
+            QByteArray block;
+            const DataCommands::Result result = commands.dataBlock(&number, &block);
+            QVERIFY2(result.ok, qPrintable(result.status));
+            QCOMPARE(number, i + 1);
+            QCOMPARE(block.size(), 32);
+            withFF += block.contains(char(0xFF));
+        }
+        QVERIFY(withFF > 0);
+    }
+
+    // 14h moves the device to 9600 bit/s; the server's line follows only when the link sets
+    // it (the emulator answers only at its own rate), and back again.
+    void rateChangeThroughRfc2217()
+    {
+        RemoteDevice device;
+        QVERIFY(device.server->up());
+        const QString port = device.server->rfc2217();
+        QCOMPARE(runCli({"run", "14", "30", "0", "2", "--port", port}, device.dir.path()).code, 0);
+        const Run at9600 = runCli({"run", "10", "--baud", "9600", "--port", port}, device.dir.path());
+        QVERIFY2(at9600.code == 0, qPrintable(at9600.err));
+        QVERIFY(at9600.out.contains(QStringLiteral("Режим ФР: Закрытая смена")));
+        QCOMPARE(runCli({"probe", "--probe-wait", "300", "--port", port}, device.dir.path()).code,
+                 2);
+    }
+
+    // The search tries the rates over RFC 2217 and finds the device at one past the first.
+    void searchFindsTheRate()
+    {
+        RemoteDevice device(9600);
+        QVERIFY(device.server->up());
+        const QString port = device.server->rfc2217();
+        const Run run =
+            runCli({"search", "--probe-wait", "300", "--port", port}, device.dir.path());
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, QStringList{QStringLiteral("ФР найден. %1 9600").arg(port)});
+    }
+
+    // The server stops while the device works on a command: the link says the connection is
+    // lost, the command may have been executed, and velkor-cli ends with 2.
+    void serverStopsDuringAnExchange()
+    {
+        emu::FaultPlan slow;
+        slow.replyDelayMs = 1500;
+        RemoteDevice device(115200, slow);
+        QVERIFY(device.server->up());
+        QProcess cli;
+        cli.start(QStringLiteral(VELKOR_CLI), {"run", "13", "--port", device.server->rfc2217(),
+                                                "--dir", device.dir.path()});
+        QTRY_VERIFY_WITH_TIMEOUT(device.received().contains(QStringLiteral("131e000000")), 10000);
+        device.server->stop();
+        QVERIFY(cli.waitForFinished(20000));
+        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+        QCOMPARE(cli.exitCode(), 2);
+        QVERIFY2(out.contains(QStringLiteral("потеряна связь с портом")), qPrintable(out));
+        QVERIFY2(out.contains(FrVelkor::maybeExecutedText()), qPrintable(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetwork)
+#include "tst_network.moc"
