@@ -3,6 +3,7 @@
 #include "ui/shell/modaldialog.h"
 #include "ui/shell/splashscreen.h"
 #include "ui/shell/systemmenudialog.h"
+#include "ser2net.h"
 #include "windowrig.h"
 
 #include <QLabel>
@@ -681,6 +682,34 @@ private Q_SLOTS:
         QVERIFY(rig.win().connected());
         QVERIFY(rig.ui().pbTestLink->isChecked());
         QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Отключение"));
+    }
+
+    // A registrar behind ser2net, named in config.ini: the window connects, runs "Состояние
+    // ККМ" and decodes it as on a local port; over raw TCP it says the rate is the server's.
+    void networkPortThroughTheWindow_data()
+    {
+        QTest::addColumn<bool>("rfc2217");
+        QTest::newRow("rfc2217") << true;
+        QTest::newRow("raw tcp") << false;
+    }
+    void networkPortThroughTheWindow()
+    {
+        QFETCH(bool, rfc2217);
+        testsupport::RemoteDevice device;
+        QVERIFY(device.server->up());
+        WindowRig::Options options;
+        options.portName = rfc2217 ? device.server->rfc2217() : device.server->raw();
+        WindowRig rig(options);
+        rig.showConnected();
+        QVERIFY(rig.win().connected());
+        rig.select(QStringLiteral("Состояние ККМ"));
+        QCOMPARE(rig.status(), QStringLiteral("Состояние ККМ:  - без ошибок."));
+        QCOMPARE(lineText(rig.field("regimFR")), QStringLiteral("Закрытая смена"));
+        QVERIFY(device.received().contains(QStringLiteral("111e000000")));
+        const QString serverRate = QStringLiteral("Установка связи с ФР (115200): ") +
+                                   FrVelkor::serverRateText(options.portName);
+        QVERIFY2(rig.paneTexts().contains(serverRate) == !rfc2217,
+                 qPrintable(rig.paneLines().join('\n')));
     }
 
     void statusReplyIsDecoded()

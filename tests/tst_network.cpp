@@ -1,17 +1,16 @@
-// Registrars on the network: velkor-cli and the link through a real ser2net, started by the
-// test on 127.0.0.1 in front of the emulator's pseudo-terminal with the user guide's
-// configuration (chardelay off), over RFC 2217 and over raw TCP, and stopped by its pid.
+// Registrars on the network: velkor-cli and the link through a real ser2net (ser2net.h).
 #include "link/frvelkor.h"
 #include "link/networkport.h"
 #include "procedurerig.h"
 #include "procedures/datacommands.h"
+#include "ser2net.h"
 
 #include <QProcess>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+using testsupport::RemoteDevice;
 
 namespace {
 
@@ -34,104 +33,6 @@ Run runCli(const QStringList& arguments, const QString& dir)
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }
-
-// A TCP port of this machine in the listening state, as the kernel lists it.
-bool listening(quint16 port)
-{
-    QFile table(QStringLiteral("/proc/net/tcp"));
-    if (!table.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray local = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
-    for (const QByteArray& line : table.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 3 && fields.at(1).endsWith(local) && fields.at(3) == "0A")
-            return true;
-    }
-    return false;
-}
-
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-// A ser2net serving `device` on two ports of its own: RFC 2217 and raw TCP.
-class Ser2net
-{
-public:
-    Ser2net(const QString& device, const QString& dir)
-        : m_rfc2217(freePort()), m_raw(freePort())
-    {
-        const QString config = dir + QStringLiteral("/ser2net.yaml");
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly))
-            return;
-        file.write(QStringLiteral("connection: &velkor\n"
-                                  "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                                  "  connector: serialdev,%3,115200n81,local\n"
-                                  "  options:\n"
-                                  "    chardelay: false\n"
-                                  "connection: &velkor-raw\n"
-                                  "  accepter: tcp,127.0.0.1,%2\n"
-                                  "  connector: serialdev,%3,115200n81,local\n"
-                                  "  options:\n"
-                                  "    chardelay: false\n")
-                       .arg(m_rfc2217)
-                       .arg(m_raw)
-                       .arg(device)
-                       .toUtf8());
-        file.close();
-        // It says only that it starts no mDNS; a server that did not come up fails up().
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(QStringLiteral("ser2net"),
-                        {"-n", "-u", "-c", config, "-P", dir + QStringLiteral("/ser2net.pid")});
-        // Up when both ports listen: a connection to find out would open the device, and
-        // the next client would meet it still closing.
-        for (int i = 0; i < 100 && !m_up; ++i) {
-            m_up = listening(m_rfc2217) && listening(m_raw);
-            QThread::msleep(50);
-        }
-    }
-    ~Ser2net() { stop(); }
-    bool up() const { return m_up; }
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    QString rfc2217() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_rfc2217); }
-    QString raw() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(m_raw); }
-
-private:
-    quint16 m_rfc2217;
-    quint16 m_raw;
-    QProcess m_process;
-    bool m_up = false;
-};
-
-// The emulator at `baud` behind a ser2net, and a description directory for velkor-cli.
-struct RemoteDevice
-{
-    explicit RemoteDevice(int baud = 115200, emu::FaultPlan plan = {})
-        : emulator(plan, baud)
-    {
-        if (!emulator.open())
-            qFatal("emulator: %s", emulator.error().c_str());
-        emulator.start();
-        server = std::make_unique<Ser2net>(QString::fromStdString(emulator.portPath()),
-                                           dir.path());
-    }
-    QStringList received() { return testsupport::receivedCommands(emulator); }
-
-    emu::PtyEmulator emulator;
-    QTemporaryDir dir;
-    std::unique_ptr<Ser2net> server;
-};
 
 } // namespace
 
@@ -191,6 +92,13 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("lines");  // lines of standard output, in this order
         QTest::addColumn<QString>("received");   // a command array the device received
+        // Over raw TCP the device moves and the server's line does not: the user is told.
+        QTest::addRow("tcp rate change")
+            << false << QStringList{"run", "14", "30", "0", "6"}
+            << QStringList{"rcv: 14 00", "Установка параметров обмена: %port%: скорость линии "
+                                         "задаёт сервер, переведите её на сервере вручную на "
+                                         "скорость, заданную командой."}
+            << "141e000000000664";
         for (const bool rfc2217 : {true, false}) {
             const char* kind = rfc2217 ? "rfc2217" : "tcp";
             QTest::addRow("%s probe", kind)
@@ -224,7 +132,8 @@ private Q_SLOTS:
         QVERIFY2(run.code == 0 || arguments.front() == QLatin1String("hex"),
                  qPrintable(run.out.join('\n') + run.err));
         qsizetype from = 0;
-        for (const QString& line : lines) {
+        for (QString line : lines) {
+            line.replace(QStringLiteral("%port%"), port);
             from = run.out.indexOf(line, from);
             QVERIFY2(from >= 0, qPrintable(line + QStringLiteral("\n---\n") + run.out.join('\n')));
         }
@@ -272,16 +181,28 @@ private Q_SLOTS:
                  2);
     }
 
-    // The search tries the rates over RFC 2217 and finds the device at one past the first.
+    // The search tries the rates over RFC 2217 and finds the device at one past the first;
+    // over raw TCP it tries the one rate, and says why.
+    void searchFindsTheRate_data()
+    {
+        QTest::addColumn<bool>("rfc2217");
+        QTest::addColumn<int>("deviceBaud");
+        QTest::newRow("rfc2217") << true << 9600;
+        QTest::newRow("tcp") << false << 115200;
+    }
     void searchFindsTheRate()
     {
-        RemoteDevice device(9600);
+        QFETCH(bool, rfc2217);
+        QFETCH(int, deviceBaud);
+        RemoteDevice device(deviceBaud);
         QVERIFY(device.server->up());
-        const QString port = device.server->rfc2217();
+        const QString port = rfc2217 ? device.server->rfc2217() : device.server->raw();
         const Run run =
             runCli({"search", "--probe-wait", "300", "--port", port}, device.dir.path());
         QCOMPARE(run.code, 0);
-        QCOMPARE(run.out, QStringList{QStringLiteral("ФР найден. %1 9600").arg(port)});
+        QCOMPARE(run.out, QStringList{QStringLiteral("ФР найден. %1 %2").arg(port).arg(deviceBaud)});
+        QCOMPARE(run.err.contains(FrVelkor::serverRateText(port)), !rfc2217);
+        QCOMPARE(run.err.count(QStringLiteral("Поиск: ")), rfc2217 ? 3 : 1);
     }
 
     // The server stops while the device works on a command: the link says the connection is

@@ -106,6 +106,7 @@ public:
         QByteArray defaultIni;
         bool touchKeyboard = false; // config.ini switches the on-screen keyboard on
         bool behindLink = false;    // the port is a symlink to the pseudo-terminal
+        QString portName;           // config.ini names this port instead of the emulator
     };
 
     WindowRig() : WindowRig(Options()) {}
@@ -127,7 +128,8 @@ public:
         if (options.writeConfig) {
             QSettings config(appDir + QStringLiteral("/config.ini"), QSettings::IniFormat);
             config.beginGroup(QStringLiteral("Settings"));
-            config.setValue(QStringLiteral("devName"), portPath);
+            config.setValue(QStringLiteral("devName"),
+                            options.portName.isEmpty() ? portPath : options.portName);
             config.setValue(QStringLiteral("baudRate"), DeviceBaud);
             config.setValue(QStringLiteral("secPass"), options.secPass);
             config.endGroup();

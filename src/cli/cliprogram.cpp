@@ -238,7 +238,12 @@ int CliProgram::search()
     if (ports.isEmpty())
         return fail(LinkFailure, QStringLiteral("Нет COM-портов"));
     for (const QString& port : ports) {
-        for (const int baud : FrVelkor::BaudRates) {
+        const QList<int> rates = FrVelkor::searchRates(port, m_options.baud);
+        if (rates.size() == 1) {
+            m_err << FrVelkor::serverRateText(port) << '\n';
+            m_err.flush();
+        }
+        for (const int baud : rates) {
             // A search takes its time: each try is told as it begins.
             m_err << QStringLiteral("Поиск: %1, %2 бит/с…").arg(port).arg(baud) << '\n';
             m_err.flush();

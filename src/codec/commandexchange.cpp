@@ -7,6 +7,13 @@
 
 #include <QDebug>
 
+namespace {
+
+// "Установка параметров обмена": the device's line moves to the rate it names.
+constexpr quint8 ExchangeParametersCode = 0x14;
+
+} // namespace
+
 CommandExchange::CommandExchange(RazbCmd& codec, FrVelkor& link, const ErrorTexts& errors,
                                  LogPane& pane)
     : m_codec(codec), m_link(link), m_errors(errors), m_pane(pane)
@@ -57,6 +64,9 @@ CommandExchange::Outcome CommandExchange::judge(const QString& title, const FrVe
         showDevError(error);
         return DeviceError;
     }
+    // Over raw TCP the device moves to the new rate and the server's line does not.
+    if (quint8(reply.data.at(0)) == ExchangeParametersCode && m_link.rateIsServers())
+        m_pane.logInfo(title, FrVelkor::serverRateChangeText(m_link.portName()));
     return Decoded;
 }
 

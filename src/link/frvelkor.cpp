@@ -43,6 +43,26 @@ QString FrVelkor::busyText()
     return tr("Команда не отправлена: идёт обмен с ФР.");
 }
 
+QString FrVelkor::serverRateText(const QString& portName)
+{
+    return tr("%1: скорость линии задаёт сервер, скорость тест-драйвера на неё не действует.")
+        .arg(portName);
+}
+
+QString FrVelkor::serverRateChangeText(const QString& portName)
+{
+    return tr("%1: скорость линии задаёт сервер, переведите её на сервере вручную на скорость, "
+              "заданную командой.")
+        .arg(portName);
+}
+
+QList<int> FrVelkor::searchRates(const QString& portName, int currentBaud)
+{
+    if (NetworkPortName::parse(portName).kind == NetworkPortName::RawTcp)
+        return {currentBaud};
+    return QList<int>(std::begin(BaudRates), std::end(BaudRates));
+}
+
 void FrVelkor::logFailure(LogPane& pane, const QString& title, const Reply& reply) const
 {
     pane.logError(title, errText(reply.code));
@@ -383,6 +403,8 @@ int FrVelkor::frInit(const QString& portName, int baudRate)
 int FrVelkor::openComPort()
 {
     qDebug() << "openComPort" << m_portName;
+    if (isOpen())
+        qDebug() << "openComPort close port!";
     closeComPort();
     const NetworkPortName network = NetworkPortName::parse(m_portName);
     m_onNetwork = network.isNetwork();

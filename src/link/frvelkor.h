@@ -72,6 +72,13 @@ public:
     static QString maybeExecutedText();
     // The line for a command refused because another exchange is on the line.
     static QString busyText();
+    // A raw TCP port's line runs at the server's rate: the tool's rate has no effect on it,
+    // and a rate change command must be followed on the server by hand.
+    static QString serverRateText(const QString& portName);
+    static QString serverRateChangeText(const QString& portName);
+    // The rates a device search tries on a port, lowest first: all of them, or for a raw TCP
+    // port only `currentBaud` (the line's rate is not the tool's to change).
+    static QList<int> searchRates(const QString& portName, int currentBaud);
     // A failed exchange in the pane: the driver's error under `title`, then, when the device
     // may have executed the command, the line that says so.
     void logFailure(LogPane& pane, const QString& title, const Reply& reply) const;

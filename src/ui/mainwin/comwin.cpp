@@ -116,7 +116,10 @@ void ComWin::pComNext()
         port.selected = m_ticks.at(m_port)->isChecked();
         if (port.selected) {
             // A port that does not open is still probed: every probe then fails.
-            m_window.mpSetComPort(port.name, FrVelkor::BaudRates[0]);
+            m_rates = FrVelkor::searchRates(port.name, m_window.baudRate());
+            if (m_rates.size() == 1)
+                m_window.logPane().logInfo(tr("Поиск ФР"), FrVelkor::serverRateText(port.name));
+            m_window.mpSetComPort(port.name, m_rates.front());
             m_rate = -1;
             emit sBaudNext();
             qDebug() << "/pComNext baud";
@@ -134,7 +137,7 @@ void ComWin::pBaudNext()
     ++m_rate;
     if (m_window.searchCancelled())
         return;
-    if (m_rate < int(std::size(FrVelkor::BaudRates))) {
+    if (m_rate < int(m_rates.size())) {
         qDebug() << "pBaudNext test:";
         emit sTestLink();
         qDebug() << "/pBaudNext test:";
@@ -148,7 +151,7 @@ void ComWin::pBaudNext()
 void ComWin::pTestLink()
 {
     const SearchPort& port = m_ports.at(m_port);
-    const int rate = FrVelkor::BaudRates[m_rate];
+    const int rate = m_rates.at(m_rate);
     qDebug() << "ComWin::pTestLink:" << port.name << rate;
     QLineEdit* field = m_rateFields.at(m_port);
     field->setText(QString::number(rate));

@@ -65,6 +65,7 @@ private:
     QList<QLineEdit*> m_rateFields;
     int m_port = -1;
     int m_rate = -1;
+    QList<int> m_rates; // the rates tried on the current port
     bool m_searching = false;
     bool m_closing = false;
 };

@@ -8,6 +8,7 @@
 #include "confirmcommand.h"
 #include "devicesearch.h"
 #include "link/frvelkor.h"
+#include "link/networkport.h"
 #include "link/openfailure.h"
 #include "procedures/programobjects.h"
 #include "ui/shell/modaldialog.h"
@@ -196,7 +197,8 @@ bool MainWin::buildSearchPorts(const QStringList& ports)
     // A pseudo-terminal or a typed path is not enumerated; the saved port is still offered
     // while its device file is there (a port that is gone costs a search every rate's wait).
     if (!m_devName.isEmpty() && !names.contains(m_devName) &&
-        QFileInfo::exists(portSystemPath(m_devName)))
+        (NetworkPortName::parse(m_devName).isNetwork() ||
+         QFileInfo::exists(portSystemPath(m_devName))))
         names << m_devName;
     // A port listed before keeps its tick.
     QStringList unticked;
@@ -237,7 +239,14 @@ void MainWin::checkSavedPort()
     // exists is present too.
     const bool present = m_ports.contains(m_devName) ||
                          (m_devName.startsWith(QLatin1Char('/')) && QFileInfo::exists(m_devName));
-    if (present)
+    const NetworkPortName network = NetworkPortName::parse(m_devName);
+    if (network.isNetwork())
+        m_pane.logInfo(QString(), tr("Сетевой порт %1 из настроек: связь проверяется при "
+                                     "подключении.")
+                                      .arg(m_devName));
+    else if (network.kind == NetworkPortName::Malformed)
+        m_pane.logError(QString(), NetworkPortName::malformedText(m_devName));
+    else if (present)
         m_pane.logInfo(QString(),
                        tr("СОМ-порт %1 из настроек найден и используется.").arg(m_devName));
     else if (m_devName.isEmpty())

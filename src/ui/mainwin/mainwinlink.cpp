@@ -6,6 +6,7 @@
 #include "catalogue/startdefaults.h"
 #include "devicesearch.h"
 #include "link/frvelkor.h"
+#include "link/networkport.h"
 #include "link/openfailure.h"
 #include "procedures/programobjects.h"
 #include "ui_mainwin.h"
@@ -86,6 +87,8 @@ bool MainWin::mpTestLink(int baudRate)
             m_connected = true;
             mpSetPbTestLink(false);
             m_pane.logInfo(title, tr("Связь есть."));
+            if (m_link.rateIsServers())
+                m_pane.logInfo(title, FrVelkor::serverRateText(m_link.portName()));
             qDebug() << "/mpTestLink"
                      << "OK";
             return true;
@@ -176,6 +179,11 @@ void MainWin::onPortLost(const QString& reason)
     // (the file itself is gone), and the user is told when it is there again. Nothing
     // reconnects by itself in the middle of a fiscal session.
     m_lostPort = m_link.portName();
+    // A network port has no device file to come back: the toggle offers to connect again.
+    if (NetworkPortName::parse(m_lostPort).isNetwork()) {
+        m_lostPort.clear();
+        return;
+    }
     const QString directory = QFileInfo(portSystemPath(m_lostPort)).absolutePath();
     if (!m_lostPortWatcher.directories().contains(directory))
         m_lostPortWatcher.addPath(directory);
