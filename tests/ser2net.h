@@ -43,7 +43,9 @@ quint16 freePort()
 class Ser2net
 {
 public:
-    Ser2net(const QString& device, const QString& dir)
+    // `charDelay`: ser2net's default gathering of the line's bytes before it sends them on,
+    // which the user guide's configuration turns off.
+    Ser2net(const QString& device, const QString& dir, bool charDelay = false)
         : m_rfc2217(freePort()), m_raw(freePort())
     {
         const QString config = dir + QStringLiteral("/ser2net.yaml");
@@ -54,15 +56,15 @@ public:
                                   "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
                                   "  connector: serialdev,%3,115200n81,local\n"
                                   "  options:\n"
-                                  "    chardelay: false\n"
+                                  "    chardelay: %4\n"
                                   "connection: &velkor-raw\n"
                                   "  accepter: tcp,127.0.0.1,%2\n"
                                   "  connector: serialdev,%3,115200n81,local\n"
                                   "  options:\n"
-                                  "    chardelay: false\n")
+                                  "    chardelay: %4\n")
                        .arg(m_rfc2217)
                        .arg(m_raw)
-                       .arg(device)
+                       .arg(device, charDelay ? QStringLiteral("true") : QStringLiteral("false"))
                        .toUtf8());
         file.close();
         // It says only that it starts no mDNS; a server that did not come up fails up().

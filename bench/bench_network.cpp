@@ -1,0 +1,70 @@
+// The link through a real ser2net (RFC 2217 and raw TCP) in front of the emulator paced at
+// 115200 bit/s: the time of status requests through it divided by their time on the
+// pseudo-terminal direct, with the user guide's configuration (chardelay off) and with
+// ser2net's default (its gathering of the line's bytes on).
+#include "link/frvelkor.h"
+#include "ser2net.h"
+#include "spread.h"
+#include "wiretime.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kExchanges = 100;
+
+double exchangeSeconds(const QString& port)
+{
+    FrVelkor link;
+    if (link.frInit(port, wiretime::Baud) != 0)
+        return -1;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kExchanges; ++i)
+        if (link.frCommand(QByteArray::fromHex("111e000000"), 10000).code != 0)
+            return -1;
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+// One repetition: through the server's port of `kind` over the direct time; -1 on failure.
+double ratioOnce(bool charDelay, bool rfc2217)
+{
+    emu::FaultPlan plan;
+    plan.pace = true;
+    emu::PtyEmulator emulator(plan, wiretime::Baud);
+    if (!emulator.open())
+        return -1;
+    emulator.start();
+    const QString device = QString::fromStdString(emulator.portPath());
+    const double direct = exchangeSeconds(device);
+    QTemporaryDir dir;
+    testsupport::Ser2net server(device, dir.path(), charDelay);
+    if (!server.up() || direct <= 0)
+        return -1;
+    const double through = exchangeSeconds(rfc2217 ? server.rfc2217() : server.raw());
+    return through > 0 ? through / direct : -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    for (const bool rfc2217 : {true, false}) {
+        for (const bool charDelay : {false, true}) {
+            std::vector<double> ratios;
+            for (int i = 0; i < Spread::Repetitions; ++i)
+                ratios.push_back(ratioOnce(charDelay, rfc2217));
+            std::printf("status 11h through ser2net, %s, %s, %d exchanges a run, time / time "
+                        "direct: %s\n",
+                        rfc2217 ? "RFC 2217" : "raw TCP",
+                        charDelay ? "ser2net's default chardelay" : "chardelay off (user guide)",
+                        kExchanges, qPrintable(spreadOf(ratios).text(2)));
+        }
+    }
+    return 0;
+}
