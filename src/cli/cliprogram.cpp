@@ -48,10 +48,19 @@ CliProgram::CliProgram(CliOptions options, QTextStream& out, QTextStream& err, M
 {
     m_link.setLogPane(&m_pane);
     m_link.setProbeWaitMs(m_options.probeWaitMs);
+    // A port lost under the link (an adapter pulled out, a network server gone) is told once,
+    // with its name, as the window tells it.
+    QObject::connect(&m_link, &FrVelkor::portLost, [this](const QString& reason) {
+        m_pane.logError(QStringLiteral("Установка связи с ФР"),
+                        QStringLiteral("Связь с портом %1 потеряна: %2.")
+                            .arg(m_link.portName(), systemReasonText(reason)));
+    });
 }
 
 CliProgram::~CliProgram()
 {
+    // The link tells a lost port through a queued call: it is delivered before the end.
+    QCoreApplication::sendPostedEvents(&m_link);
     m_link.closeComPort();
     if (m_boxesRedirected)
         setMsgBoxHandler(m_previousBox);
