@@ -7,6 +7,7 @@
 #include "ptyemulator.h"
 #include "ptyroundtrip.h"
 #include "spread.h"
+#include "statusexchanges.h"
 #include "wiretime.h"
 
 #include <QCoreApplication>
@@ -48,19 +49,6 @@ void stopMonitor(QProcess& monitor)
     monitor.waitForFinished(5000);
 }
 
-double exchangeSeconds(const QString& port)
-{
-    FrVelkor link;
-    if (link.frInit(port, wiretime::Baud) != 0)
-        return -1;
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < kExchanges; ++i)
-        if (link.frCommand(QByteArray::fromHex("111e000000"), 10000).code != 0)
-            return -1;
-    return double(clock.nsecsElapsed()) / 1e9;
-}
-
 double throughMonitorRatio(const QString& dir, bool printerBlocked)
 {
     emu::FaultPlan plan;
@@ -70,7 +58,7 @@ double throughMonitorRatio(const QString& dir, bool printerBlocked)
         return -1;
     emulator.start();
     const QString devicePort = QString::fromStdString(emulator.portPath());
-    const double direct = exchangeSeconds(devicePort);
+    const double direct = statusExchangeSeconds(devicePort, kExchanges);
     const QString link = dir + QStringLiteral("/ttyMON");
     // A FIFO with a one-page buffer that is never read: the printer blocks after a few lines.
     const QString fifo = dir + QStringLiteral("/out.fifo");
@@ -85,7 +73,7 @@ double throughMonitorRatio(const QString& dir, bool printerBlocked)
         printerBlocked ? startMonitor(devicePort, link, fifo) : startMonitor(devicePort, link);
     if (!monitor)
         return -1;
-    const double through = exchangeSeconds(link);
+    const double through = statusExchangeSeconds(link, kExchanges);
     stopMonitor(*monitor);
     if (reader >= 0)
         ::close(reader);

@@ -5,29 +5,16 @@
 #include "link/frvelkor.h"
 #include "ser2net.h"
 #include "spread.h"
+#include "statusexchanges.h"
 #include "wiretime.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <cstdio>
 
 namespace {
 
 constexpr int kExchanges = 100;
-
-double exchangeSeconds(const QString& port)
-{
-    FrVelkor link;
-    if (link.frInit(port, wiretime::Baud) != 0)
-        return -1;
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < kExchanges; ++i)
-        if (link.frCommand(QByteArray::fromHex("111e000000"), 10000).code != 0)
-            return -1;
-    return double(clock.nsecsElapsed()) / 1e9;
-}
 
 // One repetition: through the server's port of `kind` over the direct time; -1 on failure.
 double ratioOnce(bool charDelay, bool rfc2217)
@@ -39,12 +26,12 @@ double ratioOnce(bool charDelay, bool rfc2217)
         return -1;
     emulator.start();
     const QString device = QString::fromStdString(emulator.portPath());
-    const double direct = exchangeSeconds(device);
+    const double direct = statusExchangeSeconds(device, kExchanges);
     QTemporaryDir dir;
     testsupport::Ser2net server(device, dir.path(), charDelay);
     if (!server.up() || direct <= 0)
         return -1;
-    const double through = exchangeSeconds(rfc2217 ? server.rfc2217() : server.raw());
+    const double through = statusExchangeSeconds(rfc2217 ? server.rfc2217() : server.raw(), kExchanges);
     return through > 0 ? through / direct : -1;
 }
 

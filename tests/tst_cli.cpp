@@ -1,6 +1,7 @@
 // velkor-cli as a user runs it: every subcommand against the emulator on a pseudo-terminal,
 // its output and exit code; and the same commands through the window and the program give
 // the same bytes and the same texts.
+#include "clirun.h"
 #include "codec/razbcmd.h"
 #include "receivedcommands.h"
 #include "windowrig.h"
@@ -23,25 +24,8 @@ using testsupport::WindowRig;
 
 namespace {
 
-struct Run
-{
-    int code = -1;
-    QStringList out;
-    QString err;
-};
-
-Run runCli(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VELKOR_CLI), arguments);
-    Run run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.code = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using Run = testsupport::CliRun;
+using testsupport::runCli;
 
 // The documented lines against the printed ones: "…" alone skips any number of lines, a
 // line ending in " …" matches by its start, any other line exactly.

@@ -1,4 +1,5 @@
 // Registrars on the network: velkor-cli and the link through a real ser2net (ser2net.h).
+#include "clirun.h"
 #include "link/frvelkor.h"
 #include "link/networkport.h"
 #include "procedurerig.h"
@@ -14,24 +15,12 @@ using testsupport::RemoteDevice;
 
 namespace {
 
-struct Run
-{
-    int code = -1;
-    QStringList out;
-    QString err;
-};
+using Run = testsupport::CliRun;
 
+// velkor-cli with its description files in `dir`.
 Run runCli(const QStringList& arguments, const QString& dir)
 {
-    QProcess process;
-    process.start(QStringLiteral(VELKOR_CLI), arguments + QStringList{"--dir", dir});
-    Run run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.code = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return testsupport::runCli(arguments + QStringList{"--dir", dir});
 }
 
 } // namespace
