@@ -16,7 +16,8 @@ namespace {
 
 constexpr int kExchanges = 100;
 
-// One repetition: through the server's port of `kind` over the direct time; -1 on failure.
+// One repetition: the time through the server (its RFC 2217 or raw TCP port) over the time
+// direct; -1 on failure.
 double ratioOnce(bool charDelay, bool rfc2217)
 {
     emu::FaultPlan plan;
