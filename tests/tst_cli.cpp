@@ -140,7 +140,8 @@ private Q_SLOTS:
             << QStringList{} << "Причина: узел nosuchhost.invalid не найден.";
         QTest::newRow("a network port nobody listens on")
             << QStringList{"probe", "--port", "rfc2217://127.0.0.1:1"} << 2 << QStringList{}
-            << "Причина: 127.0.0.1:1: в соединении отказано (порт никто не слушает).";
+            << "Порт rfc2217://127.0.0.1:1 не открыт: Ошибка драйвера [10]: ошибка открытия канала. "
+               "Причина: в соединении отказано (порт никто не слушает).";
         QTest::newRow("a malformed network name")
             << QStringList{"probe", "--port", "rfc2217://host"} << 2 << QStringList{}
             << "неверное имя сетевого порта «rfc2217://host»: нужно rfc2217://УЗЕЛ:ПОРТ или "

@@ -126,20 +126,20 @@ NetworkPort::~NetworkPort()
     close();
 }
 
+// Why the connection failed or ended; the port's name, said beside it, gives the address.
 QString NetworkPort::socketReason() const
 {
     switch (m_socket.error()) {
     case QAbstractSocket::HostNotFoundError:
         return tr("узел %1 не найден").arg(m_name.host);
     case QAbstractSocket::ConnectionRefusedError:
-        return tr("%1: в соединении отказано (порт никто не слушает)").arg(m_name.address());
+        return tr("в соединении отказано (порт никто не слушает)");
     case QAbstractSocket::RemoteHostClosedError:
-        return tr("%1: сервер закрыл соединение").arg(m_name.address());
+        return tr("сервер закрыл соединение");
     case QAbstractSocket::SocketTimeoutError:
-        return tr("%1: время ожидания истекло").arg(m_name.address());
+        return tr("время ожидания истекло");
     default:
-        return m_name.address() + QStringLiteral(": ") +
-               systemReasonText(m_socket.errorString());
+        return systemReasonText(m_socket.errorString());
     }
 }
 
@@ -157,10 +157,7 @@ bool NetworkPort::open(const NetworkPortName& name, int baud)
                                                   QAbstractSocket::UnconnectedState;
                                    });
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
-        setErrorString(connected ? socketReason()
-                                 : tr("%1: нет ответа за %2 с")
-                                       .arg(name.address())
-                                       .arg(ConnectMs / 1000));
+        setErrorString(connected ? socketReason() : tr("нет ответа за %1 с").arg(ConnectMs / 1000));
         m_socket.abort();
         return false;
     }
