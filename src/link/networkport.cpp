@@ -117,7 +117,8 @@ NetworkPort::NetworkPort(QObject* parent) : QIODevice(parent)
             return;
         const QString reason = socketReason();
         close();
-        emit lost(reason);
+        if (!m_opening)
+            emit lost(reason);
     });
 }
 
@@ -157,7 +158,8 @@ bool NetworkPort::open(const NetworkPortName& name, int baud)
                                                   QAbstractSocket::UnconnectedState;
                                    });
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
-        setErrorString(connected ? socketReason() : tr("нет ответа за %1 с").arg(ConnectMs / 1000));
+        setErrorString(connected ? socketReason()
+                                 : tr("нет ответа за %1 с").arg(ConnectMs / 1000));
         m_socket.abort();
         return false;
     }
@@ -171,7 +173,14 @@ bool NetworkPort::open(const NetworkPortName& name, int baud)
             telnet_negotiate(m_telnet, TELNET_DO, option);
         }
         telnet_negotiate(m_telnet, TELNET_WILL, ComPortOption);
+        m_opening = true;
         sendLineSettings(baud);
+        m_opening = false;
+        // Gone while the line was being set: a failed open, not a lost port.
+        if (!isOpen()) {
+            setErrorString(socketReason());
+            return false;
+        }
     }
     qDebug() << "NetworkPort open" << name.address() << "rfc2217" << bool(m_telnet);
     return true;

@@ -87,4 +87,5 @@ private:
     QByteArray m_input;
     bool m_rateAcknowledged = false;
     bool m_closing = false;
+    bool m_opening = false; // open() is setting the remote line
 };
