@@ -222,10 +222,6 @@ void MonitorRelay::stop()
     [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &byte, 1);
     if (m_thread.joinable())
         m_thread.join();
-    // The relay's thread has ended: what it held back joins the queue.
-    std::lock_guard<std::mutex> lock(m_queueLock);
-    std::move(m_held.begin(), m_held.end(), std::back_inserter(m_queue));
-    m_held.clear();
 }
 
 std::deque<MonitorRelay::Event> MonitorRelay::takeEvents()
@@ -438,6 +434,18 @@ bool MonitorRelay::readFrom(Side from)
 }
 
 void MonitorRelay::run()
+{
+    relay();
+    // The relay has ended (stopped, or an end lost): what it held back, the lost end's event
+    // among it, must reach the main thread now, even if that means waiting for the lock.
+    std::lock_guard<std::mutex> lock(m_queueLock);
+    m_skipped += std::exchange(m_skippedHeld, 0);
+    std::move(m_held.begin(), m_held.end(), std::back_inserter(m_queue));
+    m_held.clear();
+    ::eventfd_write(m_ready, 1);
+}
+
+void MonitorRelay::relay()
 {
     while (m_running) {
         const bool hostGone = hostClosed();

@@ -87,7 +87,9 @@ private:
         QByteArray bytes;
     };
 
+    // The relay's thread: relay() until it ends, then what it held back is queued.
     void run();
+    void relay();
     // Reads what `from` holds; false when the end is lost.
     bool readFrom(Side from);
     void passOnHostBytes(const char* data, qint64 size, qint64 timeMs);
