@@ -51,13 +51,10 @@ void stopMonitor(QProcess& monitor)
 
 double throughMonitorRatio(const QString& dir, bool printerBlocked)
 {
-    emu::FaultPlan plan;
-    plan.pace = true;
-    emu::PtyEmulator emulator(plan, wiretime::Baud);
-    if (!emulator.open())
+    const auto emulator = pacedEmulator();
+    if (!emulator)
         return -1;
-    emulator.start();
-    const QString devicePort = QString::fromStdString(emulator.portPath());
+    const QString devicePort = QString::fromStdString(emulator->portPath());
     const double direct = statusExchangeSeconds(devicePort, kExchanges);
     const QString link = dir + QStringLiteral("/ttyMON");
     // A FIFO with a one-page buffer that is never read: the printer blocks after a few lines.

@@ -20,13 +20,10 @@ constexpr int kExchanges = 100;
 // direct; -1 on failure.
 double ratioOnce(bool charDelay, bool rfc2217)
 {
-    emu::FaultPlan plan;
-    plan.pace = true;
-    emu::PtyEmulator emulator(plan, wiretime::Baud);
-    if (!emulator.open())
+    const auto emulator = pacedEmulator();
+    if (!emulator)
         return -1;
-    emulator.start();
-    const QString device = QString::fromStdString(emulator.portPath());
+    const QString device = QString::fromStdString(emulator->portPath());
     const double direct = statusExchangeSeconds(device, kExchanges);
     QTemporaryDir dir;
     testsupport::Ser2net server(device, dir.path(), charDelay);

@@ -51,9 +51,7 @@ CliProgram::CliProgram(CliOptions options, QTextStream& out, QTextStream& err, M
     // A port lost under the link (an adapter pulled out, a network server gone) is told once,
     // with its name, as the window tells it.
     QObject::connect(&m_link, &FrVelkor::portLost, [this](const QString& reason) {
-        m_pane.logError(QStringLiteral("Установка связи с ФР"),
-                        QStringLiteral("Связь с портом %1 потеряна: %2.")
-                            .arg(m_link.portName(), systemReasonText(reason)));
+        m_pane.logError(QStringLiteral("Установка связи с ФР"), m_link.portLostText(reason));
     });
 }
 

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <iterator>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -257,12 +256,14 @@ void MonitorRelay::push(Event event)
     releaseHeld();
 }
 
-bool MonitorRelay::releaseHeld()
+bool MonitorRelay::releaseHeld(bool waitForLock)
 {
     if (m_held.empty() && m_skippedHeld == 0)
         return true;
-    std::unique_lock<std::mutex> lock(m_queueLock, std::try_to_lock);
-    if (!lock.owns_lock())
+    std::unique_lock<std::mutex> lock(m_queueLock, std::defer_lock);
+    if (waitForLock)
+        lock.lock();
+    else if (!lock.try_lock())
         return false;
     const bool first = m_queue.empty();
     m_skipped += std::exchange(m_skippedHeld, 0);
@@ -438,11 +439,7 @@ void MonitorRelay::run()
     relay();
     // The relay has ended (stopped, or an end lost): what it held back, the lost end's event
     // among it, must reach the main thread now, even if that means waiting for the lock.
-    std::lock_guard<std::mutex> lock(m_queueLock);
-    m_skipped += std::exchange(m_skippedHeld, 0);
-    std::move(m_held.begin(), m_held.end(), std::back_inserter(m_queue));
-    m_held.clear();
-    ::eventfd_write(m_ready, 1);
+    releaseHeld(true);
 }
 
 void MonitorRelay::relay()

@@ -103,9 +103,9 @@ private:
     bool writeAll(int fd, const char* data, qint64 size);
     bool hostClosed() const;
     void push(Event event);
-    // Moves the events held back into the queue when its lock is free at once; true when
-    // none are left held.
-    bool releaseHeld();
+    // Moves the events held back into the queue when its lock is free at once (or, with
+    // `waitForLock`, once it is); true when none are left held.
+    bool releaseHeld(bool waitForLock = false);
     bool openSerialEnd(End& end, const QString& name, int baud, QString* error);
 
     End m_device;

@@ -3,6 +3,7 @@
 #include "base/logpane.h"
 #include "catalogue/errortexts.h"
 #include "lowlatency.h"
+#include "openfailure.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -54,6 +55,11 @@ QString FrVelkor::serverRateChangeText(const QString& portName)
     return tr("%1: скорость линии задаёт сервер, переведите её на сервере вручную на скорость, "
               "заданную командой.")
         .arg(portName);
+}
+
+QString FrVelkor::portLostText(const QString& reason) const
+{
+    return tr("Связь с портом %1 потеряна: %2.").arg(m_portName, systemReasonText(reason));
 }
 
 QList<int> FrVelkor::searchRates(const QString& portName, int currentBaud)

@@ -79,6 +79,8 @@ public:
     // The rates a device search tries on a port, lowest first: all of them, or for a raw TCP
     // port only `currentBaud` (the line's rate is not the tool's to change).
     static QList<int> searchRates(const QString& portName, int currentBaud);
+    // The line telling that the open port was lost, for the reason portLost gave.
+    QString portLostText(const QString& reason) const;
     // A failed exchange in the pane: the driver's error under `title`, then, when the device
     // may have executed the command, the line that says so.
     void logFailure(LogPane& pane, const QString& title, const Reply& reply) const;

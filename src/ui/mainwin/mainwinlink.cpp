@@ -172,9 +172,7 @@ void MainWin::onPortLost(const QString& reason)
     mpSetPbTestLink(true);
     if (!wasConnected)
         return;
-    m_pane.logError(
-        linkTitle(),
-        tr("Связь с портом %1 потеряна: %2.").arg(m_link.portName(), systemReasonText(reason)));
+    m_pane.logError(linkTitle(), m_link.portLostText(reason));
     // An adapter unplugged comes back as the same device file: its directory is watched
     // (the file itself is gone), and the user is told when it is there again. Nothing
     // reconnects by itself in the middle of a fiscal session.
