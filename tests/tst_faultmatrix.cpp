@@ -146,8 +146,12 @@ private Q_SLOTS:
         QTest::newRow("frame refused with a damaged NAK, then a quiet NAK")
             << replacing(2, FrVelkor::ENQ, refusedOnce) << false << int(FrVelkor::Ok) << 1u
             << false;
-        QTest::newRow("every frame refused: no proof after the last one")
-            << refusedAlways << false << int(FrVelkor::NotAcknowledged) << 0u << true;
+        QTest::newRow("every frame refused, then a quiet NAK to the last ENQ")
+            << refusedAlways << false << int(FrVelkor::NotAcknowledged) << 0u << false;
+        // Bytes 1 to 20 are the NAKs of ten attempts; byte 21 answers the last ENQ.
+        QTest::newRow("every frame refused, then noise to the last ENQ")
+            << replacing(21, 0xA5, refusedAlways) << false << int(FrVelkor::NotAcknowledged)
+            << 0u << true;
         QTest::newRow("over-long array after a failed exchange")
             << deadAfterFrame << true << int(FrVelkor::BadLength) << 1u << false;
     }

@@ -121,6 +121,8 @@ int FrVelkor::exeCmd()
         if (m_portFailed || m_quitting)
             break; // the port is gone, or the program is ending: no attempt can get through
     }
+    if (code == NotAcknowledged && !m_portFailed && !m_quitting && askAfterLastFrame() == Ok)
+        return Ok;
     if (m_frameSent)
         dropUntilQuiet(m_waits.quietMs); // the end of a late reply is not the next exchange's
     // The last stage's code would blame the device ("пришёл NAK") for a port that is gone.
@@ -187,6 +189,23 @@ int FrVelkor::exchangeOnce()
         return GotNak;
     pauseMs(m_waits.shortPauseMs);
     return NoAnswer;
+}
+
+// The last frame was not acknowledged: no attempt is left to send it again, but the device
+// is asked once more, so that a device that refused every frame is not reported as one that
+// may have executed the command. A quiet NAK is the proof that it holds nothing of it; a reply
+// (the device's ACK of the frame was lost) is taken as on any ENQ after the frame.
+int FrVelkor::askAfterLastFrame()
+{
+    quint8 answer = 0;
+    putByte(ENQ);
+    if (readByte(m_waits.answerMs, &answer) != Ok)
+        return NoAnswer;
+    if (answer == ACK || answer == STX)
+        return takeReply(answer == STX);
+    if (answer == NAK && !m_frameTaken && !m_ackSinceFrame && dropUntilQuiet(m_waits.byteMs))
+        m_provenNotTaken = true;
+    return GotNak;
 }
 
 int FrVelkor::sendFrame()

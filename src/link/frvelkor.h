@@ -157,6 +157,9 @@ private:
     // Reads a reply frame and acknowledges it when it is this command's, or a stale one
     // before the frame has gone out. 0 only for this command's reply.
     int takeReply(bool stxRead);
+    // One ENQ after the last attempt's frame went unacknowledged: Ok with the reply, else the
+    // proof that the device did not take the frame when it answers NAK on a quiet line.
+    int askAfterLastFrame();
     bool isOwnReply() const;
     // Drops what the line holds, without ACK, until it has been quiet for `quietMs`.
     // True when nothing came.
