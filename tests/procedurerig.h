@@ -36,8 +36,13 @@ public:
     int mpGettimeout() const override { return 2000; }
     quint32 password() const override { return 30; }
     LogPane& logPane() override { return line.pane; }
-    void exchangeStarted() override { ++exchanges; }
-    void exchangeFinished() override {}
+    void exchangeStarted() override
+    {
+        ++exchanges;
+        ++depth;
+    }
+    void exchangeFinished() override { --depth; }
+    bool exchangeRunning() const override { return depth > 0; }
     void showOverlay() override { overlay = true; }
     void hideOverlay() override { overlay = false; }
 
@@ -61,6 +66,7 @@ public:
     bool linked = true;
     bool overlay = false;
     int exchanges = 0;
+    int depth = 0;
 
 private:
     MsgBoxHandler m_previousBox;

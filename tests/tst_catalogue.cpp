@@ -213,13 +213,13 @@ QStringList commandsOf(const Catalogue& catalogue)
     for (int i = 0; i < catalogue.commandCount(); ++i) {
         const CommandRecord& c = catalogue.command(i);
         result << QStringLiteral("%1|%2|%3|%4|%5|%6")
-                      .arg(c.group)
-                      .arg(c.name)
-                      .arg(c.exec)
-                      .arg(c.pbexec)
-                      .arg(c.proc)
-                      .arg(c.code)
-               + (c.confirm ? QStringLiteral("|confirm=%1").arg(c.confirm) : QString());
+                          .arg(c.group)
+                          .arg(c.name)
+                          .arg(c.exec)
+                          .arg(c.pbexec)
+                          .arg(c.proc)
+                          .arg(c.code) +
+                      (c.confirm >= 0 ? QStringLiteral("|confirm=%1").arg(c.confirm) : QString());
     }
     return result;
 }
@@ -275,7 +275,7 @@ private Q_SLOTS:
             << "[COMMAND]\nEXEC= 1 \nPBEXEC=x\nPROC=-2\n[COMMAND]\nEXEC=\nPBEXEC=0\nPROC=4\n"
             << QStringList{} << QStringList{"-1|UNDEFINED|1|-1|-1|0", "-1|UNDEFINED|-1|0|4|0"}
             << -1;
-        QTest::newRow("CONFIRM= is read like EXEC=, absent is 0")
+        QTest::newRow("CONFIRM= is read like EXEC=, absent is -1")
             << "[COMMAND]\nNAME=a\nCONFIRM= 1 \n[COMMAND]\nNAME=b\nconfirm=x\n[COMMAND]\nNAME="
                "c\nCONFIRM=2\n[COMMAND]\nNAME=d\n[GROUP]\nNAME=B\nCONFIRM=1\n"
             << QStringList{"B:4:0"}
@@ -455,6 +455,10 @@ private Q_SLOTS:
             QVERIFY2(c.pbexec == e.pbexec, qPrintable(where));
             QVERIFY2(c.proc == e.proc, qPrintable(where));
             QVERIFY2((c.confirm == 1) == kConfirmed.contains(where), qPrintable(where));
+            // A Command.ini without its CONFIRM= lines asks for the same commands.
+            CommandRecord older = c;
+            older.confirm = -1;
+            QVERIFY2(older.asksConfirmation() == kConfirmed.contains(where), qPrintable(where));
         }
     }
 };

@@ -15,8 +15,8 @@
 #include <QStyleOptionButton>
 #include <QtTest>
 
-using testsupport::WindowRig;
 using testsupport::snapshot;
+using testsupport::WindowRig;
 
 namespace {
 
@@ -44,7 +44,7 @@ public:
             defaults << box->defaultButton()->text();
             if (answer == QLatin1String("escape") || answer == QLatin1String("enter"))
                 QTest::keyClick(box, answer == QLatin1String("escape") ? Qt::Key_Escape
-                                                                        : Qt::Key_Return);
+                                                                       : Qt::Key_Return);
             else if (answer == QLatin1String("close"))
                 box->close();
             else
@@ -116,6 +116,11 @@ private Q_SLOTS:
         QCOMPARE(rig.executions(0x13), 1u);
         QCOMPARE(rig.ui().treeCommand->headerItem()->text(0),
                  QStringLiteral("/Состояние/Гудок"));
+        // One gesture, one beep: a double tap runs it once, a tap after the interval again.
+        rig.doubleTap(QStringLiteral("Гудок"));
+        QCOMPARE(rig.executions(0x13), 2u);
+        rig.select(QStringLiteral("Гудок"));
+        QCOMPARE(rig.executions(0x13), 3u);
     }
 
     // EXEC= and PBEXEC= of the selected entry: run at once or not, run button on or off.
@@ -126,8 +131,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("runsAtOnce");
         QTest::addColumn<bool>("runEnabled");
         QTest::newRow("EXEC=1 PBEXEC=0") << "Короткий запрос" << quint8(0x10) << true << false;
-        QTest::newRow("EXEC=1 only") << "Открыть смену" << quint8(0xE0) << true << true;
-        QTest::newRow("neither") << "Продажа" << quint8(0x80) << false << true;
+        QTest::newRow("EXEC=1 only") << "Открыть смену" << quint8(0xE0) << true;
+        QTest::newRow("neither") << "Продажа" << quint8(0x80) << false;
         QTest::newRow("group of one command") << "Продолжение печати" << quint8(0xB0) << true
                                               << false;
     }
@@ -143,8 +148,9 @@ private Q_SLOTS:
         QCOMPARE(rig.ui().pbCmdSend->isEnabled(), runEnabled);
     }
 
-    // CONFIRM=1: on selection (EXEC=1) and on "Выполнить" the question comes first, and
-    // only its "Выполнить" sends; a command without the key runs as before.
+    // An irreversible command: on selection (EXEC=1) and on "Выполнить" its values are
+    // checked, then the question comes, and only its "Выполнить" sends; "Отмена" says so.
+    // A Command.ini without CONFIRM= lines asks for the same commands.
     void irreversibleCommandIsConfirmed_data()
     {
         QTest::addColumn<QString>("name");
@@ -152,16 +158,28 @@ private Q_SLOTS:
         QTest::addColumn<bool>("onSelection");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<unsigned>("executions");
+        QTest::addColumn<bool>("olderFile"); // a Command.ini without its CONFIRM= lines
         const QString reset = QStringLiteral("Общее гашение");
         const QString fiscal = QStringLiteral("Фискализация с коротким PHM");
-        QTest::newRow("selection, Отмена") << reset << quint8(0x27) << true << "pbConfirmCancel" << 0u;
-        QTest::newRow("selection, Escape") << reset << quint8(0x27) << true << "escape" << 0u;
-        QTest::newRow("selection, Enter") << reset << quint8(0x27) << true << "enter" << 0u;
-        QTest::newRow("selection, box closed") << reset << quint8(0x27) << true << "close" << 0u;
-        QTest::newRow("selection, Выполнить") << reset << quint8(0x27) << true << "pbConfirmRun" << 1u;
-        QTest::newRow("button, Отмена") << fiscal << quint8(0x65) << false << "pbConfirmCancel" << 0u;
-        QTest::newRow("button, Выполнить") << fiscal << quint8(0x65) << false << "pbConfirmRun" << 1u;
-        QTest::newRow("no CONFIRM= key") << "Гудок" << quint8(0x13) << true << "" << 1u;
+        QTest::newRow("selection, Отмена")
+            << reset << quint8(0x27) << true << "pbConfirmCancel" << 0u << false;
+        QTest::newRow("selection, Escape")
+            << reset << quint8(0x27) << true << "escape" << 0u << false;
+        QTest::newRow("selection, Enter")
+            << reset << quint8(0x27) << true << "enter" << 0u << false;
+        QTest::newRow("selection, box closed")
+            << reset << quint8(0x27) << true << "close" << 0u << false;
+        QTest::newRow("selection, Выполнить")
+            << reset << quint8(0x27) << true << "pbConfirmRun" << 1u << false;
+        QTest::newRow("button, Отмена")
+            << fiscal << quint8(0x65) << false << "pbConfirmCancel" << 0u << false;
+        QTest::newRow("button, Выполнить")
+            << fiscal << quint8(0x65) << false << "pbConfirmRun" << 1u << false;
+        QTest::newRow("no CONFIRM= key") << "Гудок" << quint8(0x13) << true << "" << 1u << false;
+        QTest::newRow("older Command.ini, Escape")
+            << reset << quint8(0x27) << true << "escape" << 0u << true;
+        QTest::newRow("button, an empty field: refused, never asked")
+            << fiscal << quint8(0x65) << false << "" << 0u << false;
     }
     void irreversibleCommandIsConfirmed()
     {
@@ -170,24 +188,43 @@ private Q_SLOTS:
         QFETCH(bool, onSelection);
         QFETCH(QString, answer);
         QFETCH(unsigned, executions);
-        WindowRig rig;
+        QFETCH(bool, olderFile);
+        WindowRig::Options options;
+        if (olderFile) {
+            QFile shipped(QStringLiteral(":/Ini/Command.ini"));
+            QVERIFY(shipped.open(QIODevice::ReadOnly));
+            while (!shipped.atEnd())
+                if (const QByteArray line = shipped.readLine(); !line.startsWith("CONFIRM="))
+                    options.commandIni += line;
+        }
+        WindowRig rig(options);
         rig.clickToggle();
         ConfirmAnswer confirm(answer);
         rig.select(name);
         if (!onSelection) {
             for (QLineEdit* editor : rig.ui().saWid->findChildren<QLineEdit*>())
-                if (!editor->isReadOnly() && editor->text().isEmpty())
+                if (!answer.isEmpty() && !editor->isReadOnly() && editor->text().isEmpty())
                     editor->setText(QStringLiteral("1"));
             rig.clickRun();
         }
         QCOMPARE(rig.executions(code), executions);
         if (answer.isEmpty()) {
             QVERIFY(confirm.questions.isEmpty());
+            if (!onSelection)
+                QVERIFY2(rig.paneTexts().value(0).startsWith(name + QStringLiteral(": Ошибка в "
+                                                                                   "параметре")),
+                         qPrintable(rig.paneTexts().value(0)));
             return;
         }
         QCOMPARE(confirm.questions,
                  QStringList{QStringLiteral("Выполнить команду «%1»? Её действие необратимо.").arg(name)});
         QCOMPARE(confirm.defaults, QStringList{QStringLiteral("Отмена")});
+        if (executions == 0) {
+            const QString cancelled =
+                QStringLiteral("«%1»: команда отменена, не отправлена.").arg(name);
+            QCOMPARE(rig.paneTexts().value(0), cancelled);
+            QCOMPARE(rig.status(), cancelled);
+        }
     }
 
     // After a run, what the user types next (blanks, Return, Enter, text) goes where they
@@ -573,8 +610,8 @@ private Q_SLOTS:
     {
         WindowRig rig;
         rig.showConnected();
-        for (int i = 0; i < 8; ++i)
-            rig.select(QStringLiteral("Гудок")); // runs on selection
+        for (int i = 0; i < 8; ++i) // both run on selection
+            rig.select(i % 2 ? QStringLiteral("Гудок") : QStringLiteral("Короткий запрос"));
         rig.select(QStringLiteral("Открыть смену"));
         rig.select(QStringLiteral("Продажа"));
         rig.win().logPane().flush();

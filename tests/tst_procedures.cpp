@@ -101,6 +101,16 @@ const char* const kRegistrarNames[] = {
     "Рычаг термоголовки контрольной ленты", "Рычаг термоголовки чековой ленты",
     "Крышка корпуса ФР", "Денежный ящик"};
 
+// Records the questions asked and answers none of them, which is "Отмена"; returns the
+// runner it replaces.
+ModalRunner recordQuestions(QStringList* questions)
+{
+    return setModalRunner([questions](QDialog* box) {
+        *questions << static_cast<QMessageBox*>(box)->text();
+        return 0;
+    });
+}
+
 } // namespace
 
 class TestProcedures : public QObject
@@ -440,6 +450,15 @@ private Q_SLOTS:
         QVERIFY2(rig.paneTexts().value(0).startsWith(
                      QStringLiteral("Команда в HEX формате: Команда слишком длинная: 256 байт")),
                  qPrintable(rig.paneTexts().value(0)));
+        // An irreversible code asks first, under the catalogue's name of it.
+        QStringList questions;
+        const ModalRunner previousRunner = recordQuestions(&questions);
+        window->ui()->tedHex->setPlainText(QStringLiteral("41 1E 00 00 00"));
+        QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        QCOMPARE(questions, QStringList{"Выполнить команду «Суточный отчет с гаш.»? Её действие "
+                                        "необратимо."});
+        QVERIFY(received(rig).isEmpty());
+        setModalRunner(previousRunner);
 
         QPointer<SendHexWin> guarded(window);
         rig.win().showOverlay();
@@ -483,9 +502,24 @@ private Q_SLOTS:
         QVERIFY(!rig.objects().procedureRunning);
         QCOMPARE(rig.status(), QStringLiteral("Параметры устройства:  - без ошибок."));
 
+        // A test that holds an irreversible command asks once, before its first command.
+        testsupport::writeBytes(rig.appDir + QStringLiteral("/TestFp.txt"),
+                                "10,30\r\n27,30\r\n41,30\r\n27,30\r\n");
+        clearReceived(rig);
+        QStringList questions;
+        const ModalRunner previousRunner = recordQuestions(&questions);
+        rig.select(QStringLiteral("Выполнить тест из файла"));
+        setModalRunner(previousRunner);
+        QCOMPARE(questions, QStringList{"В тесте есть необратимые команды: «Общее гашение», "
+                                        "«Суточный отчет с гаш.». Выполнить тест?"});
+        QVERIFY(received(rig).isEmpty());
+        QCOMPARE(rig.status(),
+                 QStringLiteral("«Выполнить тест из файла»: команда отменена, не отправлена."));
+
         // The real box a script error shows, as the user sees it.
         QFile::remove(rig.appDir + QStringLiteral("/TestFp.txt"));
         installWidgetMsgBox();
+        rig.waitOutGesture();
         QString shown;
         QTimer::singleShot(0, [&shown] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());

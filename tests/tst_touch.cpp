@@ -7,19 +7,20 @@
 #include "windowrig.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTreeWidget>
-#include <QVBoxLayout>
-#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <functional>
-#include <QScrollArea>
 #include <QToolTip>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QtTest>
+#include <functional>
 
 using testsupport::snapshot;
 using testsupport::WindowRig;
@@ -59,6 +60,17 @@ struct ScrolledTree
 
     QTreeWidget tree;
     TouchScroller scroller;
+};
+
+// Counts the presses an object is sent.
+struct PressCounter : QObject
+{
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        presses += event->type() == QEvent::MouseButtonPress;
+        return false;
+    }
+    int presses = 0;
 };
 
 QPushButton* key(VirtKeyboard* keyboard, const char* name)
@@ -113,6 +125,24 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(rig.viewport());
         QCOMPARE(rig.tree.currentItem(), rig.tree.topLevelItem(2));
         QCOMPARE(clicked.size(), 1);
+    }
+
+    // A tap that nothing takes (a label of a form, blank space) reaches the area once and
+    // ends there: its copies handed up to the area were replayed again, for ever, and kept a
+    // core busy for the rest of the session.
+    void tapOnNothingEndsThere()
+    {
+        QScrollArea area;
+        auto* label = new QLabel(QStringLiteral("Код ошибки"));
+        area.setWidget(label);
+        area.resize(300, 200);
+        area.show();
+        TouchScroller::drive(&area);
+        PressCounter counter;
+        area.installEventFilter(&counter);
+        QTest::mouseClick(label, Qt::LeftButton);
+        QTest::qWait(200);
+        QCOMPARE(counter.presses, 1);
     }
 
     // Four small moves are swallowed without scrolling; the fifth starts the drag, and the

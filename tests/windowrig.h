@@ -13,12 +13,15 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHeaderView>
-#include <QTableView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
+#include <QStyleHints>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -102,8 +105,10 @@ public:
         emu::FaultPlan plan;
         bool writeConfig = true; // devName = the emulator, baudRate = the device's rate
         QString secPass = QStringLiteral("30");
-        // Replaces the shipped Default.ini in the application directory when not empty.
+        // Replace the shipped Default.ini and Command.ini in the application directory when
+        // not empty.
         QByteArray defaultIni;
+        QByteArray commandIni;
         bool touchKeyboard = false; // config.ini switches the on-screen keyboard on
         bool behindLink = false;    // the port is a symlink to the pseudo-terminal
         QString portName;           // config.ini names this port instead of the emulator
@@ -118,12 +123,17 @@ public:
         if (options.behindLink)
             m_link = m_dir.filePath(QStringLiteral("ttyVELKOR"));
         startEmulator();
-        if (!options.defaultIni.isEmpty()) {
-            for (const char* name :
-                 {"Command.ini", "Symbol.ini", "View.ini", "Error.txt", "ErrorDrv.txt"})
+        if (!options.defaultIni.isEmpty() || !options.commandIni.isEmpty()) {
+            for (const char* name : {"Command.ini", "Default.ini", "Symbol.ini", "View.ini",
+                                     "Error.txt", "ErrorDrv.txt"})
                 QFile::copy(QStringLiteral(":/Ini/") + QLatin1String(name),
                             appDir + QLatin1Char('/') + QLatin1String(name));
-            writeBytes(appDir + QStringLiteral("/Default.ini"), options.defaultIni);
+            for (const auto& [name, bytes] : {std::pair{"/Default.ini", options.defaultIni},
+                                              std::pair{"/Command.ini", options.commandIni}})
+                if (!bytes.isEmpty()) {
+                    QFile::remove(appDir + QLatin1String(name));
+                    writeBytes(appDir + QLatin1String(name), bytes);
+                }
         }
         if (options.writeConfig) {
             QSettings config(appDir + QStringLiteral("/config.ini"), QSettings::IniFormat);
@@ -181,9 +191,32 @@ public:
             ui().treeCommand->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
         return found.value(0);
     }
-    // A click on the tree entry, as the user gives it.
+    // A tap on the tree entry, as the user gives it: a gesture of its own, so a second tap
+    // on the same entry waits out the double-click interval first.
     void select(const QString& name)
     {
+        if (name == m_lastTapped)
+            waitOutGesture();
+        tap(name);
+    }
+    // Until the last tap's double-click interval has passed.
+    void waitOutGesture()
+    {
+        const qint64 left =
+            QGuiApplication::styleHints()->mouseDoubleClickInterval() - m_sinceTap.elapsed();
+        if (m_sinceTap.isValid() && left >= 0)
+            QTest::qWait(int(left) + 1);
+    }
+    // Two taps on the entry within the double-click interval: one gesture.
+    void doubleTap(const QString& name)
+    {
+        select(name);
+        tap(name);
+    }
+    void tap(const QString& name)
+    {
+        m_lastTapped = name;
+        m_sinceTap.start();
         QTreeWidgetItem* item = treeItem(name);
         QVERIFY2(item, qPrintable(name));
         QTreeWidget* tree = ui().treeCommand;
@@ -263,6 +296,8 @@ private:
     std::unique_ptr<emu::PtyEmulator> m_emulator;
     std::unique_ptr<Startup> m_startup;
     FileAnswerer m_previousAnswerer;
+    QString m_lastTapped;
+    QElapsedTimer m_sinceTap;
 };
 
 } // namespace testsupport

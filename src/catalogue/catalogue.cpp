@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QDebug>
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -307,6 +309,29 @@ void Catalogue::dumpCommands() const
         qDebug().noquote() << "  " << i << quoted(c.name) << c.filePos << c.exec << c.pbexec
                            << c.proc << c.code;
     }
+}
+
+bool isIrreversibleCode(uint code)
+{
+    // Technological reset, general reset, the Z-reports, serial numbers, fiscalization, the
+    // control tape unit's activation, closing, termination and archive initialization, the
+    // initialization of the tables and of the fiscal memory.
+    static constexpr uint Codes[] = {0x0D, 0x0E, 0x16, 0x24, 0x27, 0x41, 0x60,
+                                     0x61, 0x65, 0xA9, 0xAA, 0xAC, 0xB2, 0xC6};
+    return std::find(std::begin(Codes), std::end(Codes), code) != std::end(Codes);
+}
+
+bool CommandRecord::asksConfirmation() const
+{
+    if (confirm >= 0)
+        return confirm != 0;
+    return code >= 0 && proc <= 0 && isIrreversibleCode(uint(code));
+}
+
+bool Catalogue::codeAsksConfirmation(uint code) const
+{
+    const int index = findByCode(code);
+    return index >= 0 ? command(index).asksConfirmation() : isIrreversibleCode(code);
 }
 
 int Catalogue::findByCode(uint code) const

@@ -20,10 +20,18 @@ struct CommandRecord
     int exec = -1;
     int proc = -1;
     int pbexec = -1;
-    // CONFIRM=: non-zero asks the user before every run, for a command that cannot be undone.
-    int confirm = 0;
+    // CONFIRM=: non-zero asks the user before every run, 0 never; -1 when the entry has no
+    // such key, and then the program's own list of irreversible codes decides.
+    int confirm = -1;
     int code = 0; // from the CMD= line; -1 when it does not start with $cmd=
+
+    // The user is asked before this command runs: its action cannot be undone.
+    bool asksConfirmation() const;
 };
+
+// The codes of the commands that cannot be undone (the ones the shipped Command.ini marks
+// CONFIRM=1): a Command.ini kept from an earlier version, or edited, still asks for them.
+bool isIrreversibleCode(uint code);
 
 // The groups and commands of Command.ini, as the main window shows them in its tree.
 class Catalogue
@@ -66,6 +74,9 @@ public:
     // The first command of the file whose CMD= line has this code, procedures of the window
     // (PROC= 1 and up) aside; -1 when there is none.
     int findByCode(uint code) const;
+    // A command with this code asks before it runs: its entry says so, or with no entry the
+    // code is irreversible.
+    bool codeAsksConfirmation(uint code) const;
     void setTableProcBase(int index) { m_tableProcBase = index; }
 
 private:

@@ -57,6 +57,7 @@ public:
     LogPane& logPane() override { return m_pane; }
     void exchangeStarted() override {}
     void exchangeFinished() override {}
+    bool exchangeRunning() const override { return false; }
     void showOverlay() override {}
     void hideOverlay() override {}
 

@@ -367,7 +367,8 @@ int CliProgram::hex()
     if (!connectLink(m_options.port(), m_options.baud))
         return fail(LinkFailure, QStringLiteral("Нет связи"));
     ProcedureLink link(*m_host, m_link, m_objects.errors);
-    switch (HexCommand::send(m_options.arguments.join(QLatin1Char(' ')), link)) {
+    switch (
+        HexCommand::send(m_options.arguments.join(QLatin1Char(' ')), link, m_objects.catalogue)) {
     case HexCommand::Answered:
         return Success;
     case HexCommand::DeviceFailed:

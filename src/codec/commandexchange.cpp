@@ -22,12 +22,23 @@ CommandExchange::CommandExchange(RazbCmd& codec, FrVelkor& link, const ErrorText
 
 CommandExchange::Outcome CommandExchange::run(const QString& commandName, int timeoutMs)
 {
-    const QString title = RazbCmd::trName(commandName);
-    int failed = 0;
-    if (!m_codec.ceConvParmCmd(&failed)) {
-        m_pane.logError(title, m_codec.parameterError(failed));
+    if (!encode(commandName))
         return ParameterError;
-    }
+    return exchangeEncoded(commandName, timeoutMs);
+}
+
+bool CommandExchange::encode(const QString& commandName)
+{
+    int failed = 0;
+    if (m_codec.ceConvParmCmd(&failed))
+        return true;
+    m_pane.logError(RazbCmd::trName(commandName), m_codec.parameterError(failed));
+    return false;
+}
+
+CommandExchange::Outcome CommandExchange::exchangeEncoded(const QString& commandName, int timeoutMs)
+{
+    const QString title = RazbCmd::trName(commandName);
     const QByteArray command = m_codec.commandArray();
     m_pane.showNewest();
     qDebug() << "ceSendCmdRcvRpl snd";

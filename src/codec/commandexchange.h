@@ -28,7 +28,13 @@ public:
 
     CommandExchange(RazbCmd& codec, FrVelkor& link, const ErrorTexts& errors, LogPane& pane);
 
+    // Encodes, then exchanges.
     Outcome run(const QString& commandName, int timeoutMs);
+    // Encodes the command items into the command array; false, with the refused value's
+    // line in the pane, when one cannot be encoded.
+    bool encode(const QString& commandName);
+    // Exchanges the array encoded last and decodes what came back.
+    Outcome exchangeEncoded(const QString& commandName, int timeoutMs);
     // The device error line: "Ошибка" and the device's text for the code.
     void showDevError(int code);
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "commandgate.h"
+
 #include <QByteArray>
 #include <QString>
 
+class Catalogue;
 class ProcedureLink;
 
 // A command typed as hexadecimal bytes, sent unchanged: the first byte is the code, the
@@ -12,7 +15,7 @@ class HexCommand
 public:
     enum Outcome
     {
-        NotSent,      // no link, no byte in the text, or too many bytes
+        NotSent,      // no link, no byte in the text, too many bytes, not confirmed or busy
         Answered,     // the device answered without an error
         LinkFailed,   // a driver error, written to the log pane
         DeviceFailed, // the device's error (or a reply without one), written to the log pane
@@ -22,5 +25,8 @@ public:
     // character skipped, an odd digit left at the front a byte of its own.
     static QByteArray decode(const QString& text) { return QByteArray::fromHex(text.toLatin1()); }
 
-    static Outcome send(const QString& text, ProcedureLink& link);
+    // Through the command gate: a command whose code the catalogue holds irreversible is
+    // put to `ask` first, under the catalogue's name.
+    static Outcome send(const QString& text, ProcedureLink& link, const Catalogue& catalogue,
+                        const CommandGate::Question& ask = {});
 };

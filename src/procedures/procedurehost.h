@@ -20,6 +20,8 @@ public:
     // Bracket one exchange, so that the window refuses a second one meanwhile.
     virtual void exchangeStarted() = 0;
     virtual void exchangeFinished() = 0;
+    // A command, a connect or a probe is exchanging with the device.
+    virtual bool exchangeRunning() const = 0;
     virtual void showOverlay() = 0;
     virtual void hideOverlay() = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commandgate.h"
 #include "link/frvelkor.h"
 
 #include <QByteArray>
@@ -51,6 +52,8 @@ public:
     // there is one, the host's exchange bracket around it. Busy when refused.
     FrVelkor::Reply exchange(const QByteArray& command);
 
+    // The gate of the commands a user's action sends through this link.
+    CommandGate gate() const { return {m_host, m_link}; }
     ProcedureHost& host() { return m_host; }
     const ErrorTexts& errors() const { return m_errors; }
 

@@ -102,6 +102,28 @@ TestFp::Outcome TestFp::execTestFp(QFile* script)
     return outcome;
 }
 
+QStringList TestFp::irreversibleCommands(QFile* script) const
+{
+    QStringList names;
+    if (!script->open(QIODevice::ReadOnly))
+        return names;
+    QStringList items;
+    while (!script->atEnd()) {
+        if (!splitLine(lineText(script->readLine()), &items))
+            continue; // the run stops at this line and says why
+        bool hex = false;
+        const uint code = items.front().toUInt(&hex, 16);
+        const int index = hex ? m_catalogue.findByCode(code) : -1;
+        if (index < 0 || !m_catalogue.command(index).asksConfirmation())
+            continue;
+        const QString name = RazbCmd::trName(m_catalogue.command(index).name);
+        if (!names.contains(name))
+            names << name;
+    }
+    script->close();
+    return names;
+}
+
 TestFp::Outcome TestFp::scriptError(const QString& text)
 {
     msgBox(MsgIcon::Critical, tr("Выполнить тест из файла"), text);

@@ -35,6 +35,9 @@ public:
     TestFp(Catalogue& catalogue, RazbCmd& codec, ProcedureLink& link, QObject* parent = nullptr);
 
     Outcome execTestFp(QFile* script);
+    // The names of the irreversible commands the script's lines name, each once, in order;
+    // empty when there are none or the file cannot be read.
+    QStringList irreversibleCommands(QFile* script) const;
 
     // Takes the quoted item at the front of `line` into `item`; returns the rest of the
     // line, which is empty or starts with the comma after the closing quote.

@@ -380,10 +380,20 @@ void CommandForm::ceSendCmdRcvRpl(CommandExchange& exchange, LogPane& pane,
                                   const QString& commandName, int timeoutMs)
 {
     qDebug() << "ceSendCmdRcvRpl";
+    if (readAndEncode(exchange, commandName))
+        sendAndShow(exchange, pane, commandName, timeoutMs);
+}
+
+bool CommandForm::readAndEncode(CommandExchange& exchange, const QString& commandName)
+{
     readForm();
-    const CommandExchange::Outcome outcome = exchange.run(commandName, timeoutMs);
-    if (!CommandExchange::exchanged(outcome))
-        return;
+    return exchange.encode(commandName);
+}
+
+void CommandForm::sendAndShow(CommandExchange& exchange, LogPane& pane, const QString& commandName,
+                              int timeoutMs)
+{
+    const CommandExchange::Outcome outcome = exchange.exchangeEncoded(commandName, timeoutMs);
     qDebug() << "ceSendCmdRcvRpl 4";
     ceShowCmd(false);
     qDebug() << "ceSendCmdRcvRpl 5";

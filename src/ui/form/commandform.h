@@ -44,6 +44,11 @@ public:
     // Reads, encodes, exchanges and, after a good reply, shows the reply part and the status.
     void ceSendCmdRcvRpl(CommandExchange& exchange, LogPane& pane, const QString& commandName,
                          int timeoutMs);
+    // The two halves of a run: the form read and encoded (false when a value is refused,
+    // nothing sent), then the exchange of what was encoded and its outcome shown.
+    bool readAndEncode(CommandExchange& exchange, const QString& commandName);
+    void sendAndShow(CommandExchange& exchange, LogPane& pane, const QString& commandName,
+                     int timeoutMs);
 
     // After a run: the focus goes to the first field the user types in, unless it is in
     // the form already.

@@ -5,12 +5,13 @@
 #include "base/settingsfile.h"
 #include "catalogue/startdefaults.h"
 #include "codec/razbcmd.h"
-#include "confirmcommand.h"
 #include "devicesearch.h"
 #include "link/frvelkor.h"
 #include "link/networkport.h"
 #include "link/openfailure.h"
+#include "procedures/commandgate.h"
 #include "procedures/programobjects.h"
+#include "ui/shell/irreversiblequestion.h"
 #include "ui/shell/modaldialog.h"
 #include "ui/shell/systemmenudialog.h"
 #include "ui/touch/fingertargets.h"
@@ -27,6 +28,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QScreen>
+#include <QStyleHints>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -335,14 +337,16 @@ void MainWin::on_treeCommand(QTreeWidgetItem* item)
     // The exchange under way fills the current form when it returns; it must stay.
     if (exchangeRunning() || !item)
         return;
-    clearCommandForm();
-    if (m_objects.procedureRunning)
+    if (m_objects.procedureRunning) {
+        clearCommandForm();
         return;
+    }
     Catalogue& catalogue = m_objects.catalogue;
     const int topIndex = item->parent() || item->childCount() > 0
                              ? -1
                              : m_ui->treeCommand->indexOfTopLevelItem(item);
     if (topIndex >= 0 && topIndex == catalogue.tablesGroup()) {
+        clearCommandForm();
         const bool listed = mpCreListTab();
         qDebug() << "mpSchGroupNoChildren" << (listed ? "true" : "false");
         return;
@@ -352,6 +356,12 @@ void MainWin::on_treeCommand(QTreeWidgetItem* item)
         current = catalogue.group(topIndex).first;
     else
         current = mpSchCmd(item);
+    // The second tap of the gesture that ran this row (a double tap, a bouncing finger)
+    // runs nothing and keeps the form with the run's reply.
+    if (current >= 0 && startsOnTap(catalogue.command(current)) &&
+        !m_taps.take(current, QGuiApplication::styleHints()->mouseDoubleClickInterval()))
+        return;
+    clearCommandForm();
     catalogue.setCurrentCommand(current);
     qDebug() << "command G N" << current;
     if (current < 0)
@@ -377,6 +387,11 @@ void MainWin::on_treeCommand(QTreeWidgetItem* item)
     if (record.exec == 1)
         on_pbCmdSend_clicked();
     m_ui->pbCmdSend->setEnabled(record.pbexec != 0);
+}
+
+bool MainWin::startsOnTap(const CommandRecord& record)
+{
+    return record.exec == 1 || record.proc >= 1;
 }
 
 void MainWin::setProcedureDispatcher(ProcedureDispatcher dispatcher)
@@ -451,14 +466,17 @@ void MainWin::runCurrentCommand()
         return;
     const CommandRecord& record = m_objects.catalogue.command(current);
     const QString name = record.name;
-    if (record.confirm != 0 && !confirmIrreversibleCommand(this, RazbCmd::trName(name))) {
-        qDebug() << "runCurrentCommand: not confirmed";
-        return;
-    }
-    {
-        ExchangeGuard guard(this);
-        m_form.ceSendCmdRcvRpl(m_exchange, m_pane, name, mpGettimeout());
-    }
+    const QString title = RazbCmd::trName(name);
+    const CommandGate::Request request{
+        title, record.asksConfirmation() ? CommandGate::commandQuestion(title) : QString(),
+        [this, name] { return m_form.readAndEncode(m_exchange, name); },
+        [this, name] {
+            ExchangeGuard guard(this);
+            m_form.sendAndShow(m_exchange, m_pane, name, mpGettimeout());
+        }};
+    CommandGate(*this, m_link).pass(request, [this](const QString& question) {
+        return askIrreversible(this, question);
+    });
     m_form.focusTypingField();
 }
 

@@ -2,6 +2,7 @@
 
 #include "codec/commandexchange.h"
 #include "panelog.h"
+#include "procedures/commandgate.h"
 #include "procedures/procedurehost.h"
 #include "ui/form/commandform.h"
 
@@ -21,6 +22,7 @@ class TouchScroller;
 class VirtKeyboard;
 class QTreeWidgetItem;
 class RazbCmd;
+struct CommandRecord;
 struct ProgramObjects;
 
 // A port the device search may try, and whether the user has it ticked.
@@ -99,7 +101,7 @@ public:
 
     bool connected() const override { return m_connected; }
     // True while a command, a connect or a probe is exchanging with the device.
-    bool exchangeRunning() const { return m_exchangeDepth > 0; }
+    bool exchangeRunning() const override { return m_exchangeDepth > 0; }
     const QString& devName() const { return m_devName; }
     int baudRate() const { return m_baudRate; }
     quint32 password() const override { return m_password; }
@@ -162,7 +164,11 @@ private:
     void onLostPortDirectoryChanged();
     // The search list from these ports and the saved one; false when it is empty.
     bool buildSearchPorts(const QStringList& ports);
+    // Through the command gate: the form read and checked, the question of an irreversible
+    // command, the exchange.
     void runCurrentCommand();
+    // A tap on its row runs it: at once (EXEC=1) or as a procedure.
+    static bool startsOnTap(const CommandRecord& record);
     void keepToggleWidth();
     void clearCommandForm();
     void placePanels();
@@ -190,6 +196,7 @@ private:
     QFileSystemWatcher m_lostPortWatcher;
     QString m_lostPort;
     QTreeWidgetItem* m_tablesItem = nullptr;
+    TapMemory m_taps;
 
     bool m_connected = false;
     bool m_searchCancelled = false;

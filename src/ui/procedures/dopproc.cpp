@@ -8,7 +8,10 @@
 #include "procedures/testfp.h"
 #include "sendhex.h"
 #include "tables.h"
+#include "ui/shell/irreversiblequestion.h"
 #include "ui/shell/windowplacement.h"
+
+#include <QApplication>
 
 #include <QDebug>
 
@@ -62,7 +65,15 @@ void DopProc::runTestScript()
         // The box names "TestFp.txt" and the program "testfp.txt": either is read.
         QFile script(MFilesWorks::anyCaseFilePath(m_objects.testScript.fileName()));
         TestFp runner(m_objects.catalogue, m_objects.codec, m_link);
-        runner.execTestFp(&script);
+        const QStringList irreversible = runner.irreversibleCommands(&script);
+        const CommandGate::Request request{
+            tr("Выполнить тест из файла"),
+            irreversible.isEmpty() ? QString() : CommandGate::scriptQuestion(irreversible),
+            {},
+            [&runner, &script] { runner.execTestFp(&script); }};
+        m_link.gate().pass(request, [](const QString& question) {
+            return askIrreversible(QApplication::activeWindow(), question);
+        });
     }
     m_objects.procedureRunning = false;
 }

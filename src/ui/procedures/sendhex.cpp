@@ -5,6 +5,7 @@
 #include "procedures/procedurelink.h"
 #include "procedures/programobjects.h"
 #include "sendhexwin.h"
+#include "ui/shell/irreversiblequestion.h"
 #include "ui/shell/windowplacement.h"
 #include "ui/touch/virtkeyboard.h"
 #include "ui_sendhexwin.h"
@@ -43,7 +44,10 @@ void SendHex::sendHex()
     if (!m_window)
         return;
     qDebug() << "SendHex::sendHex";
-    HexCommand::send(m_window->ui()->tedHex->toPlainText(), m_link);
+    SendHexWin* window = m_window;
+    HexCommand::send(
+        window->ui()->tedHex->toPlainText(), m_link, m_objects.catalogue,
+        [window](const QString& question) { return askIrreversible(window, question); });
 }
 
 void SendHex::exitHex()

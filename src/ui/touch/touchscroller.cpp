@@ -10,6 +10,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <memory>
 
 TouchScroller::TouchScroller(QObject* parent) : QObject(parent)
 {
@@ -85,7 +86,23 @@ void TouchScroller::replayClick(QObject* target)
     QCoreApplication::postEvent(target,
                                 new QMouseEvent(QEvent::MouseButtonRelease, local, global,
                                                 Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    m_replayTarget = target;
     m_passes = 2;
+}
+
+bool TouchScroller::deliverReplayed(QObject* watched, QEvent* event)
+{
+    --m_passes;
+    // Sent on from here, so that the copies the toolkit hands up to the parents when nobody
+    // takes the click (a label, blank space) pass as the replay's own: taken for a new tap by
+    // the area's filter, they were replayed again, and again, for ever.
+    const std::unique_ptr<QEvent> copy(event->clone());
+    const QPointer<TouchScroller> self(this);
+    m_replaying = true;
+    QCoreApplication::sendEvent(watched, copy.get());
+    if (self)
+        m_replaying = false;
+    return true;
 }
 
 void TouchScroller::showHeldText()
@@ -110,10 +127,10 @@ bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
          type != QEvent::MouseMove) ||
         m_area.isNull())
         return QObject::eventFilter(watched, event);
-    if (type != QEvent::MouseMove && m_passes > 0) {
-        --m_passes;
+    if (m_replaying)
         return false;
-    }
+    if (type != QEvent::MouseMove && m_passes > 0 && watched == m_replayTarget)
+        return deliverReplayed(watched, event);
     const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
     QScrollBar* vertical = m_area->verticalScrollBar();
     QScrollBar* horizontal = m_area->horizontalScrollBar();

@@ -42,6 +42,8 @@ protected:
 private:
     void stop();
     void replayClick(QObject* target);
+    // The replayed press or release reaching its target: handed on with what it causes.
+    bool deliverReplayed(QObject* watched, QEvent* event);
     void showHeldText();
     // How many pixels of the finger's path one step of the area's scroll bar is.
     int pixelsPerStep(Qt::Orientation orientation) const;
@@ -61,7 +63,9 @@ private:
     int m_speedY = 0;
     int m_speedX = 0;
     int m_moves = 0;
-    int m_passes = 0;
+    int m_passes = 0; // replayed events still to come to m_replayTarget
+    QPointer<QObject> m_replayTarget;
+    bool m_replaying = false; // a replayed event is being delivered: every filter lets it by
     QTimer m_timer;
     QTimer m_holdTimer;
     bool m_held = false; // the held entry's text is shown: the release clicks nothing

@@ -1,17 +1,16 @@
-#include "confirmcommand.h"
+#include "irreversiblequestion.h"
 
-#include "ui/shell/modaldialog.h"
+#include "modaldialog.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
-bool confirmIrreversibleCommand(QWidget* parent, const QString& name)
+bool askIrreversible(QWidget* parent, const QString& question)
 {
     const auto tr = [](const char* text) { return QCoreApplication::translate("MainWin", text); };
-    QMessageBox box(QMessageBox::Warning, tr("Подтверждение"),
-                    tr("Выполнить команду «%1»? Её действие необратимо.").arg(name),
-                    QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::Warning, tr("Подтверждение"), question, QMessageBox::NoButton,
+                    parent);
     box.setObjectName(QStringLiteral("confirmCommand"));
     QPushButton* run = box.addButton(tr("Выполнить"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(tr("Отмена"), QMessageBox::RejectRole);
