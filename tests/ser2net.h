@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -40,17 +41,38 @@ quint16 freePort()
     return server.serverPort();
 }
 
-// A server of a registrar's line on 127.0.0.1.
+// A server of a registrar's line on 127.0.0.1, a process of the test's, stopped by its pid.
 class PortServer
 {
 public:
-    virtual ~PortServer() = default;
-    virtual bool up() const = 0;
-    virtual void stop() = 0;
+    virtual ~PortServer() { stop(); }
+    bool up() const { return m_up; }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
     virtual QString rfc2217() const = 0;
     virtual QString raw() const { return QString(); }
     // What it printed on standard output so far (a script's subnegotiation lines).
     virtual QString said() { return QString(); }
+
+protected:
+    // Starts it and waits until its ports listen: a connection to find out would open the
+    // device, and the next client would meet it still closing.
+    void start(const QString& program, const QStringList& arguments, QList<quint16> ports)
+    {
+        m_process.start(program, arguments);
+        for (int i = 0; i < 100 && !m_up; ++i) {
+            m_up = std::all_of(ports.begin(), ports.end(), &listening);
+            QThread::msleep(50);
+        }
+    }
+
+    QProcess m_process;
+    bool m_up = false;
 };
 
 // A script of tests/ started as a server on `port`, up once it listens.
@@ -62,21 +84,8 @@ public:
     {
         m_process.setStandardErrorFile(QProcess::nullDevice());
         // Debian's python, whose packages (python3-serial) the scripts use.
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        QStringList{QStringLiteral(VELKOR_TESTS_DIR "/") + script} + arguments);
-        for (int i = 0; i < 100 && !m_up; ++i) {
-            m_up = listening(m_port);
-            QThread::msleep(50);
-        }
-    }
-    ~ScriptServer() override { stop(); }
-    bool up() const override { return m_up; }
-    void stop() override
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        m_process.waitForFinished(5000);
+        start(QStringLiteral("/usr/bin/python3"),
+              QStringList{QStringLiteral(VELKOR_TESTS_DIR "/") + script} + arguments, {port});
     }
     QString rfc2217() const override
     {
@@ -91,9 +100,7 @@ public:
 
 private:
     quint16 m_port;
-    QProcess m_process;
     QString m_said;
-    bool m_up = false;
 };
 
 // The python3-serial example RFC 2217 server in front of `device`: a second real peer.
@@ -144,23 +151,9 @@ public:
         // It says only that it starts no mDNS; a server that did not come up fails up().
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(QStringLiteral("ser2net"),
-                        {"-n", "-u", "-c", config, "-P", dir + QStringLiteral("/ser2net.pid")});
-        // Up when both ports listen: a connection to find out would open the device, and
-        // the next client would meet it still closing.
-        for (int i = 0; i < 100 && !m_up; ++i) {
-            m_up = listening(m_rfc2217) && listening(m_raw);
-            QThread::msleep(50);
-        }
-    }
-    ~Ser2net() override { stop(); }
-    bool up() const override { return m_up; }
-    void stop() override
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        m_process.waitForFinished(5000);
+        start(QStringLiteral("ser2net"),
+              {"-n", "-u", "-c", config, "-P", dir + QStringLiteral("/ser2net.pid")},
+              {m_rfc2217, m_raw});
     }
     QString rfc2217() const override
     {
@@ -171,8 +164,6 @@ public:
 private:
     quint16 m_rfc2217;
     quint16 m_raw;
-    QProcess m_process;
-    bool m_up = false;
 };
 
 // The emulator at `baud` behind a server (ser2net unless another is made for its device),
