@@ -550,7 +550,12 @@ void FrVelkor::onPortError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
         return;
-    portFailed(m_port.errorString());
+    // An open local port fails for one cause: its device went (an adapter unplugged, the
+    // emulator stopped). The system names it as the hang-up finds the port, "resource
+    // temporarily unavailable", "file exists" or "not a serial port": one reason for one
+    // cause.
+    qDebug() << "FrVelkor serial port error" << error << m_port.errorString();
+    portFailed(tr("порт закрыт: устройство отключено или программа-эмулятор остановлена"));
 }
 
 void FrVelkor::portFailed(const QString& text)
