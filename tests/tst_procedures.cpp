@@ -420,7 +420,6 @@ private Q_SLOTS:
                          .manhattanLength() <= 8,
                  qPrintable(QStringLiteral("%1,%2").arg(window->x()).arg(window->y())));
         window->ui()->tedHex->setPlainText(QStringLiteral("FC"));
-        snapshot(window, "hexcommand");
 
         // Without a link nothing is sent.
         QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
@@ -439,6 +438,11 @@ private Q_SLOTS:
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        // The window shows the reply and the outcome itself.
+        QVERIFY(window->ui()->labResult->text().startsWith(QStringLiteral("Ответ: FC 00")));
+        QVERIFY(window->ui()->labResult->text().endsWith(
+            QStringLiteral("Команда в HEX формате:  - без ошибок.")));
+        snapshot(window, "hexcommand");
         window->ui()->tedHex->moveCursor(QTextCursor::End);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" 0B"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
