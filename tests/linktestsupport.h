@@ -77,6 +77,20 @@ struct EmulatedLine
     int openCode = -1;
 };
 
+// A reply's record of attempts: "520 0" for a stale reply, then this command's; a reply
+// frame the attempt refused in brackets before its code, "[519]0".
+inline QString attemptsText(const FrVelkor::Reply& reply)
+{
+    QStringList attempts;
+    for (const FrVelkor::Attempt& attempt : reply.attempts) {
+        QString text;
+        for (const FrVelkor::Code refused : attempt.refusedReplies)
+            text += QStringLiteral("[%1]").arg(int(refused));
+        attempts << text + QString::number(int(attempt.code));
+    }
+    return attempts.join(QLatin1Char(' '));
+}
+
 // Command arrays with the emulator's password.
 inline QByteArray withPassword(quint8 code, const QByteArray& data = {})
 {
