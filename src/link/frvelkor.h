@@ -74,7 +74,7 @@ public:
         QList<Attempt> attempts;
     };
 
-    // The link's waits. The defaults are the protocol's; tests shorten them.
+    // The link's waits, the protocol's.
     struct Waits
     {
         int answerMs = 1000;     // the answer to ENQ and to a frame
@@ -119,7 +119,6 @@ public:
     bool rateIsServers() const { return m_onNetwork && !m_network.setsLineRate(); }
 
     Reply frCommand(const QByteArray& command, int timeoutMs);
-    void setWaits(const Waits& waits) { m_waits = waits; }
     QString errText(int code) const;
 
     // The program is ending: the exchange under way gives up at once, every later one until
@@ -210,7 +209,7 @@ private:
     QByteArray m_answer;
     Code m_lastCode = Ok;
     bool m_busy = false;
-    Waits m_waits;
+    const Waits m_waits;
     EventLoopClock m_eventLoopClock;
     LinkClock* m_clock = &m_eventLoopClock;
     CommandState m_commandState;
