@@ -1,12 +1,12 @@
 #pragma once
 
 #include "deviceside.h"
+#include "link/linkclock.h"
 
-#include <QElapsedTimer>
 #include <QIODevice>
-#include <QTimer>
 
-#include <deque>
+#include <functional>
+#include <map>
 
 namespace testsupport {
 
@@ -39,70 +39,89 @@ private:
     QByteArray m_readable;
 };
 
-// The emulated registrar in the test's own thread, behind a QIODevice: the real device
-// model and its side of the protocol, with the fault plan, but no pseudo-terminal and no
-// second thread. What the device sends at once is readable as soon as the host's byte is
-// written; what it sends after a pause (a held byte) comes from a timer of this thread, so
-// the order of the host's waits and the device's pauses is the same on every run.
+// Virtual time: a wait jumps to its deadline or to the next event due before it, and runs
+// that event, so an exchange of ten one-second attempts takes microseconds.
+class VirtualClock : public LinkClock
+{
+public:
+    qint64 nowMs() const override { return m_now; }
+    bool waitUntil(qint64 deadlineMs, QIODevice&) override
+    {
+        if (m_due.empty() || m_due.begin()->first > deadlineMs) {
+            m_now = std::max(m_now, deadlineMs);
+            return true;
+        }
+        m_now = std::max(m_now, m_due.begin()->first);
+        while (!m_due.empty() && m_due.begin()->first <= m_now) {
+            const std::function<void()> event = std::move(m_due.begin()->second);
+            m_due.erase(m_due.begin());
+            event();
+        }
+        return true;
+    }
+    void wake() override {}
+    // Runs `event` when the clock reaches `ms`; events due together run in the order given.
+    void at(qint64 ms, std::function<void()> event) { m_due.emplace(ms, std::move(event)); }
+
+private:
+    qint64 m_now = 0;
+    std::multimap<qint64, std::function<void()>> m_due;
+};
+
+// The emulated registrar in the test's own thread, behind a QIODevice, on virtual time: the
+// real device model and its side of the protocol, with the fault plan, but no
+// pseudo-terminal and no second thread. What the device sends at once is readable as soon as
+// the host's byte is written; what it sends after a pause (a held byte) when the clock
+// reaches it. The link given `clock` runs the same bytes and the same order of waits as on
+// real time, at no cost of time.
 class InProcessDevice : public ByteQueueDevice
 {
 public:
-    explicit InProcessDevice(const emu::FaultPlan& plan = {}) : side(model, plan)
+    explicit InProcessDevice(const emu::FaultPlan& plan = {}) : model(newModel()), side(model, plan)
     {
-        m_clock.start();
-        m_timer.setSingleShot(true);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { release(); });
     }
 
     unsigned executions(uint8_t code) const { return model.executions(code); }
 
     emu::DeviceModel model;
     emu::DeviceSide side;
+    VirtualClock clock;
 
 protected:
     qint64 writeData(const char* from, qint64 count) override
     {
         for (qint64 i = 0; i < count; ++i) {
-            const auto outputs = side.receive({uint8_t(from[i])}, emu::DeviceSide::Clock::now());
-            for (const emu::DeviceSide::Output& output : outputs) {
+            const emu::DeviceSide::Clock::time_point now{std::chrono::milliseconds(clock.nowMs())};
+            for (const emu::DeviceSide::Output& output : side.receive({uint8_t(from[i])}, now)) {
                 const QByteArray bytes(reinterpret_cast<const char*>(output.bytes.data()),
                                        qsizetype(output.bytes.size()));
                 // Bytes stay in order behind a held one.
-                if (output.pauseMs <= 0 && m_later.empty()) {
+                if (output.pauseMs <= 0 && m_held == 0) {
                     deliver(bytes);
                     continue;
                 }
-                m_lastDue = std::max(m_clock.elapsed(), m_lastDue) + output.pauseMs;
-                m_later.push_back({m_lastDue, bytes});
-                if (!m_timer.isActive())
-                    m_timer.start(int(m_later.front().due - m_clock.elapsed()));
+                m_lastDue = std::max(clock.nowMs(), m_lastDue) + output.pauseMs;
+                ++m_held;
+                clock.at(m_lastDue, [this, bytes] {
+                    --m_held;
+                    deliver(bytes);
+                });
             }
         }
         return count;
     }
 
 private:
-    struct Later
+    // A device as it leaves the factory, built once: a copy costs a fraction of building one,
+    // which counts in the enumerations of thousands of exchanges.
+    static const emu::DeviceModel& newModel()
     {
-        qint64 due;
-        QByteArray bytes;
-    };
-
-    void release()
-    {
-        while (!m_later.empty() && m_later.front().due <= m_clock.elapsed()) {
-            deliver(m_later.front().bytes);
-            m_later.pop_front();
-        }
-        if (!m_later.empty())
-            m_timer.start(int(std::max<qint64>(0, m_later.front().due - m_clock.elapsed())));
+        static const emu::DeviceModel model;
+        return model;
     }
 
-    std::deque<Later> m_later;
-    QElapsedTimer m_clock;
+    int m_held = 0; // pieces of output waiting for their time
     qint64 m_lastDue = 0;
-    QTimer m_timer;
 };
 
 } // namespace testsupport

@@ -2,6 +2,7 @@
 
 #include "base/logpane.h"
 #include "catalogue/errortexts.h"
+#include "inprocessdevice.h"
 #include "link/frvelkor.h"
 #include "ptyemulator.h"
 
@@ -50,11 +51,16 @@ public:
     }
 };
 
-// The emulator on a pseudo-terminal and the link connected to it at the device's rate.
-struct EmulatedLine
+// The driver's error texts a link in a test tells its codes by.
+struct DriverTexts
 {
     QFile driverErrors{QStringLiteral(":/Ini/ErrorDrv.txt")};
     ErrorTexts errors{nullptr, &driverErrors};
+};
+
+// The emulator on a pseudo-terminal and the link connected to it at the device's rate.
+struct EmulatedLine : DriverTexts
+{
     std::unique_ptr<emu::PtyEmulator> emulator;
     FrVelkor link{&errors};
     TraceRecorder pane;
@@ -76,6 +82,37 @@ struct EmulatedLine
 
     int openCode = -1;
 };
+
+// The emulated registrar in the test's own thread and the link on its virtual clock: the
+// protocol's waits at no cost of time.
+struct VirtualLine : DriverTexts
+{
+    InProcessDevice device;
+    FrVelkor link{&errors};
+    TraceRecorder pane;
+
+    explicit VirtualLine(const emu::FaultPlan& plan = {}) : device(plan)
+    {
+        link.setDevice(&device);
+        link.setClock(&device.clock);
+        link.setLogPane(&pane);
+    }
+    unsigned executions(uint8_t code) const { return device.executions(code); }
+};
+
+// A reply's record of attempts: "520 0" for a stale reply, then this command's; a reply
+// frame the attempt refused in brackets before its code, "[519]0".
+inline QString attemptsText(const FrVelkor::Reply& reply)
+{
+    QStringList attempts;
+    for (const FrVelkor::Attempt& attempt : reply.attempts) {
+        QString text;
+        for (const FrVelkor::Code refused : attempt.refusedReplies)
+            text += QStringLiteral("[%1]").arg(int(refused));
+        attempts << text + QString::number(int(attempt.code));
+    }
+    return attempts.join(QLatin1Char(' '));
+}
 
 // Command arrays with the emulator's password.
 inline QByteArray withPassword(quint8 code, const QByteArray& data = {})

@@ -15,6 +15,8 @@ using namespace testsupport;
 namespace {
 
 const int kTimeout = 10000;
+// A probe of a device that does not answer at the port's rate waits this long on the pty.
+const int kProbeWaitMs = 300;
 
 // A device that answers the host's bytes by a script: when the host writes the byte the
 // next step waits for, that step's bytes become readable. Other host bytes change nothing.
@@ -164,10 +166,12 @@ private Q_SLOTS:
         for (int i = 0; i < FrVelkor::Attempts; ++i)
             steps << ScriptedDevice::Step{'\x05', QByteArray::fromHex("15")};
         ScriptedDevice device(steps);
+        VirtualClock clock;
         FrVelkor link;
         TraceRecorder pane;
         link.setLogPane(&pane);
         link.setDevice(&device);
+        link.setClock(&clock);
         const FrVelkor::Reply reply = link.frCommand(QByteArray::fromHex("801e000000"), 100);
         QVERIFY(reply.code != FrVelkor::Ok);
         QVERIFY(reply.maybeExecuted);
@@ -184,10 +188,12 @@ private Q_SLOTS:
              {'\x02', QByteArray::fromHex("06020202")},
              {'\x15', {}},
              {'\x05', QByteArray::fromHex("060203100001") + char(0x03 ^ 0x10 ^ 0x01)}});
+        VirtualClock clock;
         FrVelkor link;
         TraceRecorder pane;
         link.setLogPane(&pane);
         link.setDevice(&device);
+        link.setClock(&clock);
         const FrVelkor::Reply reply = link.frCommand(QByteArray::fromHex("101e000000"), kTimeout);
         QCOMPARE(reply.code, int(FrVelkor::Ok));
         QCOMPARE(reply.data.toHex(), QByteArray("100001"));
@@ -309,30 +315,28 @@ private Q_SLOTS:
         QCOMPARE(line.link.answer(), reply.data);
     }
 
-    // Faults the protocol recovers from, and how often the device executed the command.
+    // Faults the protocol recovers from, the reply's record of attempts (attemptsText), and
+    // how often the device executed the command.
     void recoveries_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("code");
-        QTest::addColumn<int>("retries"); // "retry cmd #" lines
+        QTest::addColumn<QString>("attempts");
         QTest::addColumn<unsigned>("executions");
-        QTest::addColumn<QString>("failedAttempt"); // the debug line of the failed attempt
-        QTest::newRow("bad checksum, repeated") << "corrupt" << 0 << 0 << 1u << "";
+        QTest::newRow("bad checksum, repeated") << "corrupt" << 0 << "[519]0" << 1u;
         // The device executed the old command and this one, each once.
-        QTest::newRow("pending reply first") << "pending" << 0 << 1 << 2u << "FrVelkor::exeCmd 520";
-        QTest::newRow("frame not acknowledged")
-            << "ignore" << 0 << 1 << 1u << "FrVelkor::exeCmd 524";
-        QTest::newRow("garbage to ENQ") << "garbage" << 0 << 1 << 1u << "FrVelkor::exeCmd 502";
-        QTest::newRow("LEN 0 reply") << "zero" << 0 << 0 << 1u << "";
-        QTest::newRow("reply lost twice") << "lose" << 0 << 1 << 1u << "FrVelkor::exeCmd 522";
+        QTest::newRow("pending reply first") << "pending" << 0 << "[520]520 0" << 2u;
+        QTest::newRow("frame not acknowledged") << "ignore" << 0 << "524 0" << 1u;
+        QTest::newRow("garbage to ENQ") << "garbage" << 0 << "502 0" << 1u;
+        QTest::newRow("LEN 0 reply") << "zero" << 0 << "[518]0" << 1u;
+        QTest::newRow("reply lost twice") << "lose" << 0 << "[501][501]522 0" << 1u;
     }
     void recoveries()
     {
         QFETCH(QString, fault);
         QFETCH(int, code);
-        QFETCH(int, retries);
+        QFETCH(QString, attempts);
         QFETCH(unsigned, executions);
-        QFETCH(QString, failedAttempt);
         emu::FaultPlan plan;
         if (fault == QLatin1String("corrupt"))
             plan.corruptReplies = {1};
@@ -346,18 +350,12 @@ private Q_SLOTS:
             plan.zeroLengthReplies = {1};
         else if (fault == QLatin1String("lose"))
             plan.loseReplies = {1, 2};
-        EmulatedLine line(plan);
-        MessageRecorder recorder;
+        VirtualLine line(plan);
         const FrVelkor::Reply reply = line.link.frCommand(withPassword(0x13), 1500);
         QCOMPARE(reply.code, code);
         QCOMPARE(reply.data.toHex(), QByteArray("130001"));
-        QCOMPARE(recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #")).size(),
-                 retries);
+        QCOMPARE(attemptsText(reply), attempts);
         QCOMPARE(line.executions(0x13) + line.executions(0x10), executions);
-        const QStringList attempts =
-            recorder.messages(QtDebugMsg)
-                .filter(QRegularExpression(QStringLiteral("^FrVelkor::exeCmd \\d")));
-        QCOMPARE(attempts.join(QLatin1Char(',')), failedAttempt);
 
         if (fault == QLatin1String("corrupt")) {
             const int nak = int(line.pane.bytes.lastIndexOf(QStringLiteral("S:15")));
@@ -373,26 +371,20 @@ private Q_SLOTS:
             QVERIFY(line.pane.bytes.contains(QStringLiteral("S:06")));
     }
 
+    // Each attempt waits a second for the answer to ENQ, 50 ms after it, 100 ms before the next.
     void silentDeviceTakesTenAttempts()
     {
         emu::FaultPlan plan;
         plan.silent = true;
-        EmulatedLine line(plan);
-        MessageRecorder recorder;
-        QElapsedTimer clock;
-        clock.start();
+        VirtualLine line(plan);
         const FrVelkor::Reply reply = line.link.frCommand(withPassword(0x10), kTimeout);
-        const qint64 elapsed = clock.elapsed();
         QCOMPARE(reply.code, 502);
         QVERIFY(reply.data.isEmpty());
         QVERIFY(!reply.maybeExecuted);
-        const QStringList retries =
-            recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #"));
-        QCOMPARE(retries.size(), 10);
-        for (int n = 1; n <= 10; ++n)
-            QCOMPARE(retries[n - 1], QStringLiteral("FrVelkor::exeCmd; retry cmd # \"%1\"").arg(n));
+        QCOMPARE(attemptsText(reply),
+                 QStringList(10, QStringLiteral("502")).join(QLatin1Char(' ')));
         QCOMPARE(line.pane.bytes.count(QStringLiteral("S:05")), 10);
-        QVERIFY2(elapsed >= 11400 && elapsed < 13500, qPrintable(QString::number(elapsed)));
+        QCOMPARE(line.device.clock.nowMs(), 10 * (1000 + 50 + 100));
         QCOMPARE(line.link.errText(reply.code),
                  QStringLiteral("Ошибка драйвера [2]: ошибка обмена с ФР."));
     }
@@ -431,10 +423,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("pending");
         QTest::addColumn<int>("deviceBaud");
         QTest::addColumn<int>("result");
-        QTest::newRow("idle device") << false << 4800 << 1;
-        QTest::newRow("reply pending") << true << 4800 << 1;
-        QTest::newRow("other rate") << false << 9600 << 0;
-        QTest::newRow("garbage") << false << 0 << 0;
+        QTest::newRow("idle device") << false << 4800 << int(FrVelkor::Ok);
+        QTest::newRow("reply pending") << true << 4800 << int(FrVelkor::Ok);
+        QTest::newRow("other rate") << false << 9600 << int(FrVelkor::NoAnswer);
+        QTest::newRow("garbage") << false << 0 << int(FrVelkor::NoAnswer);
     }
     void probe()
     {
@@ -446,13 +438,14 @@ private Q_SLOTS:
         if (deviceBaud == 0)
             plan.garbageEnqs = {1};
         EmulatedLine line(plan, deviceBaud ? deviceBaud : 4800);
+        line.link.setProbeWaitMs(kProbeWaitMs);
         QCOMPARE(line.link.frSetLink(4800, kTimeout), result);
-        if (result == 0)
+        if (result != FrVelkor::Ok)
             return;
         // The pending reply was drained: the next command needs one attempt.
-        MessageRecorder recorder;
-        QCOMPARE(line.link.frCommand(withPassword(0x13), kTimeout).code, 0);
-        QVERIFY(recorder.messages(QtDebugMsg).filter(QStringLiteral("retry cmd #")).isEmpty());
+        const FrVelkor::Reply reply = line.link.frCommand(withPassword(0x13), kTimeout);
+        QCOMPARE(reply.code, 0);
+        QCOMPARE(attemptsText(reply), QStringLiteral("0"));
     }
 
     // Stray bytes of an earlier burst are not taken for the device's answer: each of the
@@ -462,17 +455,19 @@ private Q_SLOTS:
         testsupport::InProcessDevice device;
         FrVelkor link;
         link.setDevice(&device);
+        link.setClock(&device.clock);
         device.stray(QByteArray::fromHex("337e41"));
-        QCOMPARE(link.frSetLink(4800, kTimeout), 1);
+        QCOMPARE(link.frSetLink(4800, kTimeout), FrVelkor::Ok);
     }
 
     void baudChangeMovesTheDevice()
     {
         EmulatedLine line;
+        line.link.setProbeWaitMs(kProbeWaitMs);
         const QByteArray to115200 = withPassword(0x14, QByteArray::fromHex("000664"));
         QCOMPARE(line.link.frCommand(to115200, kTimeout).data.toHex(), QByteArray("1400"));
-        QCOMPARE(line.link.frSetLink(4800, kTimeout), 0);
-        QCOMPARE(line.link.frSetLink(115200, kTimeout), 1);
+        QCOMPARE(line.link.frSetLink(4800, kTimeout), FrVelkor::NoAnswer);
+        QCOMPARE(line.link.frSetLink(115200, kTimeout), FrVelkor::Ok);
         QCOMPARE(
             line.link.frCommand(withPassword(0x15, QByteArray(1, '\0')), kTimeout).data.toHex(),
             QByteArray("15000664"));
@@ -499,7 +494,7 @@ private Q_SLOTS:
         }
         QCOMPARE(line.link.frInit(line.link.portName(), 4800), 0);
         line.pane.bytes.clear();
-        QCOMPARE(line.link.frSetLink(4800, kTimeout), 1);
+        QCOMPARE(line.link.frSetLink(4800, kTimeout), FrVelkor::Ok);
         QCOMPARE(line.pane.bytes.mid(0, 2), (QStringList{"S:05", "R:15"}));
     }
 

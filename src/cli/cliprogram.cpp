@@ -148,7 +148,7 @@ bool CliProgram::connectLink(const QString& port, int baud, ProbeLines lines,
         return false;
     }
     for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
-        if (m_link.frSetLink(baud, CommandTimeoutMs) == 1) {
+        if (m_link.frSetLink(baud, CommandTimeoutMs) == FrVelkor::Ok) {
             if (m_host)
                 m_host->setConnected(true);
             if (lines == ProbeLines::Shown)

@@ -2,14 +2,11 @@
 
 #include "base/logpane.h"
 #include "catalogue/errortexts.h"
-#include "eventwait.h"
 #include "lowlatency.h"
 #include "openfailure.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSerialPortInfo>
 
 #include <termios.h>
@@ -87,21 +84,18 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     qDebug() << "frCommand; sedn cmd = " << command.toHex();
     m_command = command;
     // What the previous exchange learnt says nothing about this one.
-    m_frameSent = false;
-    m_heardSinceFrame = false;
-    m_ackSinceFrame = false;
-    m_frameTaken = false;
-    m_provenNotTaken = false;
-    int code = BadLength; // a longer array cannot be framed: nothing is sent
+    m_commandState = {};
+    m_attempts.clear();
+    Code code = BadLength; // a longer array cannot be framed: nothing is sent
     if (command.size() <= MaxPayload) {
         BusyScope busy(m_busy);
-        m_quitting = m_abandoned;
+        m_portState.update(PortState::Event::ExchangeStarts);
         // Bytes that came before this exchange answer nothing of it; a reply still pending
         // on the device is asked for by the ENQ.
         dropUntilQuiet(0);
         code = exeCmd();
     }
-    qDebug() << "exeCmd;- ret code = " << code;
+    qDebug() << "exeCmd;- ret code = " << int(code);
     m_lastCode = code;
     m_answer.clear();
     if (code == Ok)
@@ -109,28 +103,34 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     qDebug() << "/frCommand; ansv cmd = " << m_answer.toHex();
     // Once the frame has gone out the device may have executed the command, unless the
     // exchange proved that it did not take the last frame sent.
-    return {code, m_answer, code != Ok && m_frameSent && !m_provenNotTaken};
+    return {code, m_answer, code != Ok && m_commandState.maybeExecuted(), m_attempts};
 }
 
-int FrVelkor::exeCmd()
+FrVelkor::Code FrVelkor::exeCmd()
 {
-    int code = Ok;
+    Code code = Ok;
     for (int attempt = 1; attempt <= Attempts; ++attempt) {
+        m_attempts.append(Attempt{});
         code = exchangeOnce();
+        m_attempts.last().code = code;
         if (code == Ok)
             return Ok;
-        qDebug() << "FrVelkor::exeCmd" << code;
+        qDebug() << "FrVelkor::exeCmd" << int(code);
         pauseMs(m_waits.retryPauseMs);
         qDebug() << "FrVelkor::exeCmd; retry cmd #" << QString::number(attempt);
-        if (m_portFailed || m_quitting)
+        if (m_portState.waitsEnd())
             break; // the port is gone, or the program is ending: no attempt can get through
     }
-    if (code == NotAcknowledged && !m_portFailed && !m_quitting && askAfterLastFrame() == Ok)
-        return Ok;
-    if (m_frameSent)
+    if (code == NotAcknowledged && !m_portState.waitsEnd()) {
+        m_attempts.append(Attempt{});
+        m_attempts.last().code = askAfterLastFrame();
+        if (m_attempts.last().code == Ok)
+            return Ok;
+    }
+    if (m_commandState.frameSent)
         dropUntilQuiet(m_waits.quietMs); // the end of a late reply is not the next exchange's
     // The last stage's code would blame the device ("пришёл NAK") for a port that is gone.
-    return m_portFailed ? PortLost : code;
+    return m_portState.failed ? PortLost : code;
 }
 
 // The rules that keep a command from being executed twice: the host acknowledges only a
@@ -139,9 +139,9 @@ int FrVelkor::exeCmd()
 // next ENQ; and the frame goes out again only with proof that the device did not take it:
 // no ACK of the frame, then its NAK to ENQ on a line that stays quiet, with no ACK of the
 // host's since the frame.
-int FrVelkor::exchangeOnce()
+FrVelkor::Code FrVelkor::exchangeOnce()
 {
-    if (m_frameSent)
+    if (m_commandState.frameSent)
         dropUntilQuiet(m_waits.quietMs);
     quint8 answer = 0;
     putByte(ENQ);
@@ -150,7 +150,7 @@ int FrVelkor::exchangeOnce()
         return ExchangeError;
     }
     // After the frame, STX in answer to ENQ is the device's reply with its ACK lost.
-    if (answer == ACK || (answer == STX && m_frameSent)) {
+    if (answer == ACK || (answer == STX && m_commandState.frameSent)) {
         if (takeReply(answer == STX) == Ok)
             return Ok;
         pauseMs(m_waits.shortPauseMs);
@@ -160,25 +160,25 @@ int FrVelkor::exchangeOnce()
         purgeInput();
         return ExchangeError;
     }
-    if (m_frameSent) {
+    if (m_commandState.frameSent) {
         // A NAK that is a damaged ACK has the pending reply right behind it: sent again, the
         // command would be executed twice.
-        if (m_frameTaken || m_ackSinceFrame || !dropUntilQuiet(m_waits.byteMs)) {
+        if (!m_commandState.quietNakIsProof() || !dropUntilQuiet(m_waits.byteMs)) {
             pauseMs(m_waits.shortPauseMs);
             return GotNak;
         }
-        m_provenNotTaken = true;
-        if (m_quitting || m_portFailed)
+        m_commandState.update(CommandState::Event::QuietNak);
+        if (m_portState.waitsEnd())
             return GotNak; // not sent again: the proof stands
         qDebug() << "FrVelkor::exchangeOnce; frame sent again";
     }
-    const int sent = sendFrame();
-    if (sent == NotAcknowledged) {
+    const FrameAnswer sent = sendFrame();
+    if (sent == FrameAnswer::NotAcknowledged) {
         // Nothing but NAK, or nothing at all, came back: the device did not take the frame.
         // Anything else may be its reply behind a damaged ACK, which it repeats on ENQ.
-        if (dropUntilQuiet(m_waits.quietMs) && !m_heardSinceFrame)
+        if (dropUntilQuiet(m_waits.quietMs) && !m_commandState.heardSinceFrame)
             return NotAcknowledged;
-    } else if (takeReply(sent == ReplyBegun) == Ok) {
+    } else if (takeReply(sent == FrameAnswer::ReplyBegun) == Ok) {
         return Ok;
     } else {
         // The reply failed; what is left of it is dropped, and the device is asked to
@@ -199,7 +199,7 @@ int FrVelkor::exchangeOnce()
 // is asked once more, so that a device that refused every frame is not reported as one that
 // may have executed the command. A quiet NAK is the proof that it holds nothing of it; a reply
 // (the device's ACK of the frame was lost) is taken as on any ENQ after the frame.
-int FrVelkor::askAfterLastFrame()
+FrVelkor::Code FrVelkor::askAfterLastFrame()
 {
     quint8 answer = 0;
     putByte(ENQ);
@@ -207,19 +207,16 @@ int FrVelkor::askAfterLastFrame()
         return NoAnswer;
     if (answer == ACK || answer == STX)
         return takeReply(answer == STX);
-    if (answer == NAK && !m_frameTaken && !m_ackSinceFrame && dropUntilQuiet(m_waits.byteMs))
-        m_provenNotTaken = true;
+    if (answer == NAK && m_commandState.quietNakIsProof() && dropUntilQuiet(m_waits.byteMs))
+        m_commandState.update(CommandState::Event::QuietNak);
     return GotNak;
 }
 
-int FrVelkor::sendFrame()
+FrVelkor::FrameAnswer FrVelkor::sendFrame()
 {
     const quint8 length = quint8(m_command.size());
     quint8 checksum = length;
-    m_frameSent = true;
-    m_heardSinceFrame = false;
-    m_frameTaken = false;
-    m_provenNotTaken = false;
+    m_commandState.update(CommandState::Event::FrameSent);
     putByte(STX);
     putByte(length);
     for (const char byte : std::as_const(m_command)) {
@@ -229,16 +226,16 @@ int FrVelkor::sendFrame()
     putByte(checksum);
     quint8 answer = 0;
     if (readByte(m_waits.answerMs, &answer) != Ok)
-        return NotAcknowledged;
+        return FrameAnswer::NotAcknowledged;
+    if (answer != ACK && answer != STX)
+        return FrameAnswer::NotAcknowledged;
     // A device that acknowledged the frame, or began its reply, has taken it: whatever it
     // says later (a reset device holds no reply), the frame never goes out again.
-    m_frameTaken = answer == ACK || answer == STX;
-    if (answer == ACK)
-        return Ok;
-    return answer == STX ? ReplyBegun : NotAcknowledged;
+    m_commandState.update(CommandState::Event::FrameTaken);
+    return answer == ACK ? FrameAnswer::Acknowledged : FrameAnswer::ReplyBegun;
 }
 
-int FrVelkor::receiveFrame(bool stxRead)
+FrVelkor::Code FrVelkor::receiveFrame(bool stxRead)
 {
     m_rxData.clear();
     quint8 byte = STX;
@@ -273,15 +270,15 @@ int FrVelkor::receiveFrame(bool stxRead)
     return Ok;
 }
 
-int FrVelkor::takeReply(bool stxRead)
+FrVelkor::Code FrVelkor::takeReply(bool stxRead)
 {
-    const int received = receiveFrame(stxRead);
+    const Code received = receiveFrame(stxRead);
     if (received != Ok)
-        return received;
-    if (!m_frameSent) {
+        return refused(received);
+    if (!m_commandState.frameSent) {
         putByte(ACK); // a reply of an earlier command: the device may forget it
         m_rxData.clear();
-        return GotAck;
+        return refused(GotAck);
     }
     if (isOwnReply()) {
         putByte(ACK);
@@ -292,7 +289,14 @@ int FrVelkor::takeReply(bool stxRead)
     qDebug() << "FrVelkor::takeReply; not this command's reply" << m_rxData.toHex();
     m_rxData.clear();
     dropUntilQuiet(m_waits.quietMs);
-    return GotAck;
+    return refused(GotAck);
+}
+
+FrVelkor::Code FrVelkor::refused(Code why)
+{
+    if (!m_attempts.isEmpty())
+        m_attempts.last().refusedReplies.append(why);
+    return why;
 }
 
 bool FrVelkor::isOwnReply() const
@@ -303,55 +307,48 @@ bool FrVelkor::isOwnReply() const
 void FrVelkor::putByte(quint8 byte)
 {
     QIODevice* out = device();
-    if (out->isOpen() && !m_portFailed)
+    if (out->isOpen() && !m_portState.failed)
         out->write(reinterpret_cast<const char*>(&byte), 1);
-    if (m_frameSent && byte == ACK)
-        m_ackSinceFrame = true;
+    if (byte == ACK)
+        m_commandState.update(CommandState::Event::HostAck);
     if (m_pane)
         m_pane->logSndHex(QByteArray(1, char(byte)));
 }
 
-int FrVelkor::readByte(int waitMs, quint8* byte)
+FrVelkor::Code FrVelkor::readByte(int waitMs, quint8* byte)
 {
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 deadline = m_clock->nowMs() + waitMs;
     for (;;) {
         QIODevice* in = device();
-        if (!m_portFailed && in->isOpen() && in->bytesAvailable() > 0) {
+        if (!m_portState.failed && in->isOpen() && in->bytesAvailable() > 0) {
             char value = 0;
             in->getChar(&value);
-            if (m_frameSent && quint8(value) != NAK)
-                m_heardSinceFrame = true;
+            if (quint8(value) != NAK)
+                m_commandState.update(CommandState::Event::DeviceSpoke);
             if (m_pane)
                 m_pane->logRcvHex(QByteArray(1, value));
             *byte = quint8(value);
             return Ok;
         }
-        const qint64 left = waitMs - clock.elapsed();
-        if (left <= 0 || m_portFailed || m_quitting) {
+        if (m_clock->nowMs() >= deadline || m_portState.waitsEnd()) {
             qDebug() << "rTmt";
             return ByteTimeout;
         }
-        waitEvents(int(left));
+        waitUntil(deadline);
     }
 }
 
-void FrVelkor::waitEvents(int ms)
+void FrVelkor::waitUntil(qint64 deadlineMs)
 {
-    if (!::waitEvents(ms, [this](QEventLoop& loop) {
-            connect(device(), &QIODevice::readyRead, &loop, &QEventLoop::quit);
-            connect(this, &FrVelkor::wake, &loop, &QEventLoop::quit);
-        }))
-        m_quitting = true;
+    if (!m_clock->waitUntil(deadlineMs, *device()))
+        m_portState.update(PortState::Event::LoopRefused);
 }
 
 void FrVelkor::pauseMs(int ms)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms && !m_quitting)
-        if (!::waitEvents(int(ms - clock.elapsed()), nullptr))
-            m_quitting = true;
+    const qint64 deadline = m_clock->nowMs() + ms;
+    while (m_clock->nowMs() < deadline && !m_portState.quitting)
+        waitUntil(deadline);
 }
 
 void FrVelkor::drainOutput()
@@ -368,7 +365,7 @@ void FrVelkor::purgeInput()
 {
     // After the frame an ACK would be taken for the acknowledgement of this command's reply,
     // which the device would then forget.
-    if (m_frameSent) {
+    if (m_commandState.frameSent) {
         dropUntilQuiet(m_waits.quietMs);
         return;
     }
@@ -384,28 +381,23 @@ void FrVelkor::purgeInput()
 bool FrVelkor::dropUntilQuiet(int quietMs)
 {
     // A line that never falls quiet (a device streaming noise) still ends the purge.
-    const int mostMs = quietMs + 3 * m_waits.byteMs;
+    const qint64 end = m_clock->nowMs() + quietMs + 3 * m_waits.byteMs;
     QIODevice* in = device();
     QByteArray dropped;
-    QElapsedTimer total;
-    total.start();
-    QElapsedTimer quiet;
-    quiet.start();
-    while (!m_portFailed && !m_quitting && in->isOpen() && total.elapsed() < mostMs) {
+    qint64 quietEnd = m_clock->nowMs() + quietMs;
+    while (!m_portState.waitsEnd() && in->isOpen() && m_clock->nowMs() < end) {
         if (in->bytesAvailable() > 0) {
             dropped += in->readAll();
-            quiet.restart();
+            quietEnd = m_clock->nowMs() + quietMs;
             continue;
         }
-        const qint64 left = quietMs - quiet.elapsed();
-        if (left <= 0)
+        if (m_clock->nowMs() >= quietEnd)
             break;
-        waitEvents(int(std::min<qint64>(left, mostMs - total.elapsed())));
+        waitUntil(std::min(quietEnd, end));
     }
     if (dropped.isEmpty())
         return true;
-    if (m_frameSent)
-        m_heardSinceFrame = true;
+    m_commandState.update(CommandState::Event::DeviceSpoke);
     qDebug() << "FrVelkor::purge dropped" << dropped.toHex();
     return false;
 }
@@ -417,19 +409,19 @@ QString FrVelkor::errText(int code) const
                           QString::number(code - 500);
 }
 
-int FrVelkor::frInit(const QString& portName, int baudRate)
+FrVelkor::Code FrVelkor::frInit(const QString& portName, int baudRate)
 {
     qDebug() << "frInit";
     m_portName = portName;
     m_baudRate = baudRate;
-    const int code = openComPort();
-    qDebug() << "frInit err" << code;
+    const Code code = openComPort();
+    qDebug() << "frInit err" << int(code);
     if (code == Ok)
         qDebug() << "/frInit";
     return code;
 }
 
-int FrVelkor::openComPort()
+FrVelkor::Code FrVelkor::openComPort()
 {
     qDebug() << "openComPort" << m_portName;
     if (isOpen())
@@ -476,8 +468,7 @@ int FrVelkor::openComPort()
     }
     m_openError = QSerialPort::NoError;
     m_openErrorString.clear();
-    m_portFailed = false;
-    m_abandoned = false;
+    m_portState.update(PortState::Event::Opened);
     qDebug() << "/openComPort";
     return Ok;
 }
@@ -489,9 +480,8 @@ FrVelkor::~FrVelkor()
 
 void FrVelkor::abandon()
 {
-    m_abandoned = true;
-    m_quitting = true;
-    emit wake();
+    m_portState.update(PortState::Event::Abandoned);
+    m_clock->wake();
     closeComPort();
 }
 
@@ -506,11 +496,11 @@ void FrVelkor::closeComPort()
     m_network.close();
 }
 
-int FrVelkor::frSetLink(int baudRate, int timeoutMs)
+FrVelkor::Code FrVelkor::frSetLink(int baudRate, int timeoutMs)
 {
     qDebug() << "frSetLink:" << baudRate << timeoutMs;
     BusyScope busy(m_busy);
-    m_quitting = m_abandoned;
+    m_portState.update(PortState::Event::ExchangeStarts);
     m_replyTimeout = timeoutMs;
     m_baudRate = baudRate;
     drainOutput(); // the last ACK leaves at the old rate
@@ -522,19 +512,20 @@ int FrVelkor::frSetLink(int baudRate, int timeoutMs)
         qDebug() << "frSetLink baud error:" << m_port.errorString();
         return BaudFailed;
     }
-    m_frameSent = false;
+    m_commandState = {};
+    m_attempts.clear();
     // Stray bytes of an earlier burst would be read as the answer to this probe.
     dropUntilQuiet(m_waits.quietMs);
     quint8 answer = 0;
     putByte(ENQ);
     readByte(m_probeWaitMs, &answer);
     if (answer == NAK)
-        return 1;
+        return Ok;
     if (answer == ACK) {
         takeReply(false); // the device held a reply: read, acknowledge and drop it
-        return 1;
+        return Ok;
     }
-    return 0;
+    return NoAnswer;
 }
 
 QStringList FrVelkor::availablePorts()
@@ -560,11 +551,11 @@ void FrVelkor::onPortError(QSerialPort::SerialPortError error)
 
 void FrVelkor::portFailed(const QString& text)
 {
-    if (m_portFailed)
+    if (m_portState.failed)
         return;
-    m_portFailed = true;
+    m_portState.update(PortState::Event::Failed);
     qDebug() << "FrVelkor port error" << text;
-    emit wake();
+    m_clock->wake();
     QMetaObject::invokeMethod(
         this,
         [this, text] {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "linkclock.h"
+#include "linkstate.h"
 #include "networkport.h"
 
 #include <QByteArray>
@@ -13,7 +15,8 @@ class LogPane;
 // The device link: frames a command array, exchanges it with the registrar under the
 // ENQ/ACK/NAK handshake with up to ten attempts, and returns the reply with a driver result
 // code. Also opens, closes and probes its serial port. One exchange at a time, on the thread
-// that owns it; every wait runs a local event loop.
+// that owns it. Its bytes go through a QIODevice and its waits through a LinkClock: the port
+// and the event loop's clock in the program, a device model and a virtual clock in tests.
 class FrVelkor : public QObject
 {
     Q_OBJECT
@@ -41,6 +44,7 @@ public:
         PortLost = 523, // the port failed during the exchange and was closed
         NotAcknowledged = 524, // the device did not acknowledge the frame
     };
+    Q_ENUM(Code)
     static constexpr int Attempts = 10;
     static constexpr int MaxPayload = 255;
     // The line's rates, lowest first: the settings panel's choices and the search's order.
@@ -48,16 +52,29 @@ public:
     // How long a probe waits for the device's answer to ENQ.
     static constexpr int ProbeWaitMs = 2000;
 
+    // One attempt of an exchange, as its reply records it.
+    struct Attempt
+    {
+        Code code = Ok; // how the attempt ended
+        // The reply frames the attempt read and did not take as this command's, each by why:
+        // ByteTimeout (a byte late or missing), NotStx (another byte where STX should be),
+        // BadLength, BadChecksum, GotAck (a stale or foreign reply).
+        QList<Code> refusedReplies;
+    };
+
     struct Reply
     {
-        int code = 0;
+        Code code = Ok;
         QByteArray data;
         // A failed exchange after which the device may have executed the command: its frame
         // went out, and the exchange holds no proof that the device did not take it.
         bool maybeExecuted = false;
+        // Every attempt in order and, when the last attempt's frame went unacknowledged, the
+        // ENQ the link sent after it. Empty for an array refused before any attempt.
+        QList<Attempt> attempts;
     };
 
-    // The link's waits. The defaults are the protocol's; tests shorten them.
+    // The link's waits, the protocol's.
     struct Waits
     {
         int answerMs = 1000;     // the answer to ENQ and to a frame
@@ -92,6 +109,8 @@ public:
     void setLogPane(LogPane* pane) { m_pane = pane; }
     // The byte state machine talks through this device; null means the serial port.
     void setDevice(QIODevice* device) { m_device = device; }
+    // The link's waits ask this clock; null means the event loop's.
+    void setClock(LinkClock* clock) { m_clock = clock ? clock : &m_eventLoopClock; }
     QSerialPort& port() { return m_port; }
     // The port is open: the serial port, or the network port of a network name.
     bool isOpen() const { return m_onNetwork ? m_network.isOpen() : m_port.isOpen(); }
@@ -100,27 +119,18 @@ public:
     bool rateIsServers() const { return m_onNetwork && !m_network.setsLineRate(); }
 
     Reply frCommand(const QByteArray& command, int timeoutMs);
-    int exeCmd();
-    int exchangeOnce();
-    int sendFrame();
-    // Reads a reply frame; with `stxRead` its STX has been read already. Sends NAK for a
-    // broken frame, nothing for a good one: the caller decides whether to acknowledge it.
-    int receiveFrame(bool stxRead = false);
-    void putByte(quint8 byte);
-    int readByte(int waitMs, quint8* byte);
-    void pauseMs(int ms);
-    void purgeInput();
-    void setWaits(const Waits& waits) { m_waits = waits; }
     QString errText(int code) const;
 
     // The program is ending: the exchange under way gives up at once, every later one until
     // the port is opened again fails at once, and the port is closed.
     void abandon();
 
-    int frInit(const QString& portName, int baudRate);
-    int openComPort();
+    Code frInit(const QString& portName, int baudRate);
+    Code openComPort();
     void closeComPort();
-    int frSetLink(int baudRate, int timeoutMs);
+    // Moves the port to `baudRate` and probes the device there: Ok when it answered ENQ,
+    // NoAnswer when it did not, BaudFailed when the port refused the rate.
+    Code frSetLink(int baudRate, int timeoutMs);
     // Tests of the device search shorten the probe's wait; a silent port costs it per probe.
     void setProbeWaitMs(int ms) { m_probeWaitMs = ms; }
     static QStringList availablePorts();
@@ -129,7 +139,7 @@ public:
     const QString& openErrorString() const { return m_openErrorString; }
 
     bool busy() const { return m_busy; }
-    int lastCode() const { return m_lastCode; }
+    Code lastCode() const { return m_lastCode; }
     const QByteArray& answer() const { return m_answer; }
     const QString& portName() const { return m_portName; }
     int baudRate() const { return m_baudRate; }
@@ -137,13 +147,15 @@ public:
 Q_SIGNALS:
     // The port failed under an open link (adapter unplugged, peer gone); it is being closed.
     void portLost(const QString& errorString);
-    // Wakes a wait early; internal.
-    void wake();
 
 private:
-    // sendFrame's result when the byte after the frame was STX: the device's ACK was lost
-    // and its reply has begun.
-    static constexpr int ReplyBegun = -1;
+    // What came back after the frame.
+    enum class FrameAnswer
+    {
+        Acknowledged,
+        ReplyBegun, // STX: the device's ACK was lost and its reply has begun
+        NotAcknowledged,
+    };
 
     QIODevice* device()
     {
@@ -151,22 +163,36 @@ private:
             return m_device;
         return m_onNetwork ? static_cast<QIODevice*>(&m_network) : &m_port;
     }
+    Code exeCmd();
+    Code exchangeOnce();
+    FrameAnswer sendFrame();
+    // Reads a reply frame; with `stxRead` its STX has been read already. Sends NAK for a
+    // broken frame, nothing for a good one: the caller decides whether to acknowledge it.
+    Code receiveFrame(bool stxRead = false);
+    void putByte(quint8 byte);
+    Code readByte(int waitMs, quint8* byte);
+    void pauseMs(int ms);
+    void purgeInput();
     // The open port failed under the link: the exchange ends, the port is closed, and
     // portLost tells the user once.
     void portFailed(const QString& text);
     // Reads a reply frame and acknowledges it when it is this command's, or a stale one
-    // before the frame has gone out. 0 only for this command's reply.
-    int takeReply(bool stxRead);
+    // before the frame has gone out. Ok only for this command's reply; a reply not taken is
+    // recorded in the attempt under way.
+    Code takeReply(bool stxRead);
+    // Records a reply frame not taken in the attempt under way; returns `why`.
+    Code refused(Code why);
     // One ENQ after the last attempt's frame went unacknowledged: Ok with the reply, else the
     // proof that the device did not take the frame when it answers NAK on a quiet line.
-    int askAfterLastFrame();
+    Code askAfterLastFrame();
     bool isOwnReply() const;
     // Drops what the line holds, without ACK, until it has been quiet for `quietMs`.
     // True when nothing came.
     bool dropUntilQuiet(int quietMs);
     void onPortError(QSerialPort::SerialPortError error);
-    // Runs the event loop until `ms` have passed or wake() / readyRead.
-    void waitEvents(int ms);
+    // Waits on the clock until `deadlineMs`, bytes or a wake; marks the exchange as ending
+    // when no wait can run any more.
+    void waitUntil(qint64 deadlineMs);
     // Waits until what was written has left: the serial line drained, the network port's
     // bytes handed to the connection.
     void drainOutput();
@@ -184,24 +210,14 @@ private:
     QByteArray m_command;
     QByteArray m_rxData;
     QByteArray m_answer;
-    int m_lastCode = 0;
+    Code m_lastCode = Ok;
     bool m_busy = false;
-    Waits m_waits;
-    bool m_frameSent = false; // this frCommand's frame has gone out
-    // A byte other than NAK came back after the last frame: the device may be sending its
-    // reply, so it is asked for it (ENQ) rather than the attempt ending.
-    bool m_heardSinceFrame = false;
-    bool m_ackSinceFrame = false; // the host has sent ACK since the first frame went out
-    // The device answered the last frame with ACK or the STX of its reply: it took it.
-    bool m_frameTaken = false;
-    // Proof that the device did not take the last frame: it did not acknowledge it, then
-    // answered ENQ with NAK on a line that stayed quiet, and the host has sent no ACK since
-    // the frame. Only then may the frame go out again, and only with it may a failure leave
-    // out that the command may have been executed.
-    bool m_provenNotTaken = false;
-    bool m_portFailed = false;
-    bool m_quitting = false; // the application is ending: every wait gives up at once
-    bool m_abandoned = false; // abandon() was called and the port has not been opened since
+    const Waits m_waits;
+    EventLoopClock m_eventLoopClock;
+    LinkClock* m_clock = &m_eventLoopClock;
+    CommandState m_commandState;
+    PortState m_portState;
+    QList<Attempt> m_attempts; // of the exchange under way
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
     QString m_openErrorString;
 };

@@ -45,7 +45,7 @@ QByteArray ProcedureLink::withPassword(quint8 code, quint32 password)
 FrVelkor::Reply ProcedureLink::exchange(const QByteArray& command)
 {
     if (m_link.busy())
-        return {Busy, {}};
+        return {FrVelkor::ExchangeError, {}, false, {}};
     m_host.logPane().showNewest();
     m_host.logPane().logSndBlock(command);
     FrVelkor::Reply reply;

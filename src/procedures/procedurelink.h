@@ -49,7 +49,8 @@ public:
     Result send(const QByteArray& command, const Titles& titles, int quietError = -1,
                 const QString& devicePrefix = {});
     // The exchange alone, for a connected link: the sent frame, the reply's frame when
-    // there is one, the host's exchange bracket around it. Busy when refused.
+    // there is one, the host's exchange bracket around it. Refused while another exchange is
+    // on the line: ExchangeError, nothing sent.
     FrVelkor::Reply exchange(const QByteArray& command);
 
     // The gate of the commands a user's action sends through this link.

@@ -91,7 +91,7 @@ bool MainWin::mpTestLink(int baudRate, LinkLines lines)
     for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
         if (m_searchCancelled)
             return false;
-        if (m_link.frSetLink(baudRate, CommandTimeoutMs) == 1) {
+        if (m_link.frSetLink(baudRate, CommandTimeoutMs) == FrVelkor::Ok) {
             m_connected = true;
             mpSetPbTestLink(false);
             m_pane.logInfo(title, tr("Связь есть."));
