@@ -299,9 +299,10 @@ private Q_SLOTS:
         QCOMPARE(rig.win().pos(), before);
     }
 
-    // Switched on in config.ini: a touch on the port field brings the keyboard, whose keys
-    // type into the field as a hardware keyboard would; shift and language come back to
-    // lower case.
+    // Switched on in config.ini: a touch on the port field brings the keyboard clear of
+    // "Принять" and "Отмена", whose keys type into the field as a hardware keyboard would;
+    // shift types one capital (two taps hold it), language comes back to lower case, "Ввод"
+    // finishes the field and hides the keyboard.
     void typingIntoABoundField()
     {
         WindowRig::Options options;
@@ -317,19 +318,24 @@ private Q_SLOTS:
         QCOMPARE(keyboard->target(), static_cast<QWidget*>(port));
         QCOMPARE(rig.win().keyboardHost()->width(), rig.win().width());
         QCOMPARE(rig.win().keyboardHost()->height(), qRound(rig.win().height() / 2.7));
+        for (QWidget* b : {rig.ui().sd_accept, rig.ui().sd_cancell})
+            QVERIFY(!QRect(b->mapToGlobal(QPoint()), b->size())
+                         .intersects(rig.win().keyboardHost()->geometry()));
         snapshot(rig.win().keyboardHost(), "keyboard-latin");
         tap(keyboard, "26"); // j
         tap(keyboard, "30"); // shift
         QVERIFY(keyboard->upperCase());
         QCOMPARE(key(keyboard, "10")->text(), QStringLiteral("Q"));
-        tap(keyboard, "31"); // Z
+        for (const char* name : {"31", "31", "30", "30", "31", "31"}) // Z z, held: Z Z
+            tap(keyboard, name);
+        QCOMPARE(keyboard->shiftState(), VirtKeyboard::Shift::Locked);
         tap(keyboard, "41"); // language: Russian, lower case
         QVERIFY(keyboard->russian());
         QVERIFY(!keyboard->upperCase());
         QCOMPARE(key(keyboard, "1a")->text(), QStringLiteral("х"));
         snapshot(rig.win().keyboardHost(), "keyboard-russian");
-        tap(keyboard, "1a"); // х
-        tap(keyboard, "42"); // Пробел
+        for (const char* name : {"1a", "1b", "2b", "42"}) // х ъ ё Пробел
+            tap(keyboard, name);
         tap(keyboard, "40"); // 123
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Figures));
         QCOMPARE(key(keyboard, "27")->text(), QStringLiteral("&&"));
@@ -341,14 +347,16 @@ private Q_SLOTS:
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Symbols));
         snapshot(rig.win().keyboardHost(), "keyboard-symbols");
         tap(keyboard, "26"); // €
+        tap(keyboard, "15"); // №
         QVERIFY(!key(keyboard, "41") || key(keyboard, "41")->text() != QString());
         tap(keyboard, "40"); // ABC: back to the letters, still Russian
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
         QVERIFY(keyboard->russian());
-        QCOMPARE(port->text(), QStringLiteral("jZх &€"));
+        QCOMPARE(port->text(), QStringLiteral("jZzZZхъё &€№"));
         QSignalSpy entered(port, &QLineEdit::returnPressed);
         tap(keyboard, "43"); // Ввод
         QCOMPARE(entered.size(), 1);
+        QVERIFY(!rig.win().keyboardHost()->isVisible());
         tap(keyboard, "41"); // Latin: its keys are named in Russian too
         QCOMPARE(key(keyboard, "42")->text(), QStringLiteral("Пробел"));
         QCOMPARE(key(keyboard, "43")->text(), QStringLiteral("Ввод"));
@@ -366,6 +374,21 @@ private Q_SLOTS:
         QCOMPARE(hex.text(), QStringLiteral("9F "));
         QTest::mouseClick(port, Qt::LeftButton);
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
+    }
+
+    // A number of the form opens the figures and its text the letters, whatever came before.
+    void formFieldsOpenTheirKeys()
+    {
+        WindowRig::Options options;
+        options.touchKeyboard = true;
+        WindowRig rig(options);
+        rig.showOnTerminal();
+        rig.select(QStringLiteral("Продажа"));
+        for (const char* ident : {"vol", "name", "price"}) {
+            QTest::mouseClick(rig.field(ident, true), Qt::LeftButton);
+            QCOMPARE(rig.win().keyboard()->mode(),
+                     int(*ident == 'n' ? VirtKeyboard::Letters : VirtKeyboard::Figures));
+        }
     }
 
     // A field the keyboard would cover is uncovered: by its scroll area, else by lifting its
