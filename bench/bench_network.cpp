@@ -1,7 +1,10 @@
 // The link through a real ser2net (RFC 2217 and raw TCP) in front of the emulator paced at
 // 115200 bit/s: the time of status requests through it divided by their time on the
 // pseudo-terminal direct, with the user guide's configuration (chardelay off) and with
-// ser2net's default (its gathering of the line's bytes on).
+// ser2net's default (its gathering of the line's bytes on). Then velkor-cli against servers
+// that misbehave (tests/hostile_server.py): its peak resident size under a flood beside an
+// idle run's, and a run over a server that refuses COM Port Control beside a direct run.
+#include "clirun.h"
 #include "link/frvelkor.h"
 #include "ser2net.h"
 #include "spread.h"
@@ -33,12 +36,54 @@ double ratioOnce(bool charDelay, bool rfc2217)
     return through > 0 ? through / direct : -1;
 }
 
+// Seconds of one velkor-cli run of a status request on `port`; -1 when it failed.
+double cliRunSeconds(const QString& port, const QString& dir)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const testsupport::CliRun run = testsupport::runCli({"run", "10", "--port", port, "--dir", dir});
+    return run.code == 0 ? double(clock.nsecsElapsed()) / 1e9 : -1;
+}
+
+void hostileFigures()
+{
+    QTemporaryDir dir;
+    int idleKb = 0;
+    const auto emulator = pacedEmulator();
+    const QString device = QString::fromStdString(emulator->portPath());
+    testsupport::runWatched({"probe", "--port", device, "--dir", dir.path()}, &idleKb);
+    for (const bool rfc2217 : {false, true}) {
+        const auto flood = testsupport::hostileServer(QStringLiteral("flood"), QString());
+        int floodKb = 0;
+        QElapsedTimer clock;
+        clock.start();
+        testsupport::runWatched({"probe", "--port", rfc2217 ? flood->rfc2217() : flood->raw(),
+                                 "--dir", dir.path()},
+                                &floodKb);
+        std::printf("velkor-cli probe under a flood over %s: peak resident %.1f MB (an idle "
+                    "run's %.1f MB), %.2f s\n",
+                    rfc2217 ? "RFC 2217" : "raw TCP", floodKb / 1024.0, idleKb / 1024.0,
+                    double(clock.nsecsElapsed()) / 1e9);
+    }
+    const auto refusing = testsupport::hostileServer(QStringLiteral("refuse"), device);
+    std::vector<double> refused;
+    std::vector<double> direct;
+    for (int i = 0; i < Spread::Repetitions; ++i) {
+        refused.push_back(cliRunSeconds(refusing->rfc2217(), dir.path()));
+        direct.push_back(cliRunSeconds(device, dir.path()));
+    }
+    std::printf("velkor-cli run 10 over an RFC 2217 server refusing COM-PORT-OPTION / direct: "
+                "%s / %s s\n",
+                qPrintable(spreadOf(refused).text(3)), qPrintable(spreadOf(direct).text(3)));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    hostileFigures();
     for (const bool rfc2217 : {true, false}) {
         for (const bool charDelay : {false, true}) {
             std::vector<double> ratios;

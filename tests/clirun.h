@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 
@@ -25,6 +26,24 @@ inline CliRun runCli(const QStringList& arguments)
     run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// velkor-cli run to its end, with its peak resident size in kB as /proc last showed it.
+inline CliRun runWatched(const QStringList& arguments, int* peakKb)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(VELKOR_CLI), arguments);
+    QFile status(QStringLiteral("/proc/%1/status").arg(cli.processId()));
+    while (!cli.waitForFinished(20) && cli.state() == QProcess::Running) {
+        status.open(QIODevice::ReadOnly);
+        const QString text = QString::fromLatin1(status.readAll());
+        status.close();
+        if (text.contains(QStringLiteral("VmHWM:")))
+            *peakKb = text.section(QStringLiteral("VmHWM:"), 1).section(QStringLiteral("kB"), 0, 0)
+                          .trimmed().toInt();
+    }
+    return {cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()).split('\n'),
+            QString::fromUtf8(cli.readAllStandardError())};
 }
 
 } // namespace testsupport

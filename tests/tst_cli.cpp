@@ -214,6 +214,17 @@ private Q_SLOTS:
                                   << QStringList{"  run КОД [ЗНАЧЕНИЕ...]  выполнить команду "
                                                  "каталога (код в HEX)"}
                                   << "";
+        // Anywhere on the line; after a command, that command's usage.
+        QTest::newRow("--help after an option")
+            << QStringList{"--dir", "/tmp", "--help"} << 0
+            << QStringList{"Использование: velkor-cli КОМАНДА [АРГУМЕНТЫ] [ПАРАМЕТРЫ]"} << "";
+        QTest::newRow("-h after a command")
+            << QStringList{"probe", "-h"} << 0
+            << QStringList{"Использование: velkor-cli probe [АРГУМЕНТЫ] [ПАРАМЕТРЫ]",
+                           "  probe                  проверить связь с ФР на порту"}
+            << "";
+        QTest::newRow("help of no such command")
+            << QStringList{"help", "frobnicate"} << 4 << QStringList{} << "Неизвестная команда";
         QTest::newRow("--version") << QStringList{"--version"} << 0
                                    << QStringList{"velkor-cli 0.0.4.1"} << "";
         QTest::newRow("no subcommand")
@@ -694,9 +705,15 @@ private Q_SLOTS:
         monitor.start(QStringLiteral(VELKOR_CLI),
                       withPort({"monitor", "--port", devicePort, "--host-link", link}));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
-        // Nobody has the host side open: these bytes are dropped.
+        // Nobody has the host side open: these bytes are dropped, and a megabyte of noise too.
         QCOMPARE(::write(master, "\x41\x42\x43", 3), ssize_t(3));
         QTest::qWait(200);
+        const QByteArray unread(1024 * 1024, char(0x55));
+        QElapsedTimer writing;
+        writing.start();
+        for (qint64 done = 0; done < unread.size() && writing.elapsed() < 20000;)
+            done += std::max<ssize_t>(0, ::write(master, unread.constData(), 4096));
+        QTest::qWait(300);
         const int host = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QVERIFY(host >= 0);
         QTest::qWait(100);

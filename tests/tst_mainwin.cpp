@@ -131,8 +131,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("runsAtOnce");
         QTest::addColumn<bool>("runEnabled");
         QTest::newRow("EXEC=1 PBEXEC=0") << "Короткий запрос" << quint8(0x10) << true << false;
-        QTest::newRow("EXEC=1 only") << "Открыть смену" << quint8(0xE0) << true;
-        QTest::newRow("neither") << "Продажа" << quint8(0x80) << false;
+        QTest::newRow("EXEC=1 only") << "Открыть смену" << quint8(0xE0) << true << true;
+        QTest::newRow("neither") << "Продажа" << quint8(0x80) << false << true;
         QTest::newRow("group of one command") << "Продолжение печати" << quint8(0xB0) << true
                                               << false;
     }
@@ -314,24 +314,36 @@ private Q_SLOTS:
     void startingPassword_data()
     {
         QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("secPass");
         QTest::addColumn<quint32>("password");
-        QTest::newRow("default table only") << false << 25u;
-        QTest::newRow("saved in the settings") << true << 31u;
+        QTest::newRow("default table only") << false << "31" << 25u;
+        QTest::newRow("saved in the settings") << true << "31" << 31u;
+        QTest::newRow("not a number, kept by an older version") << true << "30гг" << 25u;
     }
+    // The password the program starts with; a text that is no number is refused by the
+    // panel and, read from config.ini, reported once.
     void startingPassword()
     {
         QFETCH(bool, saved);
+        QFETCH(QString, secPass);
         QFETCH(quint32, password);
         QFile shipped(QStringLiteral(":/Ini/Default.ini"));
         QVERIFY(shipped.open(QIODevice::ReadOnly));
         WindowRig::Options options;
         options.defaultIni = shipped.readAll().replace("#4prlsa=30", "#4prlsa=25");
         options.writeConfig = saved;
-        options.secPass = QStringLiteral("31");
+        options.secPass = secPass;
         WindowRig rig(options);
         QCOMPARE(rig.win().password(), password);
+        QCOMPARE(rig.paneTexts().filter(QStringLiteral("не число")).size(),
+                 secPass.toUInt() ? 0 : 1);
         QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
         QCOMPARE(rig.ui().sd_passInput->text(), QString::number(password));
+        rig.ui().sd_passInput->setText(QStringLiteral("30гг"));
+        QTest::mouseClick(rig.ui().sd_accept, Qt::LeftButton);
+        QVERIFY(rig.ui().SettingsWidget->isVisible());
+        QVERIFY(rig.ui().sd_passMessage->text().endsWith(QStringLiteral("«30гг» не принят.")));
+        QCOMPARE(QFile::exists(rig.configPath()), saved);
         QTest::mouseClick(rig.ui().sd_cancell, Qt::LeftButton);
         rig.select(QStringLiteral("Продажа"));
         QCOMPARE(qobject_cast<QLineEdit*>(rig.field("prlop", true))->text(),
@@ -460,6 +472,7 @@ private Q_SLOTS:
                     .height() >= 28);
         QVERIFY(!rig.ui().sd_br->style()->styleHint(QStyle::SH_ComboBox_Popup, nullptr,
                                                     rig.ui().sd_br));
+        QVERIFY(rig.ui().sd_br->view()->sizeHintForRow(0) >= 44);
         snapshot(&rig.win(), "settings");
         rig.ui().sd_passInput->setText(QStringLiteral("0030"));
         // While the link is tested the status line says so and the cursor is busy.
@@ -658,7 +671,11 @@ private Q_SLOTS:
             rig.select(QStringLiteral("Гудок"));
         QTRY_VERIFY(!rig.win().connected());
         QTest::qWait(200);
-        QCOMPARE(rig.paneTexts().filter(QStringLiteral("Связь с портом")).size(), 1);
+        // One line, with the one reason, outside any connect.
+        QCOMPARE(rig.paneTexts().filter(QStringLiteral("Связь с портом")),
+                 QStringList{QStringLiteral("Связь с портом %1 потеряна: порт закрыт: устройство "
+                                            "отключено или программа-эмулятор остановлена.")
+                                 .arg(rig.portPath)});
         // The command's own line blames the port, not the device.
         QCOMPARE(rig.paneTexts().contains(
                      QStringLiteral("Гудок: Ошибка драйвера [23]: потеряна связь с портом.")),

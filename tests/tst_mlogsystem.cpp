@@ -433,6 +433,28 @@ private Q_SLOTS:
                  QByteArray("run 5\n"));
     }
 
+    // A log that outgrows its bound while the program runs moves its older half, whole
+    // lines, to the archive.
+    void liveLogStaysBounded()
+    {
+        QTemporaryDir dir;
+        const QString current = dir.filePath(QStringLiteral("velkor.log"));
+        MLogSystem log;
+        log.setProgramName(QStringLiteral("velkor"));
+        log.setSwitch(MLogSystem::SwitchHeader, false);
+        log.setMaxLiveBytes(64 * 1024);
+        log.setLogFile(current);
+        for (int i = 0; i < 20000; ++i)
+            log.logWrite(QStringLiteral("line %1").arg(i));
+        log.close();
+        const QByteArray live = testsupport::readBytes(current);
+        const QByteArray archived = testsupport::readBytes(
+            log.archiveName(current, QDate::currentDate()));
+        QVERIFY2(live.size() < 80 * 1024, qPrintable(QString::number(live.size())));
+        QVERIFY(archived.endsWith('\n') && archived.contains("line 0\n"));
+        QVERIFY(live.contains("line 19999\n"));
+    }
+
     void messageHandlerWritesDebugLinesToTheLogAndStandardError()
     {
         const QString file = path(QStringLiteral("handler.log"));

@@ -23,6 +23,7 @@ Run runCli(const QStringList& arguments, const QString& dir)
     return testsupport::runCli(arguments + QStringList{"--dir", dir});
 }
 
+
 } // namespace
 
 class TestNetwork : public QObject
@@ -77,31 +78,42 @@ private Q_SLOTS:
     // velkor-cli's commands through the server: what a direct run prints.
     void commands_data()
     {
+        QTest::addColumn<QString>("peer"); // "example": python3-serial's example server
         QTest::addColumn<bool>("rfc2217");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("lines");  // lines of standard output, in this order
         QTest::addColumn<QString>("received");   // a command array the device received
         // Over raw TCP the device moves and the server's line does not: the user is told.
         QTest::addRow("tcp rate change")
-            << false << QStringList{"run", "14", "30", "0", "6"}
+            << "" << false << QStringList{"run", "14", "30", "0", "6"}
             << QStringList{"rcv: 14 00", "Установка параметров обмена: %port%: скорость линии "
                                          "задаёт сервер, переведите её на сервере вручную на "
                                          "скорость, заданную командой."}
             << "141e000000000664";
-        for (const bool rfc2217 : {true, false}) {
-            const char* kind = rfc2217 ? "rfc2217" : "tcp";
-            QTest::addRow("%s probe", kind)
-                << rfc2217 << QStringList{"probe"}
+        // A server that refuses COM Port Control keeps its line's rate, as over raw TCP.
+        QTest::addRow("refused rate change")
+            << "refuse" << true << QStringList{"run", "14", "30", "0", "6"}
+            << QStringList{"rcv: 14 00", "Установка параметров обмена: %port%: скорость линии "
+                                         "задаёт сервер, переведите её на сервере вручную на "
+                                         "скорость, заданную командой."}
+            << "141e000000000664";
+        const QList<QPair<QString, bool>> peers{
+            {"", true}, {"", false}, {"example", true}, {"refuse", true}};
+        for (const auto& [peer, rfc2217] : peers) {
+            const QByteArray kind =
+                (peer.isEmpty() ? QString(rfc2217 ? "rfc2217" : "tcp") : peer).toUtf8();
+            QTest::addRow("%s probe", kind.constData())
+                << peer << rfc2217 << QStringList{"probe"}
                 << QStringList{"Установка связи с ФР (115200): Связь есть."} << "";
-            QTest::addRow("%s status", kind)
-                << rfc2217 << QStringList{"run", "11"}
+            QTest::addRow("%s status", kind.constData())
+                << peer << rfc2217 << QStringList{"run", "11"}
                 << QStringList{"snd: 11 1E 00 00 00", "Режим ФР: Закрытая смена"} << "111e000000";
             // FFh bytes in the frame: escaped on the way (RFC 2217), intact at the device.
-            QTest::addRow("%s FFh in the frame", kind)
-                << rfc2217 << QStringList{"hex", "13 FF FF FF 00"}
+            QTest::addRow("%s FFh in the frame", kind.constData())
+                << peer << rfc2217 << QStringList{"hex", "13 FF FF FF 00"}
                 << QStringList{"snd: 13 FF FF FF 00", "rcv: 13 4F"} << "13ffffff00";
-            QTest::addRow("%s script", kind)
-                << rfc2217 << QStringList{"script", VELKOR_EXAMPLES_DIR "/testfp.txt"}
+            QTest::addRow("%s script", kind.constData())
+                << peer << rfc2217 << QStringList{"script", VELKOR_EXAMPLES_DIR "/testfp.txt"}
                 << QStringList{"snd: 10 1E 00 00 00", "snd: FC", "rcv: FC 00 00 00 01 00 07 00 "
                                                                  "C2 C5 CB CA CE D0 20 DD CC D3 CB "
                                                                  "DF D2 CE D0"}
@@ -110,11 +122,17 @@ private Q_SLOTS:
     }
     void commands()
     {
+        QFETCH(QString, peer);
         QFETCH(bool, rfc2217);
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, lines);
         QFETCH(QString, received);
-        RemoteDevice device;
+        RemoteDevice::MakeServer make;
+        if (peer == QLatin1String("example"))
+            make = &testsupport::exampleServer;
+        else if (!peer.isEmpty())
+            make = [&peer](const QString& line) { return testsupport::hostileServer(peer, line); };
+        RemoteDevice device(115200, {}, make);
         QVERIFY(device.server->up());
         const QString port = rfc2217 ? device.server->rfc2217() : device.server->raw();
         const Run run = runCli(arguments + QStringList{"--port", port}, device.dir.path());
@@ -128,6 +146,43 @@ private Q_SLOTS:
         }
         if (!received.isEmpty())
             QVERIFY2(device.received().contains(received), qPrintable(device.received().join(' ')));
+        // After the server's DONT no COM port command is sent.
+        QVERIFY2(!device.server->said().contains(QStringLiteral("SB")),
+                 qPrintable(device.server->said()));
+    }
+
+    // Servers that misbehave: memory stays bounded and every wait within its limit, the
+    // connection ends with the reason, and nothing of a subnegotiation is the line's.
+    void hostileServers_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("rfc2217");
+        QTest::addColumn<QString>("reason");
+        const QString flood = QStringLiteral("сервер шлёт данные без остановки");
+        QTest::newRow("tcp flood") << "flood" << false << flood;
+        QTest::newRow("rfc2217 flood") << "flood" << true << flood;
+        QTest::newRow("endless subnegotiation")
+            << "endless" << true << QStringLiteral("подсогласование длиннее 1024 байт");
+    }
+    void hostileServers()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, rfc2217);
+        QFETCH(QString, reason);
+        const auto server = testsupport::hostileServer(mode, QString());
+        QVERIFY(server->up());
+        QTemporaryDir dir;
+        int peakKb = 0;
+        const Run run = testsupport::runWatched({"probe", "--port", rfc2217 ? server->rfc2217() : server->raw(),
+                                    "--dir", dir.path()},
+                                   &peakKb);
+        const QString out = run.out.join('\n') + run.err;
+        QCOMPARE(run.code, 2);
+        QVERIFY2(out.contains(reason) && !out.contains(QStringLiteral("Связь есть.")),
+                 qPrintable(out));
+#ifndef VELKOR_SANITIZED
+        QVERIFY2(peakKb > 0 && peakKb < 96 * 1024, qPrintable(QString::number(peakKb)));
+#endif
     }
 
     // A whole fiscal memory unit, whose empty part is FFh bytes: every block arrives intact
@@ -194,6 +249,35 @@ private Q_SLOTS:
         QCOMPARE(run.err.count(QStringLiteral("Поиск: ")), rfc2217 ? 3 : 1);
     }
 
+    // The monitor with the registrar behind ser2net: the other program's runs go through,
+    // and the rate switch after 14h goes to the server's line (and back).
+    void monitorThroughRfc2217()
+    {
+        RemoteDevice device;
+        QVERIFY(device.server->up());
+        const QString link = device.dir.filePath(QStringLiteral("ttyMON"));
+        QProcess monitor;
+        monitor.start(QStringLiteral(VELKOR_CLI), {"monitor", "--port", device.server->rfc2217(),
+                                                    "--host-link", link, "--dir", device.dir.path()});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+        const QList<QStringList> commands = {{"run", "10"},
+                                             {"run", "14", "30", "0", "2"},
+                                             {"run", "10", "--baud", "9600"},
+                                             {"run", "14", "30", "0", "6", "--baud", "9600"},
+                                             {"run", "10"}};
+        for (const QStringList& command : commands) {
+            const Run run = runCli(command + QStringList{"--port", link}, device.dir.path());
+            QVERIFY2(run.code == 0, qPrintable(command.join(' ') + run.err +
+                                               QString::fromUtf8(monitor.readAllStandardError())));
+        }
+        monitor.terminate();
+        QVERIFY(monitor.waitForFinished(5000));
+        const QByteArray printed = monitor.readAllStandardOutput();
+        QVERIFY2(printed.contains("скорость 9600 бит/с: обе стороны переключены") &&
+                     printed.contains("скорость 115200 бит/с: обе стороны переключены"),
+                 printed.constData());
+    }
+
     // The server stops while the device works on a command: the link says the connection is
     // lost, the command may have been executed, and velkor-cli ends with 2.
     void serverStopsDuringAnExchange()
@@ -212,9 +296,10 @@ private Q_SLOTS:
         QCOMPARE(cli.exitCode(), 2);
         QVERIFY2(out.contains(QStringLiteral("потеряна связь с портом")), qPrintable(out));
         QVERIFY2(out.contains(FrVelkor::maybeExecutedText()), qPrintable(out));
-        QVERIFY2(out.count(QStringLiteral("Установка связи с ФР: Связь с портом %1 потеряна: ")
-                               .arg(device.server->rfc2217())) == 1,
-                 qPrintable(out));
+        QVERIFY2(
+            out.count(
+                QStringLiteral("Связь с портом %1 потеряна: ").arg(device.server->rfc2217())) == 1,
+            qPrintable(out));
     }
 };
 

@@ -312,9 +312,14 @@ private Q_SLOTS:
             };
         };
         {
-            DialogSteps steps({press(DatTimWin::DateConfirm), press(DatTimWin::DateEntry, QDate(2024, 3, 5)),
-                               press(DatTimWin::DateConfirm), press(DatTimWin::TimeEntry, {}, QTime(0, 45)),
-                               press(DatTimWin::DateConfirm), press(7), press(DatTimWin::Closed)});
+            // Not edited, the time sent is the clock's of the tap, seconds included.
+            rig.startup().procedures()->tables.setClock(
+                [] { return QDateTime(QDate(2024, 3, 5), QTime(19, 39, 10)); });
+            DialogSteps steps(
+                {press(DatTimWin::DateConfirm), press(DatTimWin::DateEntry, QDate(2024, 3, 5)),
+                 press(DatTimWin::DateConfirm), press(DatTimWin::TimeEntry, {}, QTime(0, 45)),
+                 press(DatTimWin::DateConfirm), press(7), press(DatTimWin::TimeEntry),
+                 press(DatTimWin::Closed)});
             QStringList shown; // the window's outcome line as each showing finds it
             steps.shots = [&shown](DatTimWin* window) {
                 shown << window->ui()->labResult->text();
@@ -322,18 +327,22 @@ private Q_SLOTS:
                     snapshot(window, "datetime");
             };
             rig.select(QStringLiteral("Программирование даты и времени"));
-            QCOMPARE(steps.runs, 7);
+            QCOMPARE(steps.runs, 8);
             const QString refused =
                 QStringLiteral("Подтверждение программирования даты:  [115]: Команда не "
                                "поддерживается в данном режиме.");
-            QCOMPARE(shown, (QStringList{"", refused, "Программирование даты:  - без ошибок.",
-                                         "Подтверждение программирования даты:  - без ошибок.",
-                                         "Программирование времени:  - без ошибок.", refused,
-                                         refused}));
-            QCOMPARE(rig.status(), refused);
+            const QString clockTime =
+                QStringLiteral("Программирование времени: 19:39:10 - без ошибок.");
+            QCOMPARE(shown,
+                     (QStringList{"", refused, "Программирование даты: 05.03.2024 - без ошибок.",
+                                  "Подтверждение программирования даты: 05.03.2024 - без ошибок.",
+                                  "Программирование времени: 00:45:00 - без ошибок.", refused,
+                                  refused, clockTime}));
+            QCOMPARE(rig.status(), clockTime);
         }
-        QCOMPARE(received(rig), (QStringList{"23", "221e000000050318", "231e000000050318",
-                                             "211e000000002d00", "231e000000002d00"}));
+        QCOMPARE(received(rig),
+                 (QStringList{"23", "221e000000050318", "231e000000050318", "211e000000002d00",
+                              "231e000000002d00", "211e00000013270a"}));
         QVERIFY(!rig.objects().procedureRunning);
         QCOMPARE(rig.emulator().withModel([](emu::DeviceModel& m) { return m.mode(); }), 4);
         // The lone 23h is refused by the device; its error carries the action's title.
@@ -345,7 +354,7 @@ private Q_SLOTS:
             DialogSteps steps({press(DatTimWin::DateConfirm), press(DatTimWin::Accepted)});
             rig.select(QStringLiteral("Программирование даты и времени"));
         }
-        QCOMPARE(received(rig), QStringList{"231e000000002d00"});
+        QCOMPARE(received(rig), QStringList{"231e00000013270a"});
     }
 
     void dateAndTimeWithoutLink()
@@ -404,14 +413,13 @@ private Q_SLOTS:
         SendHex& sendHex = rig.startup().procedures()->sendHex;
         SendHexWin* window = sendHex.window();
         QVERIFY(window);
-        QCOMPARE(window->windowTitle(), QStringLiteral("Команла в HEX-формате "));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Команда в HEX-формате "));
         QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
         // No window manager here: the window is centred over the main window by the program.
         QVERIFY2((window->frameGeometry().center() - rig.win().frameGeometry().center())
                          .manhattanLength() <= 8,
                  qPrintable(QStringLiteral("%1,%2").arg(window->x()).arg(window->y())));
         window->ui()->tedHex->setPlainText(QStringLiteral("FC"));
-        snapshot(window, "hexcommand");
 
         // Without a link nothing is sent.
         QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
@@ -430,6 +438,11 @@ private Q_SLOTS:
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::mouseClick(window->ui()->pbSend, Qt::LeftButton);
+        // The window shows the reply and the outcome itself.
+        QVERIFY(window->ui()->labResult->text().startsWith(QStringLiteral("Ответ: FC 00")));
+        QVERIFY(window->ui()->labResult->text().endsWith(
+            QStringLiteral("Команда в HEX формате:  - без ошибок.")));
+        snapshot(window, "hexcommand");
         window->ui()->tedHex->moveCursor(QTextCursor::End);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" 0B"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -486,7 +499,8 @@ private Q_SLOTS:
                 boxes << title + QStringLiteral(": ") + text;
             });
         rig.select(QStringLiteral("Выполнить тест из файла"));
-        QCOMPARE(boxes, QStringList{"Выполнить тест из файла: Нет файла TestFp.txt"});
+        QCOMPARE(boxes, QStringList{"Выполнить тест из файла: Нет файла testfp.txt в каталоге " +
+                                    rig.appDir});
         QVERIFY(!rig.objects().procedureRunning);
 
         rig.clickToggle();
@@ -500,7 +514,14 @@ private Q_SLOTS:
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(received(rig), (QStringList{"101e000000", "101e000000", "101e000000", "fc"}));
         QVERIFY(!rig.objects().procedureRunning);
-        QCOMPARE(rig.status(), QStringLiteral("Параметры устройства:  - без ошибок."));
+        QCOMPARE(rig.paneTexts().value(0),
+                 QStringLiteral("Тест TestFp.txt: выполнено 4 команд, ошибок 0."));
+        QVERIFY(rig.paneTexts().contains(QStringLiteral("Тест TestFp.txt: начат.")));
+        testsupport::writeBytes(rig.appDir + QStringLiteral("/TestFp.txt"), "10,30\r\n10,x\r\n");
+        rig.select(QStringLiteral("Выполнить тест из файла"));
+        QCOMPARE(
+            rig.paneTexts().value(0),
+            QStringLiteral("Тест TestFp.txt: выполнено 1 команд, ошибок 1. Ошибка в строке 2."));
 
         // A test that holds an irreversible command asks once, before its first command.
         testsupport::writeBytes(rig.appDir + QStringLiteral("/TestFp.txt"),
@@ -530,7 +551,7 @@ private Q_SLOTS:
         });
         rig.select(QStringLiteral("Выполнить тест из файла"));
         setMsgBoxHandler(previous);
-        QCOMPARE(shown, QStringLiteral("Нет файла TestFp.txt"));
+        QCOMPARE(shown, "Нет файла testfp.txt в каталоге " + rig.appDir);
     }
 };
 

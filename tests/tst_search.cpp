@@ -20,7 +20,7 @@ namespace {
 class SearchRig : public WindowRig
 {
 public:
-    SearchRig()
+    explicit SearchRig(const Options& options = {}) : WindowRig(options)
     {
         emu::FaultPlan plan;
         plan.silent = true;
@@ -93,7 +93,9 @@ private Q_SLOTS:
     // the link stays open there and the window goes once the chain has returned.
     void foundOnSecondPort()
     {
-        SearchRig rig;
+        WindowRig::Options otherRate; // the settings' rate is not the device's
+        otherRate.baudRate = 9600;
+        SearchRig rig(otherRate);
         QCOMPARE(rig.win().searchPorts().size(), 2);
         QCOMPARE(rig.win().searchPorts().at(1).name, rig.portPath);
         ComWin* window = rig.open();
@@ -102,14 +104,20 @@ private Q_SLOTS:
         snapshot(window, "comwin");
         QTest::mouseClick(window->ui()->pbSearch, Qt::LeftButton);
         QCOMPARE(rig.probes(), 13);
-        QVERIFY(rig.paneTexts().contains(QStringLiteral("Поиск ФР: ФР найден.") + rig.portPath +
+        QVERIFY(rig.paneTexts().contains(QStringLiteral("Поиск ФР: ФР найден. ") + rig.portPath +
                                          QStringLiteral(" 115200")));
+        QVERIFY(rig.paneTexts().contains(
+            QStringLiteral("Установка связи с ФР (%1, 9600): Связи нет.").arg(rig.silentPath)));
         QVERIFY(rig.win().connected());
         QCOMPARE(rig.startup().link()->portName(), rig.portPath);
         QCOMPARE(rig.startup().link()->baudRate(), 115200);
         QCOMPARE(rig.ui().pbTestLink->text(), QStringLiteral("Отключение"));
-        // The search changes the link, not the settings.
-        QCOMPARE(rig.win().baudRate(), WindowRig::DeviceBaud);
+        // What it found becomes the settings', in the panel and in config.ini.
+        QCOMPARE(rig.win().baudRate(), 115200);
+        QCOMPARE(rig.ui().sd_br->currentText(), QStringLiteral("115200"));
+        QCOMPARE(
+            QSettings(rig.configPath(), QSettings::IniFormat).value("Settings/baudRate").toInt(),
+            115200);
         QTRY_VERIFY(!rig.searchWindow());
         QVERIFY(!rig.win().findChild<QWidget*>(QStringLiteral("overlay"))->isVisible());
     }
@@ -147,7 +155,7 @@ private Q_SLOTS:
         QVERIFY(rig.paneTexts().contains(QStringLiteral("Поиск ФР: Прерван.")));
         QVERIFY(rig.probes() <= 1);
         for (const QString& text : rig.paneTexts())
-            QVERIFY2(!text.contains(QLatin1String("(4800)")), qPrintable(text));
+            QVERIFY2(!text.contains(QLatin1String(", 4800)")), qPrintable(text));
         QVERIFY(miniLog.contains(QStringLiteral("используется")));
         QTRY_VERIFY(!rig.searchWindow());
         rig.win().on_sd_cancell_clicked();

@@ -214,7 +214,7 @@ private Q_SLOTS:
         QFile absent(m_dir.filePath(QStringLiteral("absent.txt")));
         TestFp runner(rig.shipped.catalogue, rig.shipped.codec, rig.link);
         QCOMPARE(runner.execTestFp(&absent), TestFp::ScriptError);
-        QCOMPARE(rig.boxes, QStringList{kBox + "Нет файла TestFp.txt"});
+        QCOMPARE(rig.boxes, QStringList{kBox + "Нет файла absent.txt в каталоге " + m_dir.path()});
 
         rig.boxes.clear();
         QCOMPARE(run(rig, QStringLiteral("loop,1,0")), TestFp::ScriptError);

@@ -123,6 +123,7 @@ public:
         bool touchKeyboard = false; // config.ini switches the on-screen keyboard on
         bool behindLink = false;    // the port is a symlink to the pseudo-terminal
         QString portName;           // config.ini names this port instead of the emulator
+        int baudRate = DeviceBaud;  // and this rate
     };
 
     WindowRig() : WindowRig(Options()) {}
@@ -151,7 +152,7 @@ public:
             config.beginGroup(QStringLiteral("Settings"));
             config.setValue(QStringLiteral("devName"),
                             options.portName.isEmpty() ? portPath : options.portName);
-            config.setValue(QStringLiteral("baudRate"), DeviceBaud);
+            config.setValue(QStringLiteral("baudRate"), options.baudRate);
             config.setValue(QStringLiteral("secPass"), options.secPass);
             config.endGroup();
             if (options.touchKeyboard)

@@ -265,6 +265,15 @@ void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
     // The file is written with no lock of logWrite's held: a message raised here (a
     // warning of the file system) is queued like any other line.
     const bool written = path.isEmpty() || m_writer(path, texts);
+    if (written && !path.isEmpty()) {
+        for (const QString& text : std::as_const(texts))
+            m_writtenSinceLook += text.size();
+        // The size is read now and then: a look per line would cost a system call each.
+        if (m_writtenSinceLook >= std::min<qint64>(m_maxLiveBytes / 8, 1 << 20)) {
+            m_writtenSinceLook = 0;
+            boundLiveLog(path);
+        }
+    }
     {
         QMutexLocker lock(&m_lock);
         if (path.isEmpty())
@@ -442,6 +451,34 @@ void MLogSystem::boundArchives(const QString& current, qint64 maxBytes) const
         trimmed.write(kept);
         trimmed.commit();
     }
+}
+
+void MLogSystem::boundLiveLog(const QString& path)
+{
+    QFile live(path);
+    if (live.size() <= m_maxLiveBytes || !live.open(QIODevice::ReadOnly))
+        return;
+    // In pieces: the log's size in memory would be a flood of its own.
+    const auto copy = [&live](QIODevice& to, qint64 until) {
+        while (live.pos() < until && !live.atEnd())
+            if (to.write(live.read(std::min<qint64>(until - live.pos(), 1 << 16))) < 0)
+                return false;
+        return true;
+    };
+    // The log keeps the newest half of its bound, from a line's start.
+    live.seek(live.size() - m_maxLiveBytes / 2);
+    live.readLine();
+    const qint64 half = live.pos();
+    live.seek(0);
+    const QString archive = archiveName(path, QDate::currentDate());
+    QFile target(archive);
+    if (!target.open(QIODevice::Append) || !copy(target, half))
+        return;
+    target.close();
+    QSaveFile kept(path);
+    if (kept.open(QIODevice::WriteOnly) && copy(kept, live.size()))
+        kept.commit();
+    boundArchives(archive, MaxArchiveBytes);
 }
 
 QString MLogSystem::hexEntryText(const QByteArray& mes)

@@ -73,6 +73,10 @@ public:
     void archiveLog(const QString& path, const QDate& today = QDate::currentDate(),
                     qint64 maxBytes = MaxArchiveBytes) const;
     QString archiveName(const QString& path, const QDate& today) const;
+    // The live log at most, while the program runs: past it, its older half goes to the
+    // archive (which keeps its own bound), and the log keeps the newer half.
+    static constexpr qint64 MaxLiveBytes = 50 * 1024 * 1024;
+    void setMaxLiveBytes(qint64 bytes) { m_maxLiveBytes = bytes; }
     QString header() const;
 
     void setHexLogDir(const QString& dir);
@@ -120,6 +124,9 @@ Q_SIGNALS:
 
 private:
     void boundArchives(const QString& current, qint64 maxBytes) const;
+    // Moves the older half of the live log at `path` to the archive when it has outgrown
+    // m_maxLiveBytes. With the file lock held.
+    void boundLiveLog(const QString& path);
     struct QueuedLine
     {
         QString text;
@@ -184,6 +191,8 @@ private:
     QMutex m_queueLock;
     std::vector<QueuedLine> m_queue;
     bool m_drainScheduled = false;
+    std::atomic<qint64> m_maxLiveBytes{MaxLiveBytes};
+    qint64 m_writtenSinceLook = 0; // characters written since the live log's size was read
     // Last, so it is destroyed first: its jobs use every member above.
     QThreadPool m_worker;
 };

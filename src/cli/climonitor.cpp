@@ -102,6 +102,8 @@ int CliMonitor::run()
                  .arg(m_options.baud)
                  .arg(other)
           << '\n';
+    if (m_relay.deviceRateIsServers())
+        m_err << FrVelkor::serverRateText(m_options.port()) << '\n';
     m_err.flush();
     m_log.logWrite(QStringLiteral("monitor %1 %2").arg(m_options.port(), other), LogInfo);
     m_out.flush();
@@ -142,7 +144,7 @@ void CliMonitor::received(const MonitorRelay::Event& event)
             m_follower.feed(event.from, quint8(byte), event.timeMs);
         return;
     case E::Dropped:
-        print(MonitorLines::dropped(event.timeMs, event.bytes));
+        print(MonitorLines::dropped(event.timeMs, event.count, event.bytes));
         return;
     case E::WriteFailed:
         report(QStringLiteral("%1 не переданы байты %2: %3")

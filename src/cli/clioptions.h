@@ -21,10 +21,12 @@ struct CliOptions
     QString hostPort;
     QString hostLink;
     QString logFile;
+    bool help = false; // --help, -h or help: the usage of `subcommand`, or of all when empty
 
     QString port() const { return ports.value(0); }
 };
 
 // Parses the arguments after the program name; false with `error` set on a usage error.
 bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString* error);
-QString cliUsage();
+// The usage of one subcommand, or of all of them.
+QString cliUsage(const QString& subcommand = QString());

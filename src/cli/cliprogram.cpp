@@ -51,7 +51,7 @@ CliProgram::CliProgram(CliOptions options, QTextStream& out, QTextStream& err, M
     // A port lost under the link (an adapter pulled out, a network server gone) is told once,
     // with its name, as the window tells it.
     QObject::connect(&m_link, &FrVelkor::portLost, [this](const QString& reason) {
-        m_pane.logError(QStringLiteral("Установка связи с ФР"), m_link.portLostText(reason));
+        m_pane.logError(QString(), m_link.portLostText(reason));
     });
 }
 
@@ -367,8 +367,8 @@ int CliProgram::hex()
     if (!connectLink(m_options.port(), m_options.baud))
         return fail(LinkFailure, QStringLiteral("Нет связи"));
     ProcedureLink link(*m_host, m_link, m_objects.errors);
-    switch (
-        HexCommand::send(m_options.arguments.join(QLatin1Char(' ')), link, m_objects.catalogue)) {
+    switch (HexCommand::send(m_options.arguments.join(QLatin1Char(' ')), link, m_objects.catalogue)
+                .outcome) {
     case HexCommand::Answered:
         return Success;
     case HexCommand::DeviceFailed:

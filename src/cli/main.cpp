@@ -12,13 +12,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VELKOR_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    // What every shell user tries first, answered on standard output with success.
     const QString first = QCoreApplication::arguments().value(1);
-    if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
-        first == QLatin1String("help")) {
-        out << cliUsage();
-        return CliProgram::Success;
-    }
     if (first == QLatin1String("--version")) {
         out << "velkor-cli " << QCoreApplication::applicationVersion() << '\n';
         return CliProgram::Success;
@@ -28,6 +22,11 @@ int main(int argc, char** argv)
     if (!parseCliOptions(QCoreApplication::arguments().mid(1), &options, &error)) {
         err << error << "\n\n" << cliUsage();
         return CliProgram::UsageFailure;
+    }
+    // What every shell user tries first, answered on standard output with success.
+    if (options.help) {
+        out << cliUsage(options.subcommand);
+        return CliProgram::Success;
     }
     // The program log, where the window's goes and in its format; standard output and
     // error are the program's interface, so the toolkit's messages go only to the log.

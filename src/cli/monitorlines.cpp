@@ -87,17 +87,20 @@ MonitorLines::Line MonitorLines::rateChanged(qint64 timeMs, int baud)
     return line;
 }
 
-MonitorLines::Line MonitorLines::dropped(qint64 timeMs, const QByteArray& bytes)
+MonitorLines::Line MonitorLines::dropped(qint64 timeMs, int count, const QByteArray& shown)
 {
+    const QString bytes =
+        ConsolePane::hex(shown) + (count > shown.size() ? QStringLiteral(" …") : QString());
     Line line;
     line.text = QStringLiteral("%1 ФР   %2 байт не переданы: порт программы закрыт (%3)")
                     .arg(clock(timeMs))
-                    .arg(bytes.size())
-                    .arg(ConsolePane::hex(bytes));
+                    .arg(count)
+                    .arg(bytes);
     line.json = {{QStringLiteral("t"), clock(timeMs)},
                  {QStringLiteral("dir"), QStringLiteral("device")},
                  {QStringLiteral("type"), QStringLiteral("dropped")},
-                 {QStringLiteral("bytes"), ConsolePane::hex(bytes)}};
+                 {QStringLiteral("count"), count},
+                 {QStringLiteral("bytes"), bytes}};
     return line;
 }
 

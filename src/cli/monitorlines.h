@@ -22,7 +22,8 @@ public:
     // The line that tells both ends moved to another rate.
     static Line rateChanged(qint64 timeMs, int baud);
     // The line that counts device bytes no program took: it had the host side closed.
-    static Line dropped(qint64 timeMs, const QByteArray& bytes);
+    // `shown` are the first of them.
+    static Line dropped(qint64 timeMs, int count, const QByteArray& shown);
 
     // "hh:mm:ss.zzz" of a time in milliseconds since the epoch, local time.
     static QString clock(qint64 timeMs);

@@ -1,6 +1,8 @@
 #include "monitorrelay.h"
 
+#include "link/frvelkor.h"
 #include "link/lowlatency.h"
+#include "link/networkport.h"
 #include "link/openfailure.h"
 
 #include <QDateTime>
@@ -10,10 +12,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -98,6 +104,66 @@ void closeDescriptor(int& fd)
     fd = -1;
 }
 
+// Small writes of the protocol's own (Telnet answers, COM port settings), in whole.
+bool sendWhole(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written > 0) {
+            done += written;
+            continue;
+        }
+        pollfd out{fd, POLLOUT, 0};
+        if ((written < 0 && errno != EAGAIN && errno != EINTR) || ::poll(&out, 1, 1000) <= 0)
+            return false;
+    }
+    return true;
+}
+
+// A connection to `name`'s server within NetworkPort::ConnectMs, non-blocking; -1 with
+// `error` set when there is none.
+int connectTo(const NetworkPortName& name, QString* error)
+{
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const QByteArray service = QByteArray::number(name.port);
+    if (::getaddrinfo(name.host.toUtf8().constData(), service.constData(), &hints, &found) != 0) {
+        *error = QStringLiteral("узел %1 не найден").arg(name.host);
+        return -1;
+    }
+    int fd = -1;
+    for (addrinfo* address = found; address && fd < 0; address = address->ai_next) {
+        fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                      address->ai_protocol);
+        if (fd < 0)
+            continue;
+        int failure = 0;
+        if (::connect(fd, address->ai_addr, address->ai_addrlen) != 0) {
+            failure = errno;
+            pollfd out{fd, POLLOUT, 0};
+            if (failure == EINPROGRESS && ::poll(&out, 1, NetworkPort::ConnectMs) == 1) {
+                socklen_t size = sizeof failure;
+                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &size);
+            } else if (failure == EINPROGRESS) {
+                failure = ETIMEDOUT;
+            }
+        }
+        if (failure != 0) {
+            errno = failure;
+            *error = systemError();
+            closeDescriptor(fd);
+        }
+    }
+    ::freeaddrinfo(found);
+    if (fd >= 0) {
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    return fd;
+}
+
 } // namespace
 
 MonitorRelay::MonitorRelay() : m_ready(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
@@ -154,7 +220,111 @@ bool MonitorRelay::openSerialEnd(End& end, const QString& name, int baud, QStrin
 
 bool MonitorRelay::openDevice(const QString& name, int baud, QString* error)
 {
+    if (NetworkPortName::parse(name).kind == NetworkPortName::Malformed) {
+        *error = NetworkPortName::malformedText(name);
+        return false;
+    }
+    if (NetworkPortName::parse(name).isNetwork())
+        return openNetworkDevice(name, baud, error);
     return openSerialEnd(m_device, name, baud, error);
+}
+
+bool MonitorRelay::deviceRateIsServers() const
+{
+    return m_device.network &&
+           !(m_device.telnet && m_device.telnet->comPort() == TelnetComPort::ComPort::Agreed);
+}
+
+bool MonitorRelay::openNetworkDevice(const QString& name, int baud, QString* error)
+{
+    const NetworkPortName network = NetworkPortName::parse(name);
+    m_device.network = true;
+    m_device.fd = connectTo(network, error);
+    if (m_device.fd < 0) {
+        *error = QStringLiteral("%1: %2").arg(network.address(), *error);
+        return false;
+    }
+    if (network.kind != NetworkPortName::Rfc2217)
+        return true;
+    TelnetComPort& telnet = m_device.telnet.emplace();
+    // The COM port commands only after the server's DO; no answer is a refusal.
+    if (!sendWhole(m_device.fd, telnet.start()) ||
+        !awaitServer(NetworkPort::RateAckMs,
+                     [](const TelnetComPort::Received&, const TelnetComPort& line) {
+                         return line.comPort() != TelnetComPort::ComPort::Asked;
+                     },
+                     error))
+        return false;
+    if (!sendWhole(m_device.fd, telnet.withdrawComPort()))
+        return false;
+    return !deviceRateIsServers() ? setDeviceRate(baud, error) : true;
+}
+
+bool MonitorRelay::awaitServer(int ms,
+                               bool (*done)(const TelnetComPort::Received&, const TelnetComPort&),
+                               QString* error)
+{
+    // Before the relay runs (and at a rate switch, when the host's bytes wait for it): what
+    // the registrar says meanwhile is nothing it was asked for, and is dropped.
+    const qint64 until = nowMs() + ms;
+    for (qint64 left = ms; left > 0; left = until - nowMs()) {
+        pollfd in{m_device.fd, POLLIN, 0};
+        if (::poll(&in, 1, int(left)) <= 0)
+            continue;
+        char buffer[ReadSize];
+        const ssize_t count = ::read(m_device.fd, buffer, sizeof buffer);
+        if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR)) {
+            *error = count == 0 ? QStringLiteral("сервер закрыл соединение") : systemError();
+            return false;
+        }
+        const TelnetComPort::Received received =
+            m_device.telnet->receive(buffer, std::max<ssize_t>(count, 0));
+        if (!received.fault.isEmpty()) {
+            *error = received.fault;
+            return false;
+        }
+        if (!sendWhole(m_device.fd, received.reply)) {
+            *error = systemError();
+            return false;
+        }
+        if (done(received, *m_device.telnet))
+            return true;
+    }
+    return true; // no answer: the line goes on
+}
+
+bool MonitorRelay::setDeviceRate(int baud, QString* error)
+{
+    if (!m_device.network)
+        return configure(m_device.fd, baud, error);
+    if (deviceRateIsServers()) {
+        *error = FrVelkor::serverRateChangeText(QStringLiteral("ФР"));
+        return false;
+    }
+    if (!sendWhole(m_device.fd, m_device.telnet->lineSettings(baud))) {
+        *error = systemError();
+        return false;
+    }
+    // As the link does: the rate is waited for, the other settings are not.
+    return awaitServer(
+        NetworkPort::RateAckMs,
+        [](const TelnetComPort::Received& received, const TelnetComPort&) {
+            return received.rateAcknowledged;
+        },
+        error);
+}
+
+bool MonitorRelay::deviceBytes(const char* data, qint64 size, QByteArray* bytes, QString* error)
+{
+    if (!m_device.telnet) {
+        *bytes = QByteArray(data, int(size));
+        return true;
+    }
+    const TelnetComPort::Received received = m_device.telnet->receive(data, size);
+    *bytes = received.data;
+    m_toDevice.bytes += received.reply;
+    *error = received.fault;
+    return received.fault.isEmpty();
 }
 
 bool MonitorRelay::openHostPort(const QString& name, int baud, QString* error)
@@ -245,10 +415,23 @@ std::deque<MonitorRelay::Event> MonitorRelay::takeEvents()
     return events;
 }
 
+bool MonitorRelay::joinDropped(std::deque<Event>& events, Event& event)
+{
+    if (event.kind != Event::Dropped || events.empty() || events.back().kind != Event::Dropped)
+        return false;
+    Event& last = events.back();
+    last.count += event.count;
+    last.bytes += event.bytes.left(MaxShownDropped - last.bytes.size());
+    return true;
+}
+
 void MonitorRelay::push(Event event)
 {
-    // What the line did is always told; only the showing of bytes passed on may be lost.
-    if (event.kind == Event::Passed && m_held.size() >= MaxQueued) {
+    // Every kind is bounded (a line's noise makes events of any kind without end); only the
+    // end, which comes once, is never lost.
+    if (joinDropped(m_held, event))
+        return;
+    if (event.kind != Event::EndLost && m_held.size() >= MaxQueued) {
         ++m_skippedHeld;
         return;
     }
@@ -268,7 +451,9 @@ bool MonitorRelay::releaseHeld(bool waitForLock)
     const bool first = m_queue.empty();
     m_skipped += std::exchange(m_skippedHeld, 0);
     for (Event& event : m_held) {
-        if (event.kind == Event::Passed && m_queue.size() >= MaxQueued)
+        if (joinDropped(m_queue, event))
+            continue;
+        if (event.kind != Event::EndLost && m_queue.size() >= MaxQueued)
             ++m_skipped;
         else
             m_queue.push_back(std::move(event));
@@ -323,7 +508,7 @@ void MonitorRelay::switchRate(int baud, qint64 timeMs)
     ::usleep(HandledMarginUs);
     QString error;
     const bool moved =
-        configure(m_device.fd, baud, &error) && (m_host.isPty || configure(m_host.fd, baud, &error));
+        setDeviceRate(baud, &error) && (m_host.isPty || configure(m_host.fd, baud, &error));
     Event event;
     event.kind = moved ? Event::RateChanged : Event::RateFailed;
     event.count = baud;
@@ -339,6 +524,22 @@ void MonitorRelay::pushPassed(Side from, const char* data, qint64 size, qint64 t
     passed.bytes = QByteArray(data, int(size));
     passed.timeMs = timeMs;
     push(std::move(passed));
+}
+
+void MonitorRelay::pushDropped(const QByteArray& bytes, qint64 timeMs)
+{
+    Event dropped;
+    dropped.kind = Event::Dropped;
+    dropped.from = Side::Device;
+    dropped.count = int(bytes.size());
+    dropped.bytes = bytes.left(MaxShownDropped);
+    dropped.timeMs = timeMs;
+    push(std::move(dropped));
+}
+
+QByteArray MonitorRelay::toDevice(const char* data, qint64 size) const
+{
+    return m_device.telnet ? m_device.telnet->encode(data, size) : QByteArray(data, int(size));
 }
 
 void MonitorRelay::pushWriteFailed(Side from, const QByteArray& bytes, qint64 timeMs)
@@ -379,7 +580,7 @@ void MonitorRelay::passOnHostBytes(const char* data, qint64 size, qint64 timeMs)
             continue;
         // Everything up to the ACK goes out at the old rate before the switch.
         pushPassed(Side::Host, data + done, i + 1 - done, timeMs);
-        m_toDevice.bytes.append(data + done, int(i + 1 - done));
+        m_toDevice.bytes += toDevice(data + done, i + 1 - done);
         if (!writeAll(m_device.fd, m_toDevice.bytes.constData(), m_toDevice.bytes.size()))
             pushWriteFailed(Side::Host, m_toDevice.bytes, timeMs);
         m_toDevice.bytes.clear();
@@ -389,7 +590,7 @@ void MonitorRelay::passOnHostBytes(const char* data, qint64 size, qint64 timeMs)
     if (done == size)
         return;
     pushPassed(Side::Host, data + done, size - done, timeMs);
-    m_toDevice.bytes.append(data + done, int(size - done));
+    m_toDevice.bytes += toDevice(data + done, size - done);
     flush(m_toDevice);
 }
 
@@ -397,14 +598,8 @@ void MonitorRelay::passOnDeviceBytes(const char* data, qint64 size, qint64 timeM
 {
     for (qint64 i = 0; i < size; ++i)
         m_rates.deviceByte(quint8(data[i]), timeMs);
-    if (hostClosed()) {
-        Event dropped;
-        dropped.kind = Event::Dropped;
-        dropped.from = Side::Device;
-        dropped.bytes = QByteArray(data, int(size));
-        dropped.timeMs = timeMs;
-        return push(std::move(dropped));
-    }
+    if (hostClosed())
+        return pushDropped(QByteArray(data, int(size)), timeMs);
     pushPassed(Side::Device, data, size, timeMs);
     m_toHost.bytes.append(data, int(size));
     flush(m_toHost);
@@ -418,20 +613,29 @@ bool MonitorRelay::readFrom(Side from)
     if (count < 0 && (errno == EAGAIN || errno == EINTR || (in.isPty && errno == EIO)))
         return true; // nothing after all, or a pseudo-terminal's program just closed its side
     const qint64 timeMs = nowMs();
-    if (count <= 0) {
-        Event lost;
-        lost.kind = Event::EndLost;
-        lost.from = from;
-        lost.text = count < 0 ? systemError() : QStringLiteral("порт закрыт");
-        lost.timeMs = timeMs;
-        push(std::move(lost));
-        return false;
-    }
-    if (from == Side::Host)
+    QString failure = count < 0 ? systemError()
+                                : (in.network ? QStringLiteral("сервер закрыл соединение")
+                                              : QStringLiteral("порт закрыт"));
+    if (count > 0 && from == Side::Host) {
         passOnHostBytes(buffer, count, timeMs);
-    else
-        passOnDeviceBytes(buffer, count, timeMs);
-    return true;
+        return true;
+    }
+    if (count > 0) {
+        QByteArray bytes;
+        const bool sound = deviceBytes(buffer, count, &bytes, &failure);
+        flush(m_toDevice); // the server's answers
+        if (!bytes.isEmpty())
+            passOnDeviceBytes(bytes.constData(), bytes.size(), timeMs);
+        if (sound)
+            return true;
+    }
+    Event lost;
+    lost.kind = Event::EndLost;
+    lost.from = from;
+    lost.text = failure;
+    lost.timeMs = timeMs;
+    push(std::move(lost));
+    return false;
 }
 
 void MonitorRelay::run()
@@ -446,15 +650,9 @@ void MonitorRelay::relay()
 {
     while (m_running) {
         const bool hostGone = hostClosed();
-        if (hostGone && !m_toHost.bytes.isEmpty()) {
-            // Taken by no program: lost as on a real line, and told.
-            Event dropped;
-            dropped.kind = Event::Dropped;
-            dropped.from = Side::Device;
-            dropped.bytes = std::exchange(m_toHost.bytes, QByteArray());
-            dropped.timeMs = nowMs();
-            push(std::move(dropped));
-        }
+        // Taken by no program: lost as on a real line, and told.
+        if (hostGone && !m_toHost.bytes.isEmpty())
+            pushDropped(std::exchange(m_toHost.bytes, QByteArray()), nowMs());
         // An end is read only while what it sent is taken by the other, so the bytes wait in
         // the system's buffers, not here; a master without its program reports a hang-up at
         // once and is left out of the wait.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/framefollower.h"
+#include "link/telnetcomport.h"
 #include "ratewatch.h"
 
 #include <QByteArray>
@@ -11,6 +12,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // The monitor's two ends: the registrar's port and the other program's side, a second serial
@@ -18,8 +20,9 @@
 // end as soon as it is read, unchanged, before anything looks at it; it never sends a byte of
 // its own, and an end that cannot take more holds up only the bytes bound for it (one loop
 // that never blocks on one side). What it passed on goes to the printer through a bounded
-// queue: a printer that falls behind loses events (counted), never a byte of the line. The
-// rate switch after the exchange parameters command is the relay's own.
+// queue: a printer that falls behind loses events of every kind but the end (counted, and
+// said), never a byte of the line. The rate switch after the exchange parameters command is
+// the relay's own. The registrar's end may be a network port (RFC 2217 or raw TCP).
 class MonitorRelay
 {
 public:
@@ -29,7 +32,8 @@ public:
         enum Kind
         {
             Passed,      // bytes passed on
-            Dropped,     // device bytes while no program had the host side open
+            Dropped,     // `count` device bytes while no program had the host side open; the
+                         // first of them in `bytes`
             WriteFailed, // bytes an end would not take
             RateChanged, // both ends moved to `count` bit/s
             RateFailed,  // the move to `count` bit/s failed: `text` says why
@@ -43,8 +47,11 @@ public:
         int count = 0;
         QString text;
     };
-    // Events waiting for the printer at most; beyond, bytes passed on are not shown.
+    // Events waiting for the printer at most; beyond, they are counted and skipped.
     static constexpr size_t MaxQueued = 4096;
+    // The dropped bytes one Dropped event shows at most; dropped bytes in a row while one is
+    // waiting join it.
+    static constexpr int MaxShownDropped = 32;
 
     MonitorRelay();
     // Stops the threads, closes both ends and removes the link to the pseudo-terminal when it
@@ -55,7 +62,11 @@ public:
 
     // A serial port by its name ("ttyUSB0") or path, raw, 8 bits, no parity, one stop bit,
     // held with the lock and the exclusive mode the tool's own link takes.
+    // A network port name (rfc2217://, tcp://) connects to the server, and with RFC 2217 and
+    // the server's agreement sets its line.
     bool openDevice(const QString& name, int baud, QString* error);
+    // The registrar's end is a network port whose server keeps the line's rate.
+    bool deviceRateIsServers() const;
     bool openHostPort(const QString& name, int baud, QString* error);
     // A new pseudo-terminal for a program on this machine, reached through a symlink at
     // `linkPath`; a path that exists already is refused.
@@ -75,6 +86,8 @@ private:
     {
         int fd = -1;
         bool isPty = false;
+        bool network = false;
+        std::optional<TelnetComPort> telnet; // RFC 2217
         // Holds the port's lock and exclusive mode; the relay reads and writes `fd`.
         std::unique_ptr<QSerialPort> holder;
     };
@@ -98,6 +111,9 @@ private:
     void flush(Pending& pending);
     void pushPassed(Side from, const char* data, qint64 size, qint64 timeMs);
     void pushWriteFailed(Side from, const QByteArray& bytes, qint64 timeMs);
+    void pushDropped(const QByteArray& bytes, qint64 timeMs);
+    // The host's bytes as they go to the registrar's end (Telnet's escapes for RFC 2217).
+    QByteArray toDevice(const char* data, qint64 size) const;
     void switchRate(int baud, qint64 timeMs);
     // Writes everything to `fd`, waiting while the end cannot take more; false when it failed.
     bool writeAll(int fd, const char* data, qint64 size);
@@ -107,6 +123,18 @@ private:
     // `waitForLock`, once it is); true when none are left held.
     bool releaseHeld(bool waitForLock = false);
     bool openSerialEnd(End& end, const QString& name, int baud, QString* error);
+    bool openNetworkDevice(const QString& name, int baud, QString* error);
+    // Waits up to `ms` for the server's Telnet answers until `done` holds; false when the
+    // connection failed (`error` says why).
+    bool awaitServer(int ms, bool (*done)(const TelnetComPort::Received&, const TelnetComPort&),
+                     QString* error);
+    // Moves the registrar's line to `baud`: its port, or its server through RFC 2217.
+    bool setDeviceRate(int baud, QString* error);
+    // The registrar's bytes that came: Telnet undone for RFC 2217; false when its server
+    // broke the protocol (`error`).
+    bool deviceBytes(const char* data, qint64 size, QByteArray* bytes, QString* error);
+    // Adds a Dropped event to the last waiting one when it is one too.
+    static bool joinDropped(std::deque<Event>& events, Event& event);
 
     End m_device;
     End m_host;

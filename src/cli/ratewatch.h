@@ -7,7 +7,8 @@
 
 // Follows the frames of both directions just far enough to see the host acknowledge a good
 // reply to the exchange parameters command, and tells the rate both ends then move to, as
-// the registrar does once it has that ACK. Fed by the relay's two threads.
+// the registrar does once it has that ACK. Fed by the relay's thread, byte by byte as it
+// passes them on.
 class RateWatch
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "base/logpane.h"
 #include "catalogue/errortexts.h"
+#include "eventwait.h"
 #include "lowlatency.h"
 #include "openfailure.h"
 
@@ -10,7 +11,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSerialPortInfo>
-#include <QTimer>
+
+#include <termios.h>
 
 namespace {
 
@@ -64,7 +66,9 @@ QString FrVelkor::portLostText(const QString& reason) const
 
 QList<int> FrVelkor::searchRates(const QString& portName, int currentBaud)
 {
-    if (NetworkPortName::parse(portName).kind == NetworkPortName::RawTcp)
+    const NetworkPortName network = NetworkPortName::parse(portName);
+    if (network.kind == NetworkPortName::RawTcp ||
+        (network.kind == NetworkPortName::Rfc2217 && !NetworkPort::serverSetsRate(network)))
         return {currentBaud};
     return QList<int>(std::begin(BaudRates), std::end(BaudRates));
 }
@@ -334,17 +338,10 @@ int FrVelkor::readByte(int waitMs, quint8* byte)
 
 void FrVelkor::waitEvents(int ms)
 {
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(device(), &QIODevice::readyRead, &loop, &QEventLoop::quit);
-    connect(this, &FrVelkor::wake, &loop, &QEventLoop::quit);
-    deadline.start(ms);
-    // Once the application has been told to quit, no event loop runs any more (exec returns
-    // at once): the wait would spin until its deadline, and no byte could arrive anyway.
-    if (loop.exec() < 0)
+    if (!::waitEvents(ms, [this](QEventLoop& loop) {
+            connect(device(), &QIODevice::readyRead, &loop, &QEventLoop::quit);
+            connect(this, &FrVelkor::wake, &loop, &QEventLoop::quit);
+        }))
         m_quitting = true;
 }
 
@@ -352,12 +349,19 @@ void FrVelkor::pauseMs(int ms)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < ms && !m_quitting) {
-        QEventLoop loop;
-        QTimer::singleShot(int(ms - clock.elapsed()), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        if (loop.exec() < 0)
+    while (clock.elapsed() < ms && !m_quitting)
+        if (!::waitEvents(int(ms - clock.elapsed()), nullptr))
             m_quitting = true;
+}
+
+void FrVelkor::drainOutput()
+{
+    if (m_port.isOpen()) {
+        m_port.flush();
+        ::tcdrain(int(m_port.handle()));
     }
+    if (m_network.isOpen())
+        m_network.waitWritten();
 }
 
 void FrVelkor::purgeInput()
@@ -495,9 +499,9 @@ void FrVelkor::closeComPort()
 {
     // The port writes from the event loop: the ACK of the last reply is still waiting when a
     // program closes the port right after its exchange, and the device would keep that
-    // reply (and a rate change it makes on the ACK) pending.
-    if (m_port.isOpen() && m_port.bytesToWrite() > 0)
-        m_port.flush();
+    // reply (and a rate change it makes on the ACK) pending; closed, the line's settings go
+    // back before the ACK has left it.
+    drainOutput();
     m_port.close();
     m_network.close();
 }
@@ -509,6 +513,7 @@ int FrVelkor::frSetLink(int baudRate, int timeoutMs)
     m_quitting = m_abandoned;
     m_replyTimeout = timeoutMs;
     m_baudRate = baudRate;
+    drainOutput(); // the last ACK leaves at the old rate
     if (m_onNetwork) {
         // Raw TCP keeps the server's rate: there is nothing to set.
         if (m_network.setsLineRate() && !m_network.setBaudRate(baudRate))
@@ -545,7 +550,12 @@ void FrVelkor::onPortError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
         return;
-    portFailed(m_port.errorString());
+    // An open local port fails for one cause: its device went (an adapter unplugged, the
+    // emulator stopped). The system names it as the hang-up finds the port, "resource
+    // temporarily unavailable", "file exists" or "not a serial port": one reason for one
+    // cause.
+    qDebug() << "FrVelkor serial port error" << error << m_port.errorString();
+    portFailed(tr("порт закрыт: устройство отключено или программа-эмулятор остановлена"));
 }
 
 void FrVelkor::portFailed(const QString& text)

@@ -167,6 +167,9 @@ private:
     void onPortError(QSerialPort::SerialPortError error);
     // Runs the event loop until `ms` have passed or wake() / readyRead.
     void waitEvents(int ms);
+    // Waits until what was written has left: the serial line drained, the network port's
+    // bytes handed to the connection.
+    void drainOutput();
 
     const ErrorTexts* m_errors;
     LogPane* m_pane = nullptr;

@@ -1,68 +1,27 @@
 #include "networkport.h"
 
+#include "eventwait.h"
 #include "openfailure.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QRegularExpression>
-#include <QTimer>
 
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include <libtelnet.h>
-
 namespace {
 
 const QString kRfc2217Scheme = QStringLiteral("rfc2217://");
 const QString kTcpScheme = QStringLiteral("tcp://");
 
-// Telnet COM Port Control: the option and the client's commands of it.
-constexpr unsigned char ComPortOption = 44;
-enum ComPortCommand : unsigned char
-{
-    SetBaudrate = 1,
-    SetDatasize = 2,
-    SetParity = 3,
-    SetStopsize = 4,
-    SetControl = 5,
-    PurgeData = 12,
-};
-constexpr unsigned char ServerReply = 100; // a server's answer is the command plus 100
-constexpr unsigned char ParityNone = 1;
-constexpr unsigned char OneStopBit = 1;
-constexpr unsigned char NoFlowControl = 1;
-constexpr unsigned char PurgeReceived = 1;
-
-// Binary both ways (a frame may hold any byte), no go-ahead, and the COM port option ours.
-const telnet_telopt_t kOptions[] = {
-    {TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO},
-    {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
-    {ComPortOption, TELNET_WILL, TELNET_DONT},
-    {-1, 0, 0},
-};
-
-// Runs the event loop until `done` holds or `ms` have passed.
-template <typename Sender, typename Signal, typename Done>
-bool waitFor(Sender* sender, Signal signal, int ms, Done done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        const qint64 left = ms - clock.elapsed();
-        if (left <= 0)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(int(left), &loop, &QEventLoop::quit);
-        QObject::connect(sender, signal, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+// Causes of the warnings said once a connection.
+constexpr char kDropped[] = "the link did not read the line's bytes; bytes dropped:";
+constexpr char kNoRateAck[] = "the server did not acknowledge the line's rate within RateAckMs; "
+                              "times:";
 
 } // namespace
 
@@ -112,14 +71,9 @@ QString NetworkPortName::malformedText(const QString& name)
 NetworkPort::NetworkPort(QObject* parent) : QIODevice(parent)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, &NetworkPort::received);
-    connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
-        if (!isOpen() || m_closing)
-            return;
-        const QString reason = socketReason();
-        close();
-        if (!m_opening)
-            emit lost(reason);
-    });
+    connect(&m_socket, &QTcpSocket::disconnected, this, &NetworkPort::disconnected);
+    // The system's buffer holds the rest; what is read is bounded by the backlog.
+    m_socket.setReadBufferSize(FloodBurstBytes);
 }
 
 NetworkPort::~NetworkPort()
@@ -130,6 +84,8 @@ NetworkPort::~NetworkPort()
 // Why the connection failed or ended; the port's name, said beside it, gives the address.
 QString NetworkPort::socketReason() const
 {
+    if (!m_failure.isEmpty())
+        return m_failure;
     switch (m_socket.error()) {
     case QAbstractSocket::HostNotFoundError:
         return tr("узел %1 не найден").arg(m_name.host);
@@ -144,19 +100,39 @@ QString NetworkPort::socketReason() const
     }
 }
 
+bool NetworkPort::waitFor(int ms, const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        const qint64 left = ms - clock.elapsed();
+        if (left <= 0)
+            return false;
+        const bool running = waitEvents(int(left), [this](QEventLoop& loop) {
+            // received() is connected first: it has run when the loop quits.
+            connect(&m_socket, &QTcpSocket::readyRead, &loop, &QEventLoop::quit);
+            connect(&m_socket, &QTcpSocket::stateChanged, &loop, &QEventLoop::quit);
+            connect(&m_socket, &QTcpSocket::bytesWritten, &loop, &QEventLoop::quit);
+        });
+        if (!running)
+            return done();
+    }
+    return true;
+}
+
 bool NetworkPort::open(const NetworkPortName& name, int baud)
 {
     close();
     m_name = name;
     m_input.clear();
+    m_failure.clear();
+    m_warnings.clear();
     m_closing = false;
     m_socket.connectToHost(name.host, name.port);
-    const bool connected = waitFor(&m_socket, &QTcpSocket::stateChanged,
-                                   ConnectMs, [this] {
-                                       return m_socket.state() == QAbstractSocket::ConnectedState ||
-                                              m_socket.state() ==
-                                                  QAbstractSocket::UnconnectedState;
-                                   });
+    const bool connected = waitFor(ConnectMs, [this] {
+        return m_socket.state() == QAbstractSocket::ConnectedState ||
+               m_socket.state() == QAbstractSocket::UnconnectedState;
+    });
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
         setErrorString(connected ? socketReason()
                                  : tr("нет ответа за %1 с").arg(ConnectMs / 1000));
@@ -165,16 +141,22 @@ bool NetworkPort::open(const NetworkPortName& name, int baud)
     }
     // Each turnaround of the protocol is a few bytes: they go out at once.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_allowance = FloodBurstBytes;
+    m_refilled.start();
     QIODevice::open(QIODevice::ReadWrite | QIODevice::Unbuffered);
     if (name.kind == NetworkPortName::Rfc2217) {
-        m_telnet = telnet_init(kOptions, &NetworkPort::onTelnetEvent, 0, this);
-        for (const unsigned char option : {TELNET_TELOPT_BINARY, TELNET_TELOPT_SGA}) {
-            telnet_negotiate(m_telnet, TELNET_WILL, option);
-            telnet_negotiate(m_telnet, TELNET_DO, option);
-        }
-        telnet_negotiate(m_telnet, TELNET_WILL, ComPortOption);
         m_opening = true;
-        sendLineSettings(baud);
+        m_telnet.emplace();
+        sendRaw(m_telnet->start());
+        // The COM port commands only after the server's DO; no answer is a refusal.
+        waitFor(RateAckMs, [this] {
+            return !isOpen() || m_telnet->comPort() != TelnetComPort::ComPort::Asked;
+        });
+        if (isOpen()) {
+            sendRaw(m_telnet->withdrawComPort());
+            if (setsLineRate())
+                setBaudRate(baud);
+        }
         m_opening = false;
         // Gone while the line was being set: a failed open, not a lost port.
         if (!isOpen()) {
@@ -182,71 +164,100 @@ bool NetworkPort::open(const NetworkPortName& name, int baud)
             return false;
         }
     }
-    qDebug() << "NetworkPort open" << name.address() << "rfc2217" << bool(m_telnet);
+    qDebug() << "NetworkPort open" << name.address() << "rfc2217" << m_telnet.has_value()
+             << "line rate set" << setsLineRate();
     return true;
+}
+
+bool NetworkPort::serverSetsRate(const NetworkPortName& name)
+{
+    NetworkPort port;
+    // The rate itself is set by the probe that follows.
+    return port.open(name, 9600) && port.setsLineRate();
+}
+
+void NetworkPort::waitWritten(int ms)
+{
+    if (m_socket.state() != QAbstractSocket::ConnectedState)
+        return;
+    m_socket.flush();
+    waitFor(ms, [this] {
+        return m_socket.state() != QAbstractSocket::ConnectedState || m_socket.bytesToWrite() == 0;
+    });
 }
 
 void NetworkPort::close()
 {
     m_closing = true;
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.flush();
-    m_socket.abort();
-    if (m_telnet) {
-        telnet_free(m_telnet);
-        m_telnet = nullptr;
+    if (m_socket.state() == QAbstractSocket::ConnectedState) {
+        waitWritten();
+        // The end of the stream follows what was written, in order.
+        ::shutdown(int(m_socket.socketDescriptor()), SHUT_WR);
     }
+    m_socket.abort();
+    m_telnet.reset();
     m_input.clear();
+    for (const auto& [cause, count] : m_warnings)
+        if (count > 1)
+            qWarning() << "NetworkPort" << m_name.address() << cause << count << "in all";
+    m_warnings.clear();
     if (isOpen())
         QIODevice::close();
 }
 
-void NetworkPort::comPortCommand(unsigned char command, const QByteArray& value)
+void NetworkPort::disconnected()
 {
-    const QByteArray body = char(command) + value;
-    telnet_subnegotiation(m_telnet, ComPortOption, body.constData(), size_t(body.size()));
+    if (!isOpen() || m_closing)
+        return;
+    const QString reason = socketReason();
+    close();
+    if (!m_opening)
+        emit lost(reason);
 }
 
-void NetworkPort::sendLineSettings(int baud)
+void NetworkPort::fail(const QString& reason)
 {
-    const quint32 rate = quint32(baud);
-    const char rateBytes[4] = {char(rate >> 24), char(rate >> 16), char(rate >> 8), char(rate)};
-    m_rateAcknowledged = false;
-    comPortCommand(SetBaudrate, QByteArray(rateBytes, 4));
-    comPortCommand(SetDatasize, QByteArray(1, char(8)));
-    comPortCommand(SetParity, QByteArray(1, char(ParityNone)));
-    comPortCommand(SetStopsize, QByteArray(1, char(OneStopBit)));
-    comPortCommand(SetControl, QByteArray(1, char(NoFlowControl)));
-    flushOut();
-    // The rate must be in force before the first byte at it; the other settings are not
-    // waited for (a server serving a pseudo-terminal never answers some of them).
-    if (!waitFor(this, &NetworkPort::readyRead, RateAckMs,
-                 [this] { return m_rateAcknowledged || !isOpen(); }))
-        qWarning() << "NetworkPort: the server did not acknowledge the rate" << baud << "within"
-                   << RateAckMs << "ms; going on";
+    qWarning() << "NetworkPort" << m_name.address() << "ends the connection:" << reason;
+    m_failure = reason;
+    m_closing = true;
+    m_socket.abort();
+    m_closing = false;
+    disconnected();
+}
+
+void NetworkPort::warnOnce(const char* cause, qint64 count)
+{
+    qint64& said = m_warnings[cause];
+    if (said == 0)
+        qWarning() << "NetworkPort" << m_name.address() << cause << count;
+    said += count;
+}
+
+void NetworkPort::sendRaw(const QByteArray& bytes)
+{
+    if (!bytes.isEmpty() && m_socket.state() == QAbstractSocket::ConnectedState)
+        m_socket.write(bytes);
 }
 
 bool NetworkPort::setBaudRate(int baud)
 {
-    if (!isOpen() || !m_telnet)
+    if (!isOpen() || !setsLineRate())
         return false;
-    sendLineSettings(baud);
+    m_rateAcknowledged = false;
+    sendRaw(m_telnet->lineSettings(baud));
+    m_socket.flush();
+    // The rate must be in force before the first byte at it; the other settings are not
+    // waited for (a server serving a pseudo-terminal never answers some of them).
+    if (!waitFor(RateAckMs, [this] { return m_rateAcknowledged || !isOpen(); }))
+        warnOnce(kNoRateAck);
     return isOpen();
 }
 
 void NetworkPort::purgeInput()
 {
-    if (m_telnet && isOpen()) {
-        comPortCommand(PurgeData, QByteArray(1, char(PurgeReceived)));
-        flushOut();
-    }
+    if (isOpen() && m_telnet)
+        sendRaw(m_telnet->purgeReceived());
     m_input.clear();
-}
-
-void NetworkPort::flushOut()
-{
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.flush();
 }
 
 qint64 NetworkPort::bytesAvailable() const
@@ -266,52 +277,47 @@ qint64 NetworkPort::writeData(const char* data, qint64 size)
 {
     if (m_socket.state() != QAbstractSocket::ConnectedState)
         return -1;
-    if (m_telnet)
-        telnet_send(m_telnet, data, size_t(size)); // escapes FFh bytes as IAC IAC
-    else
-        m_socket.write(data, size);
-    flushOut();
+    // Written from the event loop: a frame put byte by byte goes out as one segment when
+    // the link waits for its answer.
+    m_socket.write(m_telnet ? m_telnet->encode(data, size) : QByteArray(data, int(size)));
     return size;
+}
+
+void NetworkPort::keep(const QByteArray& bytes)
+{
+    const qsizetype room = std::max<qsizetype>(0, MaxBacklog - m_input.size());
+    m_input.append(bytes.constData(), std::min(room, bytes.size()));
+    if (bytes.size() > room)
+        warnOnce(kDropped, bytes.size() - room);
 }
 
 void NetworkPort::received()
 {
     const QByteArray bytes = m_socket.readAll();
+    if (bytes.isEmpty())
+        return;
     // The reply's next bytes must not wait for the server's small-packet rule (Nagle) to
     // see our acknowledgement, which the system would otherwise hold back for up to 40 ms.
     const int quick = 1;
     ::setsockopt(int(m_socket.socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &quick,
                  sizeof quick);
+    // What the bytes are is said first: a subnegotiation without end is a protocol fault,
+    // whatever its pace.
+    TelnetComPort::Received telnet;
     if (m_telnet)
-        telnet_recv(m_telnet, bytes.constData(), size_t(bytes.size()));
+        telnet = m_telnet->receive(bytes.constData(), bytes.size());
     else
-        m_input += bytes;
+        telnet.data = bytes;
+    if (!telnet.fault.isEmpty())
+        return fail(telnet.fault);
+    m_allowance = std::min(FloodBurstBytes,
+                           m_allowance + m_refilled.restart() * FloodBytesPerSecond / 1000);
+    m_allowance -= bytes.size();
+    if (m_allowance < 0)
+        return fail(tr("сервер шлёт данные без остановки"));
+    sendRaw(telnet.reply);
+    keep(telnet.data);
+    m_rateAcknowledged = m_rateAcknowledged || telnet.rateAcknowledged;
     if (!m_input.isEmpty())
         emit readyRead();
-}
-
-void NetworkPort::onTelnetEvent(telnet_t*, telnet_event_t* event, void* self)
-{
-    auto* port = static_cast<NetworkPort*>(self);
-    switch (event->type) {
-    case TELNET_EV_DATA:
-        port->m_input.append(event->data.buffer, qsizetype(event->data.size));
-        break;
-    case TELNET_EV_SEND:
-        port->m_socket.write(event->data.buffer, qint64(event->data.size));
-        break;
-    case TELNET_EV_SUBNEGOTIATION:
-        if (event->sub.telopt == ComPortOption && event->sub.size >= 1 &&
-            quint8(event->sub.buffer[0]) == ServerReply + SetBaudrate) {
-            port->m_rateAcknowledged = true;
-            emit port->readyRead(); // wakes the wait for it
-        }
-        break;
-    case TELNET_EV_WARNING:
-    case TELNET_EV_ERROR:
-        qWarning() << "NetworkPort telnet:" << event->error.msg;
-        break;
-    default:
-        break;
-    }
 }

@@ -27,5 +27,6 @@ QByteArray ClockCommands::confirmDate()
 
 QByteArray ClockCommands::programTime(quint32 password, QTime time)
 {
-    return withPassword(ProgramTime, password, quint8(time.hour()), quint8(time.minute()), 0);
+    return withPassword(ProgramTime, password, quint8(time.hour()), quint8(time.minute()),
+                        quint8(time.second()));
 }

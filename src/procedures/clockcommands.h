@@ -17,7 +17,7 @@ public:
     QByteArray programDate(quint32 password, QDate date);
     // The last command with 23h as its first byte; the single byte 23h before any command.
     QByteArray confirmDate();
-    // 21h, the password, hour, minute, 0.
+    // 21h, the password, hour, minute, second.
     QByteArray programTime(quint32 password, QTime time);
 
     const QByteArray& lastCommand() const { return m_last; }

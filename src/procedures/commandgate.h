@@ -59,11 +59,11 @@ private:
 class TapMemory
 {
 public:
-    // True when a tap on `row` now starts its run (and is remembered); false for the
-    // second tap of one gesture.
+    // True when a tap on `row` (whatever number names what was tapped) now starts its run,
+    // and it is remembered; false for the second tap of one gesture.
     bool take(int row, int intervalMs);
 
 private:
-    int m_row = -1;
+    int m_row = 0;
     QElapsedTimer m_since;
 };

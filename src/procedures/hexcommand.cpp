@@ -27,8 +27,8 @@ QString nameOf(const Catalogue& catalogue, uint code)
 
 } // namespace
 
-HexCommand::Outcome HexCommand::send(const QString& text, ProcedureLink& link,
-                                     const Catalogue& catalogue, const CommandGate::Question& ask)
+HexCommand::Sent HexCommand::send(const QString& text, ProcedureLink& link,
+                                  const Catalogue& catalogue, const CommandGate::Question& ask)
 {
     ProcedureHost& host = link.host();
     const QString title = trHex("Команда в HEX формате");
@@ -53,15 +53,18 @@ HexCommand::Outcome HexCommand::send(const QString& text, ProcedureLink& link,
     const uint code = command.isEmpty() ? 0 : quint8(command.at(0));
     const bool asks = !command.isEmpty() && catalogue.codeAsksConfirmation(code);
     const QString name = asks ? nameOf(catalogue, code) : title;
-    Outcome outcome = NotSent;
+    Sent sent;
     link.gate().pass({name, asks ? CommandGate::commandQuestion(name) : QString(), check,
                       [&] {
                           const ProcedureLink::Result result = link.send(
                               command, {trHex("Выполнение команды"), title, trHex("Ошибка")});
-                          outcome = result.code == 0      ? Answered
-                                    : result.linkFailed() ? LinkFailed
-                                                          : DeviceFailed;
+                          sent.reply = result.reply;
+                          sent.outcome = result.code == 0      ? Answered
+                                         : result.linkFailed() ? LinkFailed
+                                                               : DeviceFailed;
                       }},
                      ask);
-    return outcome;
+    if (sent.outcome == Answered)
+        host.logPane().setStatus(title, trHex(" - без ошибок."));
+    return sent;
 }

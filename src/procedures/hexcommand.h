@@ -25,8 +25,15 @@ public:
     // character skipped, an odd digit left at the front a byte of its own.
     static QByteArray decode(const QString& text) { return QByteArray::fromHex(text.toLatin1()); }
 
+    struct Sent
+    {
+        Outcome outcome = NotSent;
+        QByteArray reply; // what the device answered, when it did
+    };
+
     // Through the command gate: a command whose code the catalogue holds irreversible is
-    // put to `ask` first, under the catalogue's name.
-    static Outcome send(const QString& text, ProcedureLink& link, const Catalogue& catalogue,
-                        const CommandGate::Question& ask = {});
+    // put to `ask` first, under the catalogue's name. An answer without an error sets the
+    // status line.
+    static Sent send(const QString& text, ProcedureLink& link, const Catalogue& catalogue,
+                     const CommandGate::Question& ask = {});
 };

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -94,12 +95,26 @@ bool TestFp::splitLine(const QString& line, QStringList* items)
 TestFp::Outcome TestFp::execTestFp(QFile* script)
 {
     qDebug() << "TestFp::execTestFp";
+    const QFileInfo file(script->fileName());
     if (!script->open(QIODevice::ReadOnly))
-        return scriptError(tr("Нет файла TestFp.txt"));
-    const Outcome outcome = runLines(script);
+        return scriptError(
+            tr("Нет файла %1 в каталоге %2").arg(file.fileName(), file.absolutePath()));
+    m_commands = 0;
+    m_lineNumber = 0;
+    m_outcome = runLines(script);
     script->close();
-    qDebug() << "/TestFp::execTestFp" << outcome;
-    return outcome;
+    qDebug() << "/TestFp::execTestFp" << m_outcome;
+    return m_outcome;
+}
+
+QString TestFp::summary() const
+{
+    // A run stops at its first error: what ran, and where it stopped.
+    const bool failed = m_outcome != Completed;
+    QString text = tr("выполнено %1 команд, ошибок %2.").arg(m_commands).arg(failed ? 1 : 0);
+    if (failed && m_lineNumber > 0)
+        text += tr(" Ошибка в строке %1.").arg(m_lineNumber);
+    return text;
 }
 
 QStringList TestFp::irreversibleCommands(QFile* script) const
@@ -135,7 +150,8 @@ TestFp::Outcome TestFp::runLines(QFile* script)
     m_loopStart.fill(-1);
     m_loopCount.fill(0);
     const auto number = [](int line) { return QString::number(line); };
-    int lineNumber = 1;
+    int& lineNumber = m_lineNumber;
+    lineNumber = 1;
     while (!script->atEnd()) {
         const QString line = lineText(script->readLine());
         qDebug() << "TestFp line" << lineNumber << line;
@@ -230,6 +246,8 @@ TestFp::Outcome TestFp::runCommand(int index)
     }
     const ProcedureLink::Result result =
         m_link.send(m_codec.commandArray(), {tr("Выполнение команды"), name, tr("Ошибка")});
+    if (result.code != ProcedureLink::NotConnected && result.code != ProcedureLink::Busy)
+        ++m_commands;
     if (result.code == 0) {
         pane.setStatus(name, RazbCmd::tr(" - без ошибок."));
         return Completed;

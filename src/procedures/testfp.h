@@ -35,6 +35,8 @@ public:
     TestFp(Catalogue& catalogue, RazbCmd& codec, ProcedureLink& link, QObject* parent = nullptr);
 
     Outcome execTestFp(QFile* script);
+    // The last run in words: "выполнено N команд, ошибок M." and the line of its error.
+    QString summary() const;
     // The names of the irreversible commands the script's lines name, each once, in order;
     // empty when there are none or the file cannot be read.
     QStringList irreversibleCommands(QFile* script) const;
@@ -63,4 +65,7 @@ private:
     std::array<qint64, LoopSlots> m_loopStart{};
     std::array<int, LoopSlots> m_loopCount{};
     std::array<int, LoopSlots> m_loopLine{}; // the file line number of a loop's first body line
+    Outcome m_outcome = Completed;
+    int m_commands = 0;   // commands sent in this run
+    int m_lineNumber = 0; // the file line being run
 };

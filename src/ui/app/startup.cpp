@@ -185,7 +185,10 @@ void Startup::installCodecsAndTranslator()
 
     const QString localeName = QLocale::system().name();
     m_translator = std::make_unique<QTranslator>();
-    const bool loaded = m_translator->load(QStringLiteral(":/lang/lang_") + localeName);
+    // The tool is Russian whatever the locale: a kiosk's C.UTF-8 has no translation of its
+    // own, and its windows came up half in English.
+    const bool loaded = m_translator->load(QStringLiteral(":/lang/lang_") + localeName) ||
+                        m_translator->load(QStringLiteral(":/lang/lang_ru"));
     QCoreApplication::installTranslator(m_translator.get());
     m_log->logWrite(
         trMain("Install translator (name=%1, state=%2).").arg(localeName).arg(loaded ? 1 : 0),

@@ -119,7 +119,7 @@ void ComWin::pComNext()
             m_rates = FrVelkor::searchRates(port.name, m_window.baudRate());
             if (m_rates.size() == 1)
                 m_window.logPane().logInfo(tr("Поиск ФР"), FrVelkor::serverRateText(port.name));
-            m_window.mpSetComPort(port.name, m_rates.front());
+            m_window.mpSetComPort(port.name, m_rates.front(), MainWin::LinkLines::Search);
             m_rate = -1;
             emit sBaudNext();
             qDebug() << "/pComNext baud";
@@ -156,13 +156,13 @@ void ComWin::pTestLink()
     QLineEdit* field = m_rateFields.at(m_port);
     field->setText(QString::number(rate));
     field->repaint();
-    if (!m_window.mpTestLink(rate)) {
+    if (!m_window.mpTestLink(rate, MainWin::LinkLines::Search)) {
         if (!m_window.searchCancelled())
             emit sBaudNext();
         return;
     }
-    m_window.logPane().logInfo(tr("Поиск ФР"), tr("ФР найден.") + port.name + QLatin1Char(' ') +
-                                                   QString::number(rate));
+    m_window.logPane().logInfo(tr("Поиск ФР"), tr("ФР найден. %1 %2").arg(port.name).arg(rate));
+    m_window.keepFoundPort(port.name, rate);
     qDebug() << "/pBudNext ok";
     emit sFinded();
 }

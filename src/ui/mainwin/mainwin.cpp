@@ -94,6 +94,7 @@ MainWin::MainWin(MainWinParts parts)
     // The header shows the selected entry's path: in a smaller face, and cut at its start so
     // that the entry's own name stays in view.
     m_ui->treeCommand->header()->setTextElideMode(Qt::ElideLeft);
+    m_ui->treeCommand->setExpandsOnDoubleClick(false);
 
     connect(&m_link, &FrVelkor::portLost, this, &MainWin::onPortLost);
     m_portLister = &FrVelkor::availablePorts;
@@ -232,10 +233,16 @@ void MainWin::applyStartDefaults()
     // place of the default table's start value.
     bool parsed = false;
     const quint32 saved = m_savedPassword.toUInt(&parsed, 10);
-    if (parsed)
+    if (parsed) {
         setPassword(saved);
-    else
-        m_passwordText = QString::fromLatin1(defaults.passwordText);
+        return;
+    }
+    m_passwordText = QString::fromLatin1(defaults.passwordText);
+    // An older version kept any text; the default stands, and the user is told once.
+    if (!m_savedPassword.isEmpty() && m_savedPassword != m_passwordText)
+        m_pane.logError(QString(), tr("Пароль «%1» в config.ini — не число: используется "
+                                      "пароль %2 из таблицы умолчаний.")
+                                       .arg(m_savedPassword, m_passwordText));
 }
 
 void MainWin::checkSavedPort()
@@ -344,10 +351,18 @@ void MainWin::on_treeCommand(QTreeWidgetItem* item)
         clearCommandForm();
         return;
     }
+    const int doubleTapMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    // A group opens or closes at a tap on its name too: its arrow is a few pixels wide. A
+    // double tap is one tap here as well (the tree's own double-click toggle is off).
+    if (item->childCount() > 0) {
+        if (m_taps.take(-1 - m_ui->treeCommand->indexOfTopLevelItem(item), doubleTapMs))
+            item->setExpanded(!item->isExpanded());
+        clearCommandForm();
+        m_objects.catalogue.setCurrentCommand(-1);
+        return;
+    }
     Catalogue& catalogue = m_objects.catalogue;
-    const int topIndex = item->parent() || item->childCount() > 0
-                             ? -1
-                             : m_ui->treeCommand->indexOfTopLevelItem(item);
+    const int topIndex = item->parent() ? -1 : m_ui->treeCommand->indexOfTopLevelItem(item);
     if (topIndex >= 0 && topIndex == catalogue.tablesGroup()) {
         clearCommandForm();
         const bool listed = mpCreListTab();
@@ -362,7 +377,7 @@ void MainWin::on_treeCommand(QTreeWidgetItem* item)
     // The second tap of the gesture that ran this row (a double tap, a bouncing finger)
     // runs nothing and keeps the form with the run's reply.
     if (current >= 0 && startsOnTap(catalogue.command(current)) &&
-        !m_taps.take(current, QGuiApplication::styleHints()->mouseDoubleClickInterval()))
+        !m_taps.take(current, doubleTapMs))
         return;
     clearCommandForm();
     catalogue.setCurrentCommand(current);

@@ -75,8 +75,17 @@ public:
     void checkSavedPort();
     void setRunEnabled(bool enabled);
 
-    bool mpSetComPort(const QString& portName, int baudRate);
-    bool mpTestLink(int baudRate);
+    // Whose lines the opening and the probes of a port write: a connect's, or the device
+    // search's, which name the port each tries.
+    enum class LinkLines
+    {
+        Connect,
+        Search,
+    };
+    bool mpSetComPort(const QString& portName, int baudRate, LinkLines lines = LinkLines::Connect);
+    bool mpTestLink(int baudRate, LinkLines lines = LinkLines::Connect);
+    // The device search found the registrar: its port and rate become the settings'.
+    void keepFoundPort(const QString& portName, int baudRate);
     void mpCloseCurComPort();
     void mpSetPbTestLink(bool disconnected);
     int mpGettimeout() const override;

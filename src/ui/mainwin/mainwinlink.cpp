@@ -24,6 +24,12 @@ QString linkTitle()
     return MainWin::tr("Установка связи с ФР");
 }
 
+// A title naming what is tried: "Установка связи с ФР (ttyS0, 9600)".
+QString linkTitle(const QStringList& tried)
+{
+    return linkTitle() + QStringLiteral(" (") + tried.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
 // The busy cursor while an object of this lives.
 struct BusyCursor
 {
@@ -58,27 +64,29 @@ void MainWin::setPassword(quint32 password)
     m_objects.codec.setPassword(password, m_passwordIndex);
 }
 
-bool MainWin::mpSetComPort(const QString& portName, int baudRate)
+bool MainWin::mpSetComPort(const QString& portName, int baudRate, LinkLines lines)
 {
     qDebug() << "mpSetComPort:" << portName << baudRate;
+    const QString title = lines == LinkLines::Search ? linkTitle({portName}) : linkTitle();
     const int code = m_link.frInit(portName, baudRate);
     if (code == FrVelkor::Ok) {
         qDebug() << "/mpSetComPort:"
                  << "OK" << portName;
         return true;
     }
-    m_pane.logError(linkTitle(), tr("Ошибка в параметрах канала"));
-    m_pane.logError(linkTitle(), m_link.errText(code));
+    m_pane.logError(title, tr("Ошибка в параметрах канала"));
+    m_pane.logError(title, m_link.errText(code));
     if (code == FrVelkor::OpenFailed)
-        m_pane.logError(linkTitle(),
+        m_pane.logError(title,
                         openFailureReason(portName, m_link.openError(), m_link.openErrorString()));
     return false;
 }
 
-bool MainWin::mpTestLink(int baudRate)
+bool MainWin::mpTestLink(int baudRate, LinkLines lines)
 {
+    const QString rate = QString::number(baudRate);
     const QString title =
-        tr("Установка связи с ФР (") + QString::number(baudRate) + QLatin1Char(')');
+        lines == LinkLines::Search ? linkTitle({m_link.portName(), rate}) : linkTitle({rate});
     ExchangeGuard guard(this);
     for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
         if (m_searchCancelled)
@@ -172,7 +180,7 @@ void MainWin::onPortLost(const QString& reason)
     mpSetPbTestLink(true);
     if (!wasConnected)
         return;
-    m_pane.logError(linkTitle(), m_link.portLostText(reason));
+    m_pane.logError(QString(), m_link.portLostText(reason));
     // An adapter unplugged comes back as the same device file: its directory is watched
     // (the file itself is gone), and the user is told when it is there again. Nothing
     // reconnects by itself in the middle of a fiscal session.
@@ -221,6 +229,7 @@ void MainWin::on_setButton_3_clicked()
     m_ui->sd_br->setCurrentIndex(m_ui->sd_br->findText(QString::number(m_baudRate)));
     m_ui->sd_port->setText(m_devName);
     m_ui->sd_passInput->setText(m_passwordText);
+    m_ui->sd_passMessage->hide();
     m_ui->SettingsWidget->show();
     m_ui->SettingsWidget->raise();
 }
@@ -235,13 +244,22 @@ void MainWin::on_sd_accept_clicked()
 {
     if (exchangeRunning())
         return;
-    m_passwordText = m_ui->sd_passInput->text();
+    const QString typedText = m_ui->sd_passInput->text();
     bool parsed = false;
-    const quint32 typed = m_passwordText.toUInt(&parsed, 10);
-    if (parsed) {
-        qDebug() << "newPsa" << typed;
-        setPassword(typed);
+    const quint32 typed = typedText.toUInt(&parsed, 10);
+    if (!parsed) {
+        // Refused in the panel, before anything is written or the link is touched: kept, it
+        // went to config.ini and was shown again while another password was sent.
+        m_ui->sd_passMessage->setText(
+            tr("Пароль системного администратора — число от 0 до 4294967295: «%1» не принят.")
+                .arg(typedText));
+        m_ui->sd_passMessage->show();
+        return;
     }
+    m_ui->sd_passMessage->hide();
+    qDebug() << "newPsa" << typed;
+    m_passwordText = typedText;
+    setPassword(typed);
     m_ui->sd_passInput->setText(QString::number(m_password));
     qDebug() << "/newPs";
 
@@ -262,6 +280,16 @@ void MainWin::on_sd_accept_clicked()
     m_ui->SettingsWidget->hide();
     connectLink();
     saveSettings();
+}
+
+void MainWin::keepFoundPort(const QString& portName, int baudRate)
+{
+    m_devName = portName;
+    m_baudRate = baudRate;
+    saveSettings();
+    // The panel beneath the search shows them too, so "Принять" keeps them.
+    m_ui->sd_port->setText(m_devName);
+    m_ui->sd_br->setCurrentIndex(m_ui->sd_br->findText(QString::number(m_baudRate)));
 }
 
 void MainWin::on_sd_cancell_clicked()

@@ -4,6 +4,7 @@
 #include "ui_dattimwin.h"
 
 #include <QDebug>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -13,9 +14,36 @@ DatTimWin::DatTimWin(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint);
     makeSendButtons({m_ui->pbEnter, m_ui->pbDateVvod, m_ui->pbDatePodtv, m_ui->pbTimeVvod});
     m_ui->pbEnter->hide();
+    // Seconds too: the time sent is the second of the tap.
+    m_ui->timeEdit->setDisplayFormat(QStringLiteral("hh:mm:ss"));
+    m_tick.setInterval(250);
+    connect(&m_tick, &QTimer::timeout, this, &DatTimWin::showClockTime);
+    connect(m_ui->timeEdit, &QTimeEdit::timeChanged, this, [this] {
+        m_timeEdited = true;
+        m_tick.stop();
+    });
 }
 
 DatTimWin::~DatTimWin() = default;
+
+void DatTimWin::followClock(Clock clock)
+{
+    m_clock = std::move(clock);
+    m_timeEdited = false;
+    showClockTime();
+    m_tick.start();
+}
+
+void DatTimWin::showClockTime()
+{
+    const QSignalBlocker ours(m_ui->timeEdit); // not the user's edit
+    m_ui->timeEdit->setTime(m_clock().time());
+}
+
+QTime DatTimWin::timeToSend() const
+{
+    return m_timeEdited ? m_ui->timeEdit->time() : m_clock().time();
+}
 
 void DatTimWin::on_calendarWidget_selectionChanged()
 {

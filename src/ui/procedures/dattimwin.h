@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QDialog>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -26,8 +29,18 @@ public:
         TimeEntry = 4,
     };
 
+    // The computer's clock; tests give their own.
+    using Clock = std::function<QDateTime()>;
+
     explicit DatTimWin(QWidget* parent = nullptr);
     ~DatTimWin() override;
+
+    // The time field shows the clock's time and follows it, second by second, until the
+    // user edits it.
+    void followClock(Clock clock);
+    // The time "Ввод времени" sends: the clock's at this moment, or the field's once the
+    // user has edited it.
+    QTime timeToSend() const;
 
     Ui::DatTimWin* ui() const { return m_ui.get(); }
 
@@ -46,6 +59,10 @@ public Q_SLOTS:
 private:
     void selectDate(int year, int month, int day);
     void selectMonth(int year, int month, int day);
+    void showClockTime();
 
     std::unique_ptr<Ui::DatTimWin> m_ui;
+    Clock m_clock;
+    QTimer m_tick;
+    bool m_timeEdited = false;
 };

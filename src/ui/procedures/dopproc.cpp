@@ -1,5 +1,6 @@
 #include "dopproc.h"
 
+#include "base/logpane.h"
 #include "base/pathworks.h"
 #include "datakkmwin.h"
 #include "procedures/procedurehost.h"
@@ -12,6 +13,7 @@
 #include "ui/shell/windowplacement.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <QDebug>
 
@@ -70,7 +72,16 @@ void DopProc::runTestScript()
             tr("Выполнить тест из файла"),
             irreversible.isEmpty() ? QString() : CommandGate::scriptQuestion(irreversible),
             {},
-            [&runner, &script] { runner.execTestFp(&script); }};
+            [this, &runner, &script] {
+                // Begun and ended in the pane, so a test's run can be told from its commands.
+                LogPane& pane = m_link.host().logPane();
+                const QString title = tr("Тест %1").arg(QFileInfo(script.fileName()).fileName());
+                const bool found = script.exists();
+                if (found)
+                    pane.logInfo(title, tr("начат."));
+                if (runner.execTestFp(&script) != TestFp::Interrupted && found)
+                    pane.logInfo(title, runner.summary());
+            }};
         m_link.gate().pass(request, [](const QString& question) {
             return askIrreversible(QApplication::activeWindow(), question);
         });

@@ -1,5 +1,6 @@
 #include "sendhex.h"
 
+#include "base/logpane.h"
 #include "procedures/hexcommand.h"
 #include "procedures/procedurehost.h"
 #include "procedures/procedurelink.h"
@@ -11,6 +12,7 @@
 #include "ui_sendhexwin.h"
 
 #include <QDebug>
+#include <QStringList>
 
 SendHex::SendHex(ProgramObjects& objects, ProcedureLink& link, QObject* parent)
     : QObject(parent), m_objects(objects), m_link(link)
@@ -45,9 +47,20 @@ void SendHex::sendHex()
         return;
     qDebug() << "SendHex::sendHex";
     SendHexWin* window = m_window;
-    HexCommand::send(
+    const HexCommand::Sent sent = HexCommand::send(
         window->ui()->tedHex->toPlainText(), m_link, m_objects.catalogue,
         [window](const QString& question) { return askIrreversible(window, question); });
+    if (m_window != window)
+        return; // closed meanwhile
+    // The window answers for itself: the status line behind it is dimmed.
+    QStringList result;
+    if (!sent.reply.isEmpty())
+        result << tr("Ответ: %1").arg(QString::fromLatin1(sent.reply.toHex(' ').toUpper()));
+    if (HexCommand::decode(window->ui()->tedHex->toPlainText()).isEmpty())
+        result << tr("Нет байтов в HEX формате: команда не отправлена.");
+    else
+        result << m_link.host().logPane().statusText();
+    window->ui()->labResult->setText(result.join(QLatin1Char('\n')));
 }
 
 void SendHex::exitHex()

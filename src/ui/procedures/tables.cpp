@@ -40,14 +40,13 @@ void Tables::datTimProc()
     qDebug() << "datTimProc";
     const auto window = std::make_unique<DatTimWin>();
     Ui::DatTimWin* ui = window->ui();
-    m_date = QDate::currentDate();
-    ui->timeEdit->setDisplayFormat(QStringLiteral("hh:mm"));
+    m_date = m_now().date();
     ui->calendarWidget->setSelectedDate(m_date);
     ui->sbDay->setValue(m_date.day());
     ui->sbMonth->setValue(m_date.month());
     ui->sbYear->setValue(m_date.year());
     for (;;) {
-        ui->timeEdit->setTime(QTime::currentTime());
+        window->followClock(m_now);
         const int result = runModal(window.get());
         qDebug() << "datTimWin->exec" << result;
         if (result == DatTimWin::Closed || result == DatTimWin::Accepted)
@@ -55,9 +54,9 @@ void Tables::datTimProc()
         if (result < DatTimWin::DateEntry || result > DatTimWin::TimeEntry)
             continue;
         m_date = ui->calendarWidget->selectedDate();
-        m_time = ui->timeEdit->time();
+        m_time = window->timeToSend();
         qDebug() << "Date/Time" << m_date << m_time;
-        qDebug() << "Time" << m_time.hour() << m_time.minute() << 0;
+        qDebug() << "Time" << m_time.hour() << m_time.minute() << m_time.second();
         qDebug() << "Date" << m_date.day() << m_date.month() << m_date.year() - 2000;
         const quint32 password = m_link.host().password();
         QString title;
@@ -65,18 +64,20 @@ void Tables::datTimProc()
         if (result == DatTimWin::DateEntry) {
             title = tr("Программирование даты");
             command = m_clock.programDate(password, m_date);
+            m_sent = m_date.toString(QStringLiteral("dd.MM.yyyy"));
         } else if (result == DatTimWin::DateConfirm) {
             title = tr("Подтверждение программирования даты");
-            command = m_clock.confirmDate();
+            command = m_clock.confirmDate(); // the last command's date or time again
         } else {
             title = tr("Программирование времени");
             command = m_clock.programTime(password, m_time);
+            m_sent = m_time.toString(QStringLiteral("hh:mm:ss"));
         }
-        // The window and the status line both tell this command's outcome: a failure's line
-        // sets the status, a success sets it here.
+        // The window and the status line both tell this command's outcome, naming the date
+        // or the time it carried: a failure's line sets the status, a success sets it here.
         LogPane& pane = m_link.host().logPane();
         if (sendRead(command, title) == 0)
-            pane.setStatus(title, tr(" - без ошибок."));
+            pane.setStatus(title, m_sent + tr(" - без ошибок."));
         ui->labResult->setText(pane.statusText());
     }
     m_objects.procedureRunning = false;

@@ -5,8 +5,11 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QObject>
 #include <QTime>
+
+#include <functional>
 
 class ProcedureLink;
 class QTableWidget;
@@ -33,6 +36,8 @@ public:
     TableExchange& exchange() { return m_exchange; }
 
     const ClockCommands& clockCommands() const { return m_clock; }
+    // The clock the date and time window shows and sends; tests give their own.
+    void setClock(std::function<QDateTime()> clock) { m_now = std::move(clock); }
 
 private:
     void getTableOneRow(int table);
@@ -51,8 +56,10 @@ private:
     ProgramObjects& m_objects;
     ProcedureLink& m_link;
     ClockCommands m_clock;
+    std::function<QDateTime()> m_now = &QDateTime::currentDateTime;
     QDate m_date;
     QTime m_time;
+    QString m_sent; // the date or the time the last command of the procedure carried
     int m_lastError = 0;
     QByteArray m_lastReply;
     TableExchange m_exchange;
