@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimeEdit>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -361,8 +362,8 @@ private Q_SLOTS:
         QCOMPARE(key(keyboard, "42")->text(), QStringLiteral("Пробел"));
         QCOMPARE(key(keyboard, "43")->text(), QStringLiteral("Ввод"));
 
-        // A field the user types hexadecimal into gets the hexadecimal keys, and the next
-        // text field the letters again.
+        // A field the user types hexadecimal into gets the hexadecimal keys, a number of the
+        // form the figures, a text field the letters again.
         QLineEdit hex;
         keyboard->bondKeyboard(&hex, VirtKeyboard::Keys::Hex);
         hex.show();
@@ -372,23 +373,24 @@ private Q_SLOTS:
         for (const char* name : {"21", "27", "30", "10", "31"}) // 9, F, blank, 0, erase
             tap(keyboard, name);
         QCOMPARE(hex.text(), QStringLiteral("9F "));
-        QTest::mouseClick(port, Qt::LeftButton);
-        QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
-    }
-
-    // A number of the form opens the figures and its text the letters, whatever came before.
-    void formFieldsOpenTheirKeys()
-    {
-        WindowRig::Options options;
-        options.touchKeyboard = true;
-        WindowRig rig(options);
-        rig.showOnTerminal();
         rig.select(QStringLiteral("Продажа"));
         for (const char* ident : {"vol", "name", "price"}) {
             QTest::mouseClick(rig.field(ident, true), Qt::LeftButton);
-            QCOMPARE(rig.win().keyboard()->mode(),
+            QCOMPARE(keyboard->mode(),
                      int(*ident == 'n' ? VirtKeyboard::Letters : VirtKeyboard::Figures));
         }
+        QTest::mouseClick(port, Qt::LeftButton);
+        QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
+
+        // A time is touched on its line and typed with the figures.
+        QTimeEdit time;
+        keyboard->bondKeyboard(&time, VirtKeyboard::Keys::Figures);
+        time.show();
+        QTest::mouseClick(time.findChild<QLineEdit*>(), Qt::LeftButton);
+        QTRY_VERIFY(time.hasFocus());
+        for (const char* name : {"10", "11"}) // 1 2: its hours, chosen
+            tap(keyboard, name);
+        QCOMPARE(time.time().hour(), 12);
     }
 
     // A field the keyboard would cover is uncovered: by its scroll area, else by lifting its

@@ -4,6 +4,7 @@
 #include "kbdcatcher.h"
 
 #include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCursor>
 #include <QHBoxLayout>
@@ -18,6 +19,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -246,9 +248,11 @@ void VirtKeyboard::bondKeyboard(QWidget* widget, Keys keys)
     m_lastBound = widget;
     widget->setProperty(KeysProperty, int(keys));
     widget->installEventFilter(m_catcher);
-    // A text edit takes its touches on its viewport.
+    // A text edit takes its touches on its viewport, a spin box (a time) on its line.
     if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
         area->viewport()->installEventFilter(m_catcher);
+    if (qobject_cast<QAbstractSpinBox*>(widget))
+        widget->findChild<QLineEdit*>()->installEventFilter(m_catcher);
 }
 
 void VirtKeyboard::drawKeyboard(const Layout& layout)
@@ -378,7 +382,7 @@ void VirtKeyboard::finishField()
 {
     // A field of one line finishes on Return, as from a hardware keyboard; a text of several
     // lines would take it as a new line, and a button would be pressed by it.
-    if (qobject_cast<QLineEdit*>(m_target)) {
+    if (qobject_cast<QLineEdit*>(m_target) || qobject_cast<QAbstractSpinBox*>(m_target)) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
         QCoreApplication::sendEvent(m_target, &press);
     }
@@ -410,6 +414,12 @@ void VirtKeyboard::requestFor(QWidget* target)
     if (target && target != m_target)
         openKeysOf(target);
     m_target = target;
+    // The touch is not passed on: the field's window is activated and the field gets the
+    // focus here, so that it shows where the keys type (a time its first part, chosen).
+    if (target && !target->hasFocus()) {
+        target->activateWindow();
+        target->setFocus(Qt::OtherFocusReason);
+    }
     emit kbdRequest();
     if (!m_target)
         return;

@@ -13,9 +13,10 @@ class KbdCatcher;
 class QPushButton;
 
 // The on-screen keyboard of the touch terminal: Latin, Russian, figures and symbols. Bound
-// fields ask for it when touched; it types into the field by sending key events and lifts
-// the field's window when the keyboard would cover the field. While switched off (the
-// program's default) binding installs nothing and nothing is ever shown.
+// fields ask for it when touched; it types into the field by sending key events, also in a
+// modal window, and lifts the field's window or moves itself when it would cover the field
+// or the window's kept buttons. While switched off (the program's default) binding installs
+// nothing and nothing is ever shown.
 class VirtKeyboard : public QWidget
 {
     Q_OBJECT
@@ -123,8 +124,8 @@ private:
     void requestFor(QWidget* target);
     // The field's layout: letters for text, figures or hexadecimal digits.
     void openKeysOf(QWidget* target);
-    // A modal window takes no taps for other windows but its own: the keyboard's host
-    // becomes one of the field's window.
+    // A modal window lets taps reach only itself and its transient windows: the keyboard's
+    // host becomes a transient window of the field's window.
     void followWindow(QWidget* target);
     // By the field's scroll area, then by lifting its window within the screen, then by
     // moving the keyboard to where it covers neither the field nor the kept buttons.
