@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimeEdit>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -299,9 +300,10 @@ private Q_SLOTS:
         QCOMPARE(rig.win().pos(), before);
     }
 
-    // Switched on in config.ini: a touch on the port field brings the keyboard, whose keys
-    // type into the field as a hardware keyboard would; shift and language come back to
-    // lower case.
+    // Switched on in config.ini: a touch on the port field brings the keyboard clear of
+    // "Принять" and "Отмена", whose keys type into the field as a hardware keyboard would;
+    // shift types one capital (two taps hold it), language comes back to lower case, "Ввод"
+    // finishes the field and hides the keyboard.
     void typingIntoABoundField()
     {
         WindowRig::Options options;
@@ -317,19 +319,24 @@ private Q_SLOTS:
         QCOMPARE(keyboard->target(), static_cast<QWidget*>(port));
         QCOMPARE(rig.win().keyboardHost()->width(), rig.win().width());
         QCOMPARE(rig.win().keyboardHost()->height(), qRound(rig.win().height() / 2.7));
+        for (QWidget* b : {rig.ui().sd_accept, rig.ui().sd_cancell})
+            QVERIFY(!QRect(b->mapToGlobal(QPoint()), b->size())
+                         .intersects(rig.win().keyboardHost()->geometry()));
         snapshot(rig.win().keyboardHost(), "keyboard-latin");
         tap(keyboard, "26"); // j
         tap(keyboard, "30"); // shift
         QVERIFY(keyboard->upperCase());
         QCOMPARE(key(keyboard, "10")->text(), QStringLiteral("Q"));
-        tap(keyboard, "31"); // Z
+        for (const char* name : {"31", "31", "30", "30", "31", "31"}) // Z z, held: Z Z
+            tap(keyboard, name);
+        QCOMPARE(keyboard->shiftState(), VirtKeyboard::Shift::Locked);
         tap(keyboard, "41"); // language: Russian, lower case
         QVERIFY(keyboard->russian());
         QVERIFY(!keyboard->upperCase());
         QCOMPARE(key(keyboard, "1a")->text(), QStringLiteral("х"));
         snapshot(rig.win().keyboardHost(), "keyboard-russian");
-        tap(keyboard, "1a"); // х
-        tap(keyboard, "42"); // Пробел
+        for (const char* name : {"1a", "1b", "2b", "42"}) // х ъ ё Пробел
+            tap(keyboard, name);
         tap(keyboard, "40"); // 123
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Figures));
         QCOMPARE(key(keyboard, "27")->text(), QStringLiteral("&&"));
@@ -341,20 +348,22 @@ private Q_SLOTS:
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Symbols));
         snapshot(rig.win().keyboardHost(), "keyboard-symbols");
         tap(keyboard, "26"); // €
+        tap(keyboard, "15"); // №
         QVERIFY(!key(keyboard, "41") || key(keyboard, "41")->text() != QString());
         tap(keyboard, "40"); // ABC: back to the letters, still Russian
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
         QVERIFY(keyboard->russian());
-        QCOMPARE(port->text(), QStringLiteral("jZх &€"));
+        QCOMPARE(port->text(), QStringLiteral("jZzZZхъё &€№"));
         QSignalSpy entered(port, &QLineEdit::returnPressed);
         tap(keyboard, "43"); // Ввод
         QCOMPARE(entered.size(), 1);
+        QVERIFY(!rig.win().keyboardHost()->isVisible());
         tap(keyboard, "41"); // Latin: its keys are named in Russian too
         QCOMPARE(key(keyboard, "42")->text(), QStringLiteral("Пробел"));
         QCOMPARE(key(keyboard, "43")->text(), QStringLiteral("Ввод"));
 
-        // A field the user types hexadecimal into gets the hexadecimal keys, and the next
-        // text field the letters again.
+        // A field the user types hexadecimal into gets the hexadecimal keys, a number of the
+        // form the figures, a text field the letters again.
         QLineEdit hex;
         keyboard->bondKeyboard(&hex, VirtKeyboard::Keys::Hex);
         hex.show();
@@ -364,8 +373,24 @@ private Q_SLOTS:
         for (const char* name : {"21", "27", "30", "10", "31"}) // 9, F, blank, 0, erase
             tap(keyboard, name);
         QCOMPARE(hex.text(), QStringLiteral("9F "));
+        rig.select(QStringLiteral("Продажа"));
+        for (const char* ident : {"vol", "name", "price"}) {
+            QTest::mouseClick(rig.field(ident, true), Qt::LeftButton);
+            QCOMPARE(keyboard->mode(),
+                     int(*ident == 'n' ? VirtKeyboard::Letters : VirtKeyboard::Figures));
+        }
         QTest::mouseClick(port, Qt::LeftButton);
         QCOMPARE(keyboard->mode(), int(VirtKeyboard::Letters));
+
+        // A time is touched on its line and typed with the figures.
+        QTimeEdit time;
+        keyboard->bondKeyboard(&time, VirtKeyboard::Keys::Figures);
+        time.show();
+        QTest::mouseClick(time.findChild<QLineEdit*>(), Qt::LeftButton);
+        QTRY_VERIFY(time.hasFocus());
+        for (const char* name : {"10", "11"}) // 1 2: its hours, chosen
+            tap(keyboard, name);
+        QCOMPARE(time.time().hour(), 12);
     }
 
     // A field the keyboard would cover is uncovered: by its scroll area, else by lifting its

@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScreen>
 #include <QSettings>
 #include <QStyleHints>
@@ -74,8 +75,8 @@ inline QStringList clippedTexts(QWidget* window)
 
 // Each window the user sees, at a state worth a picture: nothing in it may be shown wider
 // than its room, and with VELKOR_SCREENSHOTS naming a directory its picture is saved there
-// (for the docs).
-inline void snapshot(QWidget* window, const char* name)
+// (for the docs). A window shown over it (the on-screen keyboard) is pictured in its place.
+inline void snapshot(QWidget* window, const char* name, QWidget* over = nullptr)
 {
     window->show();
     QTest::qWait(100); // rows added to a shown form, and the pane's entries, come in queued
@@ -89,8 +90,18 @@ inline void snapshot(QWidget* window, const char* name)
     QVERIFY2(clipped.isEmpty(), qPrintable(QLatin1String(name) + QStringLiteral(": ") +
                                            clipped.join(QStringLiteral("; "))));
     const QString dir = qEnvironmentVariable("VELKOR_SCREENSHOTS");
-    if (!dir.isEmpty())
-        window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    if (dir.isEmpty())
+        return;
+    QPixmap picture = window->grab();
+    if (over) {
+        const QRect area = window->geometry().united(over->geometry());
+        picture = QPixmap(area.size());
+        picture.fill(Qt::darkGray);
+        QPainter painter(&picture);
+        for (QWidget* shown : {window, over})
+            painter.drawPixmap(shown->geometry().topLeft() - area.topLeft(), shown->grab());
+    }
+    picture.save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
 // The real main window, built by start-up in a fresh application directory, with the

@@ -30,6 +30,24 @@ QString editorText(const CmdItem& item)
     return item.type == '*' ? Cp1251::decode(item.dftval) : QString::fromUtf8(item.dftval);
 }
 
+// Items shown in hexadecimal ('$', and '?' flags stored like them) get the hex keys;
+// numbers, timeouts, dates and times the figures.
+VirtKeyboard::Keys keysOf(const CmdItem& item)
+{
+    switch (item.type) {
+    case '$':
+    case '?':
+        return VirtKeyboard::Keys::Hex;
+    case '#':
+    case '^':
+    case '/':
+    case ':':
+        return VirtKeyboard::Keys::Figures;
+    default:
+        return VirtKeyboard::Keys::Text;
+    }
+}
+
 } // namespace
 
 CommandForm::CommandForm(RazbCmd& codec, const SymbolTables& tables, QScrollArea* area)
@@ -274,11 +292,8 @@ QLayout* CommandForm::addRow(CmdItem& item, bool isCmd, int pointSize, int areaW
     } else {
         auto* editor = new QLineEdit;
         item.wid = editor;
-        // Items shown in hexadecimal ('$', and '?' flags stored like them) get the hex keys.
         if (!item.ned)
-            VirtKeyboard::bond(editor, item.type == '$' || item.type == '?'
-                                           ? VirtKeyboard::Keys::Hex
-                                           : VirtKeyboard::Keys::Text);
+            VirtKeyboard::bond(editor, keysOf(item));
         if (!isCmd) {
             editor->setReadOnly(true);
         } else if (item.ned) {

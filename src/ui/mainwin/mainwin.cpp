@@ -125,8 +125,10 @@ void MainWin::closeEvent(QCloseEvent* event)
 
 void MainWin::createKeyboard()
 {
+    // A tool-tip window is never activated, by any platform or window manager: the field's
+    // window keeps the focus, and a grid's cell editor, which closes when it loses it, stays.
     m_keyboardHost =
-        new QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+        new QDialog(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                  Qt::WindowDoesNotAcceptFocus);
     m_keyboardHost->setObjectName(QStringLiteral("keyboardHost"));
     m_keyboardHost->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -144,7 +146,8 @@ void MainWin::createKeyboard()
     m_keyboard->setSwitchedOn(SettingsFile::inAppDir(m_objects.appDirText).touchKeyboard());
     VirtKeyboard::setProgram(m_keyboard);
     m_keyboard->bondKeyboard(m_ui->sd_port);
-    m_keyboard->bondKeyboard(m_ui->sd_passInput);
+    m_keyboard->bondKeyboard(m_ui->sd_passInput, VirtKeyboard::Keys::Figures);
+    VirtKeyboard::keepUncovered({m_ui->sd_accept, m_ui->sd_cancell});
     placeKeyboard();
 
     m_treeScroller = new TouchScroller(this);

@@ -49,7 +49,7 @@ DataKkmWin::DataKkmWin(ProcedureLink& link, const SymbolTables& tables, const QS
     m_ui->setupUi(this);
     makeSendButtons({m_ui->pbReqDump, m_ui->pbGetDump, m_ui->pbInterDump, m_ui->pbOperReg,
                      m_ui->pbMoneyReg, m_ui->pbReadData, m_ui->pbInterData});
-    VirtKeyboard::bond(m_ui->leRegNum);
+    VirtKeyboard::bond(m_ui->leRegNum, VirtKeyboard::Keys::Figures);
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
     const QStringList units = m_tables.enumNames(kUnitPrefix);

@@ -1,6 +1,7 @@
 #include "tabdialog.h"
 
 #include "ui/touch/sendbutton.h"
+#include "ui/touch/virtkeyboard.h"
 
 #include <QDebug>
 #include <QHBoxLayout>
@@ -41,6 +42,7 @@ TabDialog::TabDialog(QTableWidget* grid, const QString& title) : QDialog(nullptr
     m_exit = button(tr("Отменить"), "pbExit", this);
     // Neither is the default: Return in the grid would write the table, or drop its edits.
     m_exit->setAutoDefault(false);
+    VirtKeyboard::keepUncovered({m_enter, m_exit});
     buttons->addWidget(m_enter);
     buttons->addStretch(1);
     buttons->addWidget(m_exit);

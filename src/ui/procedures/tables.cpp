@@ -6,10 +6,12 @@
 #include "procedures/procedurelink.h"
 #include "procedures/programobjects.h"
 #include "tabdialog.h"
+#include "tablefieldkeys.h"
 #include "tableprogresswindow.h"
 #include "tabmemwin.h"
 #include "ui/shell/modaldialog.h"
 #include "ui/shell/windowplacement.h"
+#include "ui/touch/keyboarddelegate.h"
 #include "ui/touch/touchscroller.h"
 #include "ui_dattimwin.h"
 
@@ -152,6 +154,10 @@ QTableWidget* Tables::buildGrid(const QString& rowHeader) const
     // taps make no double click.
     TouchScroller::drive(grid);
     grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    QList<VirtKeyboard::Keys> columnKeys{VirtKeyboard::Keys::Text};
+    for (const TableField& field : table.fieldList)
+        columnKeys << tableFieldKeys(field);
+    grid->setItemDelegate(new KeyboardDelegate(columnKeys, grid));
     grid->setHorizontalHeaderItem(0, new QTableWidgetItem(rowHeader));
     grid->setColumnWidth(0, std::max(4, int(rowHeader.size())) * charSize);
     for (int k = 0; k < table.fields; ++k) {

@@ -1,6 +1,7 @@
 #include "tabmemwin.h"
 
 #include "procedures/devicetable.h"
+#include "tablefieldkeys.h"
 #include "ui/touch/sendbutton.h"
 #include "ui/touch/touchscroller.h"
 #include "ui/touch/virtkeyboard.h"
@@ -36,6 +37,7 @@ TabMemWin::TabMemWin(QWidget* parent) : QDialog(parent), m_ui(new Ui::TabMemWin)
     makeSendButtons({m_ui->pbEnter});
     // Nor does Return leave the window with the values typed in it.
     m_ui->pbExit->setAutoDefault(false);
+    VirtKeyboard::keepUncovered({m_ui->pbEnter, m_ui->pbExit});
     TouchScroller::drive(m_ui->saTab);
 }
 
@@ -72,7 +74,7 @@ void TabMemWin::showTable(const DeviceTable& table)
         label->setFixedWidth(std::max(0, contentWidth - labelShortfall(field) * charSize - 20));
         label->setToolTip(QStringLiteral("(%1) %2").arg(k + 1).arg(field.displayName()));
         auto* edit = new QLineEdit(content);
-        VirtKeyboard::bond(edit);
+        VirtKeyboard::bond(edit, tableFieldKeys(field));
         edit->setText(field.valueText(table.value(0, k)));
         auto* row = new QHBoxLayout;
         row->addWidget(label);

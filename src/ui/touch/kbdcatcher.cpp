@@ -1,11 +1,13 @@
 #include "kbdcatcher.h"
 
 #include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QKeyEvent>
 
 namespace {
 
-// A text edit is touched on its viewport; the field is the edit itself.
+// A text edit is touched on its viewport, a spin box on its line; the field is the edit or
+// the box itself.
 QWidget* fieldOf(QObject* watched)
 {
     auto* widget = qobject_cast<QWidget*>(watched);
@@ -14,6 +16,8 @@ QWidget* fieldOf(QObject* watched)
     if (auto* area = qobject_cast<QAbstractScrollArea*>(widget->parentWidget()))
         if (area->viewport() == widget)
             return area;
+    if (auto* box = qobject_cast<QAbstractSpinBox*>(widget->parentWidget()))
+        return box;
     return widget;
 }
 

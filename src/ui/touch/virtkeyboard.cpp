@@ -4,17 +4,22 @@
 #include "kbdcatcher.h"
 
 #include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -83,6 +88,11 @@ Row signsBottom()
     return {control(QStringLiteral("ABC")), space(), enter()};
 }
 
+QRect onScreen(const QWidget* widget)
+{
+    return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+}
+
 bool isLetter(const Key& key)
 {
     return key.kind == VirtKeyboard::CharacterKey && key.text.size() == 1 &&
@@ -105,8 +115,8 @@ const VirtKeyboard::Layout& VirtKeyboard::latinLayout()
 const VirtKeyboard::Layout& VirtKeyboard::russianLayout()
 {
     static const Layout layout = {
-        characters(QStringLiteral("й ц у к е н г ш щ з х")),
-        characters(QStringLiteral("ф ы в а п р о л д ж э")),
+        characters(QStringLiteral("й ц у к е н г ш щ з х ъ")),
+        characters(QStringLiteral("ф ы в а п р о л д ж э ё")),
         withEnds(control({}, ShiftIcon), characters(QStringLiteral("я ч с м и т ь б ю")),
                  backspace()),
         lettersBottom(),
@@ -133,7 +143,7 @@ const VirtKeyboard::Layout& VirtKeyboard::figuresLayout()
 const VirtKeyboard::Layout& VirtKeyboard::symbolsLayout()
 {
     static const Layout layout = {
-        characters(QStringLiteral("[ ] { } # % ^ * + =")),
+        characters(QStringLiteral("[ ] { } # № % ^ * + =")),
         characters(QStringLiteral("_ \\ | ~ < > € £ ¥ •")),
         withEnds(control(QStringLiteral("123")), characters(QStringLiteral(". , ? ! '")),
                  backspace()),
@@ -147,7 +157,7 @@ const VirtKeyboard::Layout& VirtKeyboard::hexLayout()
     static const Layout layout = {
         characters(QStringLiteral("0 1 2 3 4 5 6 7")),
         characters(QStringLiteral("8 9 A B C D E F")),
-        {space(), backspace()},
+        {space(), backspace(), enter()},
     };
     return layout;
 }
@@ -192,6 +202,29 @@ void VirtKeyboard::bond(QWidget* widget, Keys keys)
         keyboard->bondKeyboard(widget, keys);
 }
 
+void VirtKeyboard::bondOpened(QWidget* widget, Keys keys)
+{
+    VirtKeyboard* keyboard = program();
+    if (!keyboard || !keyboard->m_on || !widget)
+        return;
+    keyboard->bondKeyboard(widget, keys);
+    // Asked once the editor has been given its place in the view.
+    QTimer::singleShot(0, widget, [keyboard = QPointer<VirtKeyboard>(keyboard), widget] {
+        if (keyboard)
+            keyboard->requestFor(widget);
+    });
+}
+
+void VirtKeyboard::keepUncovered(std::initializer_list<QWidget*> buttons)
+{
+    VirtKeyboard* keyboard = program();
+    if (!keyboard || !keyboard->m_on)
+        return;
+    keyboard->m_kept.removeAll(nullptr);
+    for (QWidget* button : buttons)
+        keyboard->m_kept << button;
+}
+
 void VirtKeyboard::setSwitchedOn(bool on)
 {
     m_on = on;
@@ -213,11 +246,13 @@ void VirtKeyboard::bondKeyboard(QWidget* widget, Keys keys)
     if (!m_on || !widget)
         return;
     m_lastBound = widget;
-    widget->setProperty(HexKeysProperty, keys == Keys::Hex);
+    widget->setProperty(KeysProperty, int(keys));
     widget->installEventFilter(m_catcher);
-    // A text edit takes its touches on its viewport.
+    // A text edit takes its touches on its viewport, a spin box (a time) on its line.
     if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
         area->viewport()->installEventFilter(m_catcher);
+    if (qobject_cast<QAbstractSpinBox*>(widget))
+        widget->findChild<QLineEdit*>()->installEventFilter(m_catcher);
 }
 
 void VirtKeyboard::drawKeyboard(const Layout& layout)
@@ -254,12 +289,12 @@ void VirtKeyboard::drawKeyboard(const Layout& layout)
 void VirtKeyboard::switchLayout(int mode, const Layout& layout)
 {
     m_mode = mode;
+    m_shift = Shift::Off;
     drawKeyboard(layout);
 }
 
 void VirtKeyboard::toLang()
 {
-    m_upperCase = false;
     switchLayout(Letters, m_russian ? russianLayout() : latinLayout());
 }
 
@@ -278,18 +313,24 @@ void VirtKeyboard::toHex()
     switchLayout(Hex, hexLayout());
 }
 
-void VirtKeyboard::shift()
+void VirtKeyboard::setShift(Shift shift)
 {
-    m_upperCase = !m_upperCase;
+    m_shift = shift;
+    const bool upper = shift != Shift::Off;
     int index = 0;
     for (Row& row : m_layout) {
         for (Key& key : row) {
             QPushButton* button = m_buttons.at(index++);
             if (!isLetter(key))
                 continue;
-            key.text = m_upperCase ? key.text.toUpper() : key.text.toLower();
+            key.text = upper ? key.text.toUpper() : key.text.toLower();
             button->setText(key.text);
         }
+    }
+    // A held shift shows as a pressed key.
+    if (QPushButton* shiftKey = m_buttons.value(m_layout.at(0).size() + m_layout.at(1).size())) {
+        shiftKey->setCheckable(true);
+        shiftKey->setChecked(shift == Shift::Locked);
     }
 }
 
@@ -303,17 +344,25 @@ void VirtKeyboard::emulateKey()
     const int position = name.mid(1).toInt(&parsed, 16);
     if (!parsed || row < 0 || row >= m_layout.size() || position >= m_layout.at(row).size())
         return;
-    const Key& key = m_layout.at(row).at(position);
+    const Key key = m_layout.at(row).at(position);
     if (key.kind == CharacterKey) {
+        if (key.code == Qt::Key_Return) {
+            finishField();
+            return;
+        }
         if (!m_target)
             return;
         QKeyEvent press(QEvent::KeyPress, key.code, Qt::NoModifier, key.text);
         QCoreApplication::sendEvent(m_target, &press);
+        if (m_shift == Shift::Once && isLetter(key))
+            setShift(Shift::Off);
         return;
     }
     if (name == QLatin1String("30")) {
         if (m_mode == Letters)
-            shift();
+            setShift(m_shift == Shift::Off    ? Shift::Once
+                     : m_shift == Shift::Once ? Shift::Locked
+                                              : Shift::Off);
         else if (m_mode == Figures)
             toSyms();
         else
@@ -327,6 +376,17 @@ void VirtKeyboard::emulateKey()
         m_russian = !m_russian;
         toLang();
     }
+}
+
+void VirtKeyboard::finishField()
+{
+    // A field of one line finishes on Return, as from a hardware keyboard; a text of several
+    // lines would take it as a new line, and a button would be pressed by it.
+    if (qobject_cast<QLineEdit*>(m_target) || qobject_cast<QAbstractSpinBox*>(m_target)) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QCoreApplication::sendEvent(m_target, &press);
+    }
+    inputQuit();
 }
 
 void VirtKeyboard::moveBack()
@@ -351,46 +411,123 @@ void VirtKeyboard::inputReq()
 void VirtKeyboard::requestFor(QWidget* target)
 {
     moveBack();
+    if (target && target != m_target)
+        openKeysOf(target);
     m_target = target;
-    // A hexadecimal field gets the hexadecimal keys; any other field the letters after them.
-    if (target && target->property(HexKeysProperty).toBool())
-        toHex();
-    else if (m_mode == Hex)
-        toLang();
-    QCursor::setPos(mapToGlobal(rect().center()));
+    // The touch is not passed on: the field's window is activated and the field gets the
+    // focus here, so that it shows where the keys type (a time its first part, chosen).
+    if (target && !target->hasFocus()) {
+        target->activateWindow();
+        target->setFocus(Qt::OtherFocusReason);
+    }
     emit kbdRequest();
     if (!m_target)
         return;
-    const int keyboardTop = mapToGlobal(QPoint(0, 0)).y();
-    const auto overlap = [this, keyboardTop] {
-        return m_target->mapToGlobal(QPoint(0, m_target->height())).y() - keyboardTop;
-    };
-    if (overlap() <= 0)
+    followWindow(m_target);
+    uncover();
+    // The pointer goes into the keyboard, so that the leave filter does not close it at once.
+    QCursor::setPos(mapToGlobal(rect().center()));
+}
+
+void VirtKeyboard::openKeysOf(QWidget* target)
+{
+    switch (Keys(target->property(KeysProperty).toInt())) {
+    case Keys::Hex:
+        toHex();
+        break;
+    case Keys::Figures:
+        toFigures();
+        break;
+    case Keys::Text:
+        toLang();
+        break;
+    }
+}
+
+void VirtKeyboard::followWindow(QWidget* target)
+{
+    QWidget* window = target->window();
+    if (!m_host || window == m_host || !m_host->windowHandle())
         return;
+    m_host->windowHandle()->setTransientParent(window->windowHandle());
+}
+
+QRect VirtKeyboard::fieldRect() const
+{
+    return onScreen(m_target);
+}
+
+QList<QRect> VirtKeyboard::keptRects() const
+{
+    QList<QRect> rects{fieldRect()};
+    for (const QPointer<QWidget>& button : m_kept)
+        if (button && button->isVisible() && button->window() == m_target->window())
+            rects << onScreen(button);
+    return rects;
+}
+
+void VirtKeyboard::uncover()
+{
+    const QRect keyboard(mapToGlobal(QPoint(0, 0)), size());
+    // How far the lowest of the rectangles reaches into the keyboard.
+    const auto overlap = [&keyboard](const QList<QRect>& rects) {
+        int deepest = 0;
+        for (const QRect& rect : rects)
+            if (rect.intersects(keyboard))
+                deepest = std::max(deepest, rect.bottom() + 1 - keyboard.top());
+        return deepest;
+    };
     // The field's own scroll area brings it up first, as far as the area reaches above the
     // keyboard.
-    scrollAbove(keyboardTop);
-    if (overlap() <= 0)
+    if (overlap({fieldRect()}) > 0)
+        scrollAbove(keyboard.top());
+    if (overlap(keptRects()) <= 0)
         return;
     // Then its window moves up, but never past the top of the screen.
     QWidget* window = m_target->window();
     const QScreen* screen = window->screen();
-    const int room = screen ? window->frameGeometry().top() - screen->availableGeometry().top()
-                            : overlap();
-    const int lift = std::min(overlap(), std::max(0, room));
+    const int screenTop = screen ? screen->availableGeometry().top() : 0;
+    const int room = window->frameGeometry().top() - screenTop;
+    const int lift = std::min(overlap(keptRects()), std::max(0, room));
     if (lift > 0) {
         m_movedWindow = window;
         m_savedY = window->y();
         window->move(window->x(), m_savedY - lift);
         m_moved = true;
     }
-    if (overlap() <= 0)
+    if (overlap(keptRects()) <= 0)
         return;
-    // Still covered: the keyboard goes above the field instead.
+    // Still covered: the keyboard goes where it leaves the field and the buttons free, else
+    // the field alone, else above the field.
+    if (placeClearOf(keptRects()) || placeClearOf({fieldRect()}))
+        return;
     QWidget* host = this->window();
-    const int fieldTop = m_target->mapToGlobal(QPoint(0, 0)).y();
+    host->move(host->x(), std::max(screenTop, fieldRect().top() - host->frameGeometry().height()));
+}
+
+bool VirtKeyboard::placeClearOf(const QList<QRect>& kept)
+{
+    QWidget* host = this->window();
+    const QRect home = host->frameGeometry();
+    const QScreen* screen = host->screen();
     const int screenTop = screen ? screen->availableGeometry().top() : 0;
-    host->move(host->x(), std::max(screenTop, fieldTop - host->frameGeometry().height()));
+    // The keyboard as low as it can be, not below where it was shown: just above or just
+    // below one of the rectangles.
+    QList<int> tops{home.top()};
+    for (const QRect& rect : kept)
+        tops << rect.top() - home.height() << rect.bottom() + 1;
+    std::sort(tops.begin(), tops.end(), std::greater<int>());
+    for (const int top : std::as_const(tops)) {
+        if (top > home.top() || top < screenTop)
+            continue;
+        const QRect band = home.translated(0, top - home.top());
+        if (std::none_of(kept.begin(), kept.end(),
+                         [&band](const QRect& rect) { return rect.intersects(band); })) {
+            host->move(host->x(), top);
+            return true;
+        }
+    }
+    return false;
 }
 
 void VirtKeyboard::scrollAbove(int keyboardTop)
