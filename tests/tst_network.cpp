@@ -218,6 +218,10 @@ private Q_SLOTS:
         QVERIFY(device.server->up());
         const QString port = device.server->rfc2217();
         QCOMPARE(runCli({"run", "14", "30", "0", "2", "--port", port}, device.dir.path()).code, 0);
+        // The ACK that moves the device is in the server's hands: the next connection resets
+        // the line's rate, and the emulator judges a byte by the rate when it reads it.
+        QTRY_COMPARE(device.emulator.withModel([](emu::DeviceModel& m) { return m.baudRate(); }),
+                     9600);
         const Run at9600 = runCli({"run", "10", "--baud", "9600", "--port", port}, device.dir.path());
         QVERIFY2(at9600.code == 0, qPrintable(at9600.err));
         QVERIFY(at9600.out.contains(QStringLiteral("Режим ФР: Закрытая смена")));

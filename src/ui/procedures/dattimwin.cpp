@@ -1,6 +1,7 @@
 #include "dattimwin.h"
 
 #include "ui/touch/sendbutton.h"
+#include "ui/touch/virtkeyboard.h"
 #include "ui_dattimwin.h"
 
 #include <QDebug>
@@ -16,6 +17,9 @@ DatTimWin::DatTimWin(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
     m_ui->pbEnter->hide();
     // Seconds too: the time sent is the second of the tap.
     m_ui->timeEdit->setDisplayFormat(QStringLiteral("hh:mm:ss"));
+    // Typed by finger as the other fields are: figures, with the buttons left in view.
+    VirtKeyboard::bond(m_ui->timeEdit, VirtKeyboard::Keys::Figures);
+    VirtKeyboard::keepUncovered({m_ui->pbTimeVvod, m_ui->pbExit});
     m_tick.setInterval(250);
     connect(&m_tick, &QTimer::timeout, this, &DatTimWin::showClockTime);
     connect(m_ui->timeEdit, &QTimeEdit::timeChanged, this, [this] {
