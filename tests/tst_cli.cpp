@@ -162,6 +162,10 @@ private Q_SLOTS:
         QTest::newRow("search finding nothing")
             << QStringList{"search", "--port", "%silent%", probe} << 2 << QStringList{}
             << "бит/с…\nФР не найден.";
+        QTest::newRow("search past a port that does not open")
+            << QStringList{"search", "--port", "/nonexistent/ttyX", "--port", "%device%", probe}
+            << 0 << QStringList{"ФР найден. %device% 115200"}
+            << "Поиск: /nonexistent/ttyX, 2400 бит/с…\nПоиск: порт /nonexistent/ttyX не открыт: ";
         QTest::newRow("encode") << QStringList{"encode", "17", "30", "2", "Ёж"} << 0
                                 << QStringList{"17 1E 00 00 00 02 A8 E6" +
                                                QString(" 00").repeated(38)}

@@ -221,6 +221,8 @@ private Q_SLOTS:
             QStringLiteral("Запись таблицы: Таблица 1: записано полей 3, отказано 2.");
         QCOMPARE(texts.value(0), summary);
         QCOMPARE(rig.status(), summary);
+        QVERIFY(texts.contains(
+            QStringLiteral("Чтение таблицы: Таблица 1: прочитано рядов 1, полей 5.")));
         QVERIFY(!rig.objects().procedureRunning);
     }
 

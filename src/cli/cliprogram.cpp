@@ -254,8 +254,18 @@ int CliProgram::search()
             // A search takes its time: each try is told as it begins.
             m_err << QStringLiteral("Поиск: %1, %2 бит/с…").arg(port).arg(baud) << '\n';
             m_err.flush();
-            if (!connectLink(port, baud, ProbeLines::Hidden, OpenFailure::Quiet))
-                continue;
+            if (!connectLink(port, baud, ProbeLines::Hidden, OpenFailure::Quiet)) {
+                if (m_link.isOpen())
+                    continue;
+                // A port that does not open (held by another program, not there) opens at no
+                // rate: said once, and the search goes on with the next port.
+                m_err << QStringLiteral("Поиск: порт %1 не открыт: %2")
+                             .arg(port, openFailureReason(port, m_link.openError(),
+                                                          m_link.openErrorString()))
+                      << '\n';
+                m_err.flush();
+                break;
+            }
             m_pane.result(QStringLiteral("found"),
                           QStringLiteral("ФР найден. %1 %2").arg(port).arg(baud),
                           {{QStringLiteral("port"), port}, {QStringLiteral("baud"), baud}});

@@ -88,6 +88,7 @@ bool TableExchange::discover()
             sendRead(tableStructure(n), trTables("Запрос структуры таблицы"), TableNotDefined);
         if (code == TableNotDefined) {
             m_count = n - 1;
+            listed();
             return true;
         }
         if (code != 0)
@@ -104,7 +105,16 @@ bool TableExchange::discover()
         qDebug().noquote() << "getTabStruct \"" + QString::fromLatin1(m_reply.toHex()) + '"';
     }
     m_count = MaxTables;
+    listed();
     return true;
+}
+
+// A reading ends with a line, as a writing does: the status line tells this outcome, not
+// the one before the reading.
+void TableExchange::listed() const
+{
+    m_link.host().logPane().logInfo(trTables("Список таблиц"),
+                                    trTables("прочитано таблиц: %1.").arg(m_count));
 }
 
 QList<QByteArray> TableExchange::names() const
@@ -228,8 +238,14 @@ bool TableExchange::read(int n, TableProgress& progress)
             qDebug() << "getTableRows rows=" << m_table.rows;
         done = readValues(progress);
     }
-    if (done)
+    if (done) {
         progress.complete();
+        m_link.host().logPane().logInfo(trTables("Чтение таблицы"),
+                                        trTables("Таблица %1: прочитано рядов %2, полей %3.")
+                                            .arg(n)
+                                            .arg(m_table.rows)
+                                            .arg(m_table.fields));
+    }
     progress.close();
     return done;
 }

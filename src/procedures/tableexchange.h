@@ -67,6 +67,8 @@ public:
     QByteArray writeField(int table, int row, int field, const QByteArray& value) const;
 
 private:
+    // The line that ends a reading of the list.
+    void listed() const;
     QByteArray withPassword(quint8 code) const;
     // Returns 0 or the failure's code; the reply is kept in m_reply.
     int sendRead(const QByteArray& command, const QString& title, int allowedError = -1);

@@ -367,6 +367,10 @@ void MainWin::on_treeCommand(QTreeWidgetItem* item)
         clearCommandForm();
         const bool listed = mpCreListTab();
         qDebug() << "mpSchGroupNoChildren" << (listed ? "true" : "false");
+        // The tables just read are shown; a later tap on the group closes it as any group's.
+        if (listed && m_tablesItem)
+            m_tablesItem->setExpanded(true);
+        m_taps.take(-1 - topIndex, doubleTapMs);
         return;
     }
     int current = -1;

@@ -203,7 +203,7 @@ void MainWin::onLostPortDirectoryChanged()
         return;
     if (!m_lostPortWatcher.directories().isEmpty())
         m_lostPortWatcher.removePaths(m_lostPortWatcher.directories());
-    m_pane.logInfo(linkTitle(), tr("Порт %1 снова доступен.").arg(m_lostPort));
+    m_pane.logInfo(QString(), tr("Порт %1 снова доступен.").arg(m_lostPort));
     m_lostPort.clear();
     // Connected to another port meanwhile, the toggle stays as it is.
     if (!m_connected)
