@@ -159,7 +159,7 @@ public:
                 config.setValue(QStringLiteral("Touch/keyboard"), true);
         }
         m_startup = std::make_unique<Startup>(
-            StartupContext{appDir, appDir + QStringLiteral("/velkor-testdriver"), &log, 0, {}});
+            StartupContext{appDir, appDir + QStringLiteral("/velkor-testdriver"), &log, 0, {}, {}});
         if (m_startup->loadTables() != 0)
             qFatal("the description tables did not load");
         m_startup->buildWindow();

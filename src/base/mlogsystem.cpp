@@ -234,6 +234,10 @@ void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
         path = m_path;
     }
     QStringList texts;
+    // The local time's offset, asked once a batch: asked per line, the system's time zone
+    // was looked up again for every line (a stat of its file each time), which cost the
+    // per-byte log most of the worker's time.
+    const int utcOffset = QDateTime::currentDateTime().offsetFromUtc();
     for (const QueuedLine& line : lines) {
         if (style.on(SwitchLogOff) || line.level < minimumLevel)
             continue;
@@ -251,7 +255,8 @@ void MLogSystem::writeLines(const std::vector<QueuedLine>& lines)
             texts.append(kAsterisks + QLatin1Char('\n'));
         else
             texts.append(formatLine(style, line.text, line.level,
-                                    QDateTime::fromMSecsSinceEpoch(line.epochMs),
+                                    QDateTime::fromMSecsSinceEpoch(
+                                        line.epochMs, Qt::OffsetFromUTC, utcOffset),
                                     line.elapsedMs != NowElapsed ? line.elapsedMs
                                     : m_mode == StartUp          ? clockElapsed()
                                                                  : WallClockLine,

@@ -198,22 +198,46 @@ std::vector<FlagRow> CommandForm::replyFlagRows() const
     return rows;
 }
 
+// A value the field shows already is left alone: set again, it would be laid out and
+// painted again inside the next exchange's waits, for nothing.
+void CommandForm::showValue(QLineEdit* field, const QString& text)
+{
+    if (field->text() == text)
+        return;
+    field->setText(text);
+    field->setCursorPosition(0);
+}
+
 bool CommandForm::updateReplyInPlace(const std::vector<FlagRow>& flags)
 {
-    if (flags.size() != m_flagWidgets.size() || !(currentLayout() == m_replyLayout))
+    const ReplyLayout now = currentLayout();
+    if (flags.size() != m_flagWidgets.size() || now.areaWidth != m_replyLayout.areaWidth ||
+        now.pointSize != m_replyLayout.pointSize)
         return false;
     // Items parsed anew (another command's lines) have no widgets: their rows are not these.
     const ItemTable& items = m_codec.replyItems();
     for (int i = 0; i < items.count; ++i)
         if (RazbCmd::shownInForm(items[i]) && !items[i].wid)
             return false;
+    // Only the flag labels follow the container's width, which a scroll bar come or gone
+    // changes: they are fitted again rather than the whole part built anew (it was, at the
+    // second run of every command with a long reply, and cost more than the exchange).
+    const bool refit = now.containerWidth != m_replyLayout.containerWidth;
+    m_replyLayout = now;
     for (size_t i = 0; i < flags.size(); ++i) {
-        const QString label = QStringLiteral("      ") + flags[i].name;
-        if (m_flagWidgets[i].label->text() != label) {
-            m_flagWidgets[i].label->setText(label);
-            m_flagWidgets[i].label->setToolTip(flags[i].name);
+        QLabel* label = m_flagWidgets[i].label;
+        const QString text = QStringLiteral("      ") + flags[i].name;
+        if (label->text() != text) {
+            label->setText(text);
+            label->setToolTip(flags[i].name);
+        } else if (!refit) {
+            showValue(m_flagWidgets[i].value, flags[i].value);
+            continue;
         }
-        m_flagWidgets[i].value->setText(flags[i].value);
+        label->setStyleSheet(QString());
+        label->setFixedWidth(flagLabelWidth());
+        fitText(label, flagLabelWidth());
+        showValue(m_flagWidgets[i].value, flags[i].value);
     }
     qDebug() << "ceShowCmd in place";
     return true;
@@ -232,17 +256,22 @@ void CommandForm::fitText(QLabel* label, int width)
         label->setStyleSheet(QStringLiteral("font-size: %1pt;").arg(font.pointSize()));
 }
 
-void CommandForm::addFlagRow(const FlagRow& flag, bool isCmd)
+int CommandForm::flagLabelWidth() const
 {
     // The value column is twelve characters wide, room for the longest state ("Не кончились");
     // the label takes the rest of the width.
     constexpr int ValueWidth = 12;
     const int step = m_container->font().pointSize() + 1;
+    return std::max(0, m_container->geometry().width() - (ValueWidth + 1) * step - 5);
+}
+
+void CommandForm::addFlagRow(const FlagRow& flag, bool isCmd)
+{
     auto* label = new QLabel(QStringLiteral("      ") + flag.name, m_container);
     auto* value = new QLineEdit(m_container);
     VirtKeyboard::bond(value);
     value->setReadOnly(true);
-    const int width = std::max(0, m_container->geometry().width() - (ValueWidth + 1) * step - 5);
+    const int width = flagLabelWidth();
     label->setFixedWidth(width);
     fitText(label, width);
     label->setToolTip(flag.name);
@@ -380,10 +409,10 @@ void CommandForm::cePutParmRpl()
             continue;
         const QString text = m_codec.replyText(item);
         if (auto* box = qobject_cast<QTextEdit*>(item.wid)) {
-            box->setPlainText(text);
+            if (box->toPlainText() != text)
+                box->setPlainText(text);
         } else if (auto* editor = qobject_cast<QLineEdit*>(item.wid)) {
-            editor->setText(text);
-            editor->setCursorPosition(0);
+            showValue(editor, text);
         }
     }
     qDebug() << "cePutParmRpl2";

@@ -59,6 +59,9 @@ public:
 
 private:
     void forgetWidgets();
+    static void showValue(QLineEdit* field, const QString& text);
+    // The width of a flag row's label, the rest of the container's width beside its value.
+    int flagLabelWidth() const;
     quint8 commandCode() const;
     QLayout* addRow(CmdItem& item, bool isCmd, int pointSize, int areaWidth);
     void addFlagRow(const FlagRow& flag, bool isCmd);
