@@ -309,8 +309,8 @@ int CliProgram::lineTest()
     // Ctrl+C ends the test after the exchange under way, and the report shows what it has.
     bool stopped = false;
     onTerminationSignal([&stopped] { stopped = true; });
-    const LineReport report = LineTest(link, m_options.port(), m_options.baud, m_options.count)
-                                  .run([&stopped](const LineReport&) { return !stopped; });
+    LineTest test(link, m_link.portName(), m_link.baudRate(), m_options.count);
+    const LineReport report = test.run([&stopped](const LineReport&) { return !stopped; });
     restoreDefaultTerminationSignals();
     if (m_options.json)
         m_pane.result(QStringLiteral("linetest"), {}, reportObject(report));

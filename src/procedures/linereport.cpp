@@ -174,9 +174,9 @@ QString LineReport::causeText(Cause cause)
 QString LineReport::causeKey(Cause cause)
 {
     static const char* const keys[CauseCount] = {
-        "no_enq_answer", "enq_garbage", "enq_nak",     "frame_nak",     "frame_unanswered",
-        "bad_checksum",  "late_byte",   "not_stx",     "empty_reply",   "foreign_reply",
-        "port_lost"};
+        "no_enq_answer",    "enq_garbage",   "enq_nak",   "frame_nak",
+        "frame_unanswered", "bad_checksum",  "late_byte", "not_stx",
+        "empty_reply",      "foreign_reply", "port_lost"};
     return QLatin1String(keys[int(cause)]);
 }
 
