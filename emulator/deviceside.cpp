@@ -31,6 +31,17 @@ DeviceSide::DeviceSide(DeviceModel& model, FaultPlan plan)
         m_pending = m_model.execute({0x10, 30, 0, 0, 0});
 }
 
+void DeviceSide::fault(const std::string& what)
+{
+    if (onSummary)
+        onSummary("fault: " + what);
+}
+
+std::string DeviceSide::replyName() const
+{
+    return "reply " + std::to_string(m_replyFrames);
+}
+
 bool DeviceSide::chance(double rate)
 {
     return rate > 0 && std::uniform_real_distribution<double>(0, 1)(m_random) < rate;
@@ -77,15 +88,25 @@ std::vector<DeviceSide::Output> DeviceSide::faulted(const std::vector<Output>& o
         Output piece{output.pauseMs, {}};
         for (uint8_t value : output.bytes) {
             ++m_sentBytes;
-            if (m_plan.silentFrom != 0 && m_sentBytes >= m_plan.silentFrom)
+            const auto byteName = [this] { return "byte " + std::to_string(m_sentBytes); };
+            if (m_plan.silentFrom != 0 && m_sentBytes >= m_plan.silentFrom) {
+                if (m_sentBytes == m_plan.silentFrom)
+                    fault(byteName() + ": the line falls silent");
                 continue; // the line has died
-            ByteFault fault;
-            if (byteFault(&fault)) {
-                if (fault.kind == ByteFault::Lose)
+            }
+            ByteFault planned;
+            if (byteFault(&planned)) {
+                if (planned.kind == ByteFault::Lose) {
+                    fault(byteName() + ": lost");
                     continue;
-                if (fault.kind == ByteFault::Replace)
-                    value = fault.value;
-                if (fault.kind == ByteFault::Hold) {
+                }
+                if (planned.kind == ByteFault::Replace) {
+                    fault(byteName() + ": " + hexByte(value) + " replaced by " +
+                          hexByte(planned.value));
+                    value = planned.value;
+                }
+                if (planned.kind == ByteFault::Hold) {
+                    fault(byteName() + ": held " + std::to_string(m_plan.holdMs) + " ms");
                     // Bytes on a line stay in order: everything after the held byte waits too.
                     if (!piece.bytes.empty())
                         result.push_back(std::move(piece));
@@ -108,9 +129,10 @@ void DeviceSide::byte(uint8_t value, std::vector<Output>& out)
     case State::Idle:
         if (value == ENQ) {
             ++m_enqs;
-            if (m_plan.garbageEnqs.count(m_enqs) || chance(m_plan.garbageRate))
+            if (m_plan.garbageEnqs.count(m_enqs) || chance(m_plan.garbageRate)) {
+                fault("ENQ " + std::to_string(m_enqs) + ": answered with garbage");
                 out.push_back({0, {0x33, 0x7E, 0x41}});
-            else if (m_pending.empty())
+            } else if (m_pending.empty())
                 out.push_back({0, {NAK}});
             else {
                 out.push_back({0, {ACK}});
@@ -141,9 +163,15 @@ void DeviceSide::byte(uint8_t value, std::vector<Output>& out)
         for (const uint8_t b : m_frame)
             sum ^= b;
         ++m_hostFrames;
-        if (m_plan.ignoreFrames.count(m_hostFrames))
+        const std::string frameName = "frame " + std::to_string(m_hostFrames);
+        if (m_plan.ignoreFrames.count(m_hostFrames)) {
+            fault(frameName + ": ignored");
             break;
-        if (sum != value || m_length == 0 || m_plan.refuseFrames.count(m_hostFrames)) {
+        }
+        const bool good = sum == value && m_length != 0;
+        if (!good || m_plan.refuseFrames.count(m_hostFrames)) {
+            if (good)
+                fault(frameName + ": refused with NAK");
             out.push_back({0, {NAK}});
             break;
         }
@@ -172,9 +200,12 @@ void DeviceSide::sendReply(std::vector<Output>& out, int pauseMs)
     if (m_pending.empty())
         return;
     ++m_replyFrames;
-    if (m_plan.loseReplies.count(m_replyFrames) || chance(m_plan.loseRate))
+    if (m_plan.loseReplies.count(m_replyFrames) || chance(m_plan.loseRate)) {
+        fault(replyName() + ": not sent");
         return;
+    }
     if (m_plan.zeroLengthReplies.count(m_replyFrames)) {
+        fault(replyName() + ": sent with LEN 0");
         out.push_back({pauseMs, {STX, 0}});
         return;
     }
@@ -184,17 +215,24 @@ void DeviceSide::sendReply(std::vector<Output>& out, int pauseMs)
         frame.push_back(b);
         sum ^= b;
     }
-    if (m_plan.corruptReplies.count(m_replyFrames) || chance(m_plan.corruptRate))
+    if (m_plan.corruptReplies.count(m_replyFrames) || chance(m_plan.corruptRate)) {
+        fault(replyName() + ": checksum damaged");
         sum ^= 0x5A;
+    }
     frame.push_back(sum);
     if (m_plan.dropByteRate > 0) {
         Bytes kept;
-        for (const uint8_t b : frame)
-            if (!chance(m_plan.dropByteRate))
-                kept.push_back(b);
+        for (size_t i = 0; i < frame.size(); ++i) {
+            if (chance(m_plan.dropByteRate))
+                fault(replyName() + ": byte " + std::to_string(i + 1) + " of " +
+                      std::to_string(frame.size()) + " dropped");
+            else
+                kept.push_back(frame[i]);
+        }
         frame.swap(kept);
     }
     if (chance(m_plan.stallRate) && frame.size() > 2) {
+        fault(replyName() + ": stalled " + std::to_string(m_plan.stallMs) + " ms in its middle");
         const auto middle = frame.begin() + long(frame.size() / 2);
         out.push_back({pauseMs, Bytes(frame.begin(), middle)});
         out.push_back({m_plan.stallMs, Bytes(middle, frame.end())});

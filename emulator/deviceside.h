@@ -29,7 +29,9 @@ public:
 
     std::vector<Output> receive(const Bytes& bytes, Clock::time_point now);
 
-    // One line per executed command, for the program's console.
+    // One line per executed command and one per fault injected ("fault: reply 3: checksum
+    // damaged"), for the program's console. Replies, host frames, ENQs and bytes are
+    // numbered as the fault plan counts them.
     std::function<void(const std::string&)> onSummary;
 
     unsigned replyFrames() const { return m_replyFrames; }
@@ -50,6 +52,9 @@ private:
     void frameComplete(std::vector<Output>& out);
     void sendReply(std::vector<Output>& out, int pauseMs);
     bool chance(double rate);
+    void fault(const std::string& what);
+    // The reply frame being sent, as fault lines name it.
+    std::string replyName() const;
     // Applies the byte faults to what is about to be sent.
     std::vector<Output> faulted(const std::vector<Output>& out);
     bool byteFault(ByteFault* fault);

@@ -83,7 +83,9 @@ int usage()
                  "(--ignore), ENQs (--garbage) or the bytes the device sends (--fault) from 1;\n"
                  "P is a probability from 0 to 1. A --fault KIND is lose, hold (the byte and\n"
                  "those after it come --hold MS late, 1500 by default), ack, nak, stx, enq or\n"
-                 "a byte in hexadecimal, which the host reads in the byte's place.\n";
+                 "a byte in hexadecimal, which the host reads in the byte's place.\n"
+                 "Standard output has a line per command executed and per fault injected\n"
+                 "(\"fault: reply 3: checksum damaged\"), numbered as the options count.\n";
     return 2;
 }
 

@@ -45,6 +45,7 @@ class VirtualClock : public LinkClock
 {
 public:
     qint64 nowMs() const override { return m_now; }
+    qint64 nowUs() const override { return m_now * 1000; }
     bool waitUntil(qint64 deadlineMs, QIODevice&) override
     {
         if (m_due.empty() || m_due.begin()->first > deadlineMs) {

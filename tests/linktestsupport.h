@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <map>
 #include <memory>
 
 namespace testsupport {
@@ -101,15 +102,23 @@ struct VirtualLine : DriverTexts
 };
 
 // A reply's record of attempts: "520 0" for a stale reply, then this command's; a reply
-// frame the attempt refused in brackets before its code, "[519]0".
+// frame the attempt refused in brackets before its code, "[519]0"; after the code, what
+// ended the attempt where the code does not tell, "524/nak".
 inline QString attemptsText(const FrVelkor::Reply& reply)
 {
+    using End = FrVelkor::End;
+    const std::map<End, QString> marks{{End::NoEnqAnswer, "/silent"}, {End::EnqGarbage, "/garbage"},
+                                       {End::EnqNak, "/enqnak"},      {End::FrameNak, "/nak"},
+                                       {End::FrameUnanswered, "/unanswered"},
+                                       {End::PortLost, "/lost"}};
     QStringList attempts;
     for (const FrVelkor::Attempt& attempt : reply.attempts) {
         QString text;
         for (const FrVelkor::Code refused : attempt.refusedReplies)
             text += QStringLiteral("[%1]").arg(int(refused));
-        attempts << text + QString::number(int(attempt.code));
+        const auto mark = marks.find(attempt.end);
+        attempts << text + QString::number(int(attempt.code)) +
+                        (mark != marks.end() ? mark->second : QString());
     }
     return attempts.join(QLatin1Char(' '));
 }

@@ -466,6 +466,70 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Log"))));
     }
 
+    // The line test against velkor-emu: its counts by cause are the faults the emulator says
+    // it injected, a reply frame counted once by what the link saw of it (its STX dropped:
+    // another byte where STX should be; another byte dropped: one came late; else its
+    // damaged checksum); a clean line is sound, exit 0.
+    void lineTest_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<int>("code");
+        QTest::newRow("clean") << QStringList{} << 0;
+        QTest::newRow("noisy") << QStringList{"--corrupt-rate", "0.03", "--drop-rate", "0.002",
+                                              "--garbage-rate", "0.03", "--seed", "5"}
+                               << 1;
+    }
+    void lineTest()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(int, code);
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyLINE"));
+        QProcess emulator;
+        emulator.start(QStringLiteral(VELKOR_EMU), QStringList{"--link", link} + faults);
+        QVERIFY(emulator.waitForReadyRead(5000));
+        const Run run = runCli(withPort({"linetest", "--port", link, "--count", "100", "--json"}));
+        emulator.terminate();
+        QVERIFY(emulator.waitForFinished(5000));
+        QCOMPARE(run.code, code);
+        QCOMPARE(run.out.size(), 1);
+        const QJsonObject report = QJsonDocument::fromJson(run.out.at(0).toUtf8()).object();
+        QMap<QString, int> expected;
+        std::map<int, QString> replies; // what the link saw of each faulted reply frame
+        const QRegularExpression fault(QStringLiteral("^fault: (\\w+) (\\d+): (.*)$"));
+        for (const QString& line : QString::fromUtf8(emulator.readAllStandardOutput()).split('\n')) {
+            const QRegularExpressionMatch match = fault.match(line);
+            if (!match.hasMatch())
+                continue;
+            const QString what = match.captured(3);
+            QString& seen = replies[match.captured(2).toInt()];
+            if (match.captured(1) == QLatin1String("ENQ"))
+                ++expected[QStringLiteral("enq_garbage")];
+            else if (what.startsWith(QLatin1String("byte 1 of")))
+                seen = QStringLiteral("not_stx");
+            else if (what.endsWith(QLatin1String(" dropped")) && seen != QLatin1String("not_stx"))
+                seen = QStringLiteral("late_byte");
+            else if (seen.isEmpty())
+                seen = QStringLiteral("bad_checksum");
+        }
+        for (const auto& [reply, seen] : replies)
+            if (!seen.isEmpty())
+                ++expected[seen];
+        QJsonObject causes;
+        for (const QString& key : report["causes"].toObject().keys())
+            causes.insert(key, expected.value(key));
+        QCOMPARE(report["causes"].toObject(), causes);
+        QCOMPARE(report["exchanges"].toInt(), 100);
+        if (code == 0) {
+            QCOMPARE(report["first_attempt"].toInt(), 100);
+            QCOMPARE(report["verdict"].toString(), QStringLiteral("Линия исправна"));
+        } else {
+            for (const char* kind : {"bad_checksum", "late_byte", "enq_garbage"}) // each met
+                QVERIFY2(expected.value(QLatin1String(kind)) > 0, kind);
+            QCOMPARE(report["first_attempt"].toInt() + report["retried"].toInt(), 100);
+        }
+    }
+
     // --json: every line of standard output is one object; the reply items carry their name
     // and text, and the frames their bytes.
     void json()

@@ -326,8 +326,11 @@ private Q_SLOTS:
         QTest::newRow("bad checksum, repeated") << "corrupt" << 0 << "[519]0" << 1u;
         // The device executed the old command and this one, each once.
         QTest::newRow("pending reply first") << "pending" << 0 << "[520]520 0" << 2u;
-        QTest::newRow("frame not acknowledged") << "ignore" << 0 << "524 0" << 1u;
-        QTest::newRow("garbage to ENQ") << "garbage" << 0 << "502 0" << 1u;
+        QTest::newRow("frame not acknowledged") << "ignore" << 0 << "524/unanswered 0" << 1u;
+        QTest::newRow("frame refused") << "refuse" << 0 << "524/nak 0" << 1u;
+        QTest::newRow("garbage to ENQ") << "garbage" << 0 << "502/garbage 0" << 1u;
+        // The reply one byte short: its checksum byte never comes, which is no bad checksum.
+        QTest::newRow("reply byte lost") << "lose byte" << 0 << "[501]0" << 1u;
         QTest::newRow("LEN 0 reply") << "zero" << 0 << "[518]0" << 1u;
         QTest::newRow("reply lost twice") << "lose" << 0 << "[501][501]522 0" << 1u;
     }
@@ -344,8 +347,12 @@ private Q_SLOTS:
             plan.pendingAtStart = true;
         else if (fault == QLatin1String("ignore"))
             plan.ignoreFrames = {1};
+        else if (fault == QLatin1String("refuse"))
+            plan.refuseFrames = {1};
         else if (fault == QLatin1String("garbage"))
             plan.garbageEnqs = {1};
+        else if (fault == QLatin1String("lose byte")) // NAK, ACK, STX, LEN, 13, 00, 01, CS
+            plan.byteFaults[7] = {emu::ByteFault::Lose, 0};
         else if (fault == QLatin1String("zero"))
             plan.zeroLengthReplies = {1};
         else if (fault == QLatin1String("lose"))
@@ -382,7 +389,7 @@ private Q_SLOTS:
         QVERIFY(reply.data.isEmpty());
         QVERIFY(!reply.maybeExecuted);
         QCOMPARE(attemptsText(reply),
-                 QStringList(10, QStringLiteral("502")).join(QLatin1Char(' ')));
+                 QStringList(10, QStringLiteral("502/silent")).join(QLatin1Char(' ')));
         QCOMPARE(line.pane.bytes.count(QStringLiteral("S:05")), 10);
         QCOMPARE(line.device.clock.nowMs(), 10 * (1000 + 50 + 100));
         QCOMPARE(line.link.errText(reply.code),

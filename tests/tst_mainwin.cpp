@@ -1,5 +1,6 @@
 // The real main window against the emulator on a pseudo-terminal, driven as a user would.
 #include "base/cp1251.h"
+#include "ui/mainwin/linetestwin.h"
 #include "ui/shell/modaldialog.h"
 #include "ui/shell/splashscreen.h"
 #include "ui/shell/systemmenudialog.h"
@@ -504,6 +505,36 @@ private Q_SLOTS:
         QCOMPARE(readConfig(rig.configPath(), QStringLiteral("devName")), rig.portPath);
         QCOMPARE(readConfig(rig.configPath(), QStringLiteral("baudRate")), QStringLiteral("115200"));
         QCOMPARE(readConfig(rig.configPath(), QStringLiteral("secPass")), QStringLiteral("0030"));
+    }
+
+    // The line test by finger on a noisy line: from the settings panel, its window counts the
+    // exchanges as the report has them, the verdict goes to the pane, "Закрыть" ends it.
+    void lineTestRunsAndCloses()
+    {
+        WindowRig::Options options;
+        options.plan.corruptRate = 0.03;
+        options.plan.garbageRate = 0.02;
+        WindowRig rig(options);
+        rig.showConnected();
+        QTest::mouseClick(rig.ui().setButton_3, Qt::LeftButton);
+        QTest::mouseClick(rig.ui().sd_lineTest, Qt::LeftButton);
+        QPointer<LineTestWin> window;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<LineTestWin*>(widget))
+                window = found;
+        QVERIFY(window);
+        QTRY_VERIFY_WITH_TIMEOUT(window->report().has_value(), 60000);
+        const LineReport& report = *window->report();
+        QCOMPARE(report.exchanges().size(), 200);
+        QVERIFY(report.count(LineReport::Outcome::Retried) > 0);
+        QVERIFY(window->countsLabel()->text().startsWith(
+            QStringLiteral("С первой попытки: %1    С повтором: %2    Не выполнено: 0\n")
+                .arg(report.count(LineReport::Outcome::FirstAttempt))
+                .arg(report.count(LineReport::Outcome::Retried))));
+        QCOMPARE(rig.paneTexts().value(0), QStringLiteral("Проверка линии: ") + report.verdictText());
+        snapshot(window, "linetest");
+        QTest::mouseClick(window->closeButton(), Qt::LeftButton);
+        QTRY_VERIFY(!window);
     }
 
     void settingsPanelRates_data()

@@ -26,6 +26,8 @@ const Subcommand kSubcommands[] = {
      kLinkOptions},
     {"hex", 1, -1, "  hex ТЕКСТ              отправить команду в HEX формате\n", kLinkOptions},
     {"script", 1, 1, "  script ФАЙЛ            выполнить тест из файла\n", kLinkOptions},
+    {"linetest", 0, 0, "  linetest               проверить линию: короткие запросы подряд, отчёт\n",
+     {"port", "baud", "count", "password", "dir", "json", "trace", "probe-wait"}},
     {"search", 0, 0, "  search                 найти ФР на портах (--port) и скоростях\n",
      {"port", "baud", "dir", "json", "trace", "probe-wait"}},
     {"encode", 1, -1, "  encode КОД [ЗНАЧЕНИЕ...]  массив команды без устройства\n",
@@ -54,6 +56,7 @@ const std::pair<const char*, const char*> kOptionLines[] = {
     {"full", "  --full           побайтный протокол обмена\n"},
     {"trace", "  --trace          отладочные строки в журнал программы (Log/velkor-cli.log)\n"},
     {"probe-wait", "  --probe-wait МС  ожидание ответа на одну проверку связи (2000)\n"},
+    {"count", "  --count N        linetest: число обменов (200)\n"},
     {"host-port", "  --host-port ИМЯ  monitor: порт, к которому подключена другая программа\n"},
     {"host-link", "  --host-link ПУТЬ monitor: ссылка на новый псевдотерминал для другой программы\n"},
     {"log", "  --log ФАЙЛ       monitor: те же строки и в файл (UTF-8)\n"},
@@ -107,14 +110,15 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
     const QCommandLineOption trace(QStringLiteral("trace"));
     const QCommandLineOption probeWait(QStringLiteral("probe-wait"), QString(),
                                        QStringLiteral("ms"));
+    const QCommandLineOption exchanges(QStringLiteral("count"), QString(), QStringLiteral("n"));
     const QCommandLineOption hostPort(QStringLiteral("host-port"), QString(),
                                       QStringLiteral("name"));
     const QCommandLineOption hostLink(QStringLiteral("host-link"), QString(),
                                       QStringLiteral("path"));
     const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    parser.addOptions({port, baud, password, dir, json, full, trace, probeWait, hostPort, hostLink,
-                       logFile, help});
+    parser.addOptions({port, baud, password, dir, json, full, trace, probeWait, exchanges, hostPort,
+                       hostLink, logFile, help});
     if (!parser.parse(QStringList{QStringLiteral("velkor-cli")} + arguments)) {
         *error = parser.errorText();
         return false;
@@ -173,6 +177,16 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
             return false;
         }
     }
+    if (parser.isSet(exchanges)) {
+        bool parsed = false;
+        options->count = parser.value(exchanges).toInt(&parsed);
+        if (!parsed || options->count <= 0 || options->count > LineTest::MaxCount) {
+            *error = QStringLiteral("Неверное число обменов \"%1\" (от 1 до %2).")
+                         .arg(parser.value(exchanges))
+                         .arg(LineTest::MaxCount);
+            return false;
+        }
+    }
     options->dir = parser.value(dir);
     options->hostPort = parser.value(hostPort);
     options->hostLink = parser.value(hostLink);
@@ -184,6 +198,7 @@ bool parseCliOptions(const QStringList& arguments, CliOptions* options, QString*
                            options->subcommand == QLatin1String("run") ||
                            options->subcommand == QLatin1String("hex") ||
                            options->subcommand == QLatin1String("script") ||
+                           options->subcommand == QLatin1String("linetest") ||
                            options->subcommand == QLatin1String("monitor");
     if (needsPort && options->ports.isEmpty()) {
         *error = QStringLiteral("Команде %1 нужен порт (--port).").arg(options->subcommand);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "procedures/linetest.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +18,7 @@ struct CliOptions
     bool full = false;
     bool trace = false; // debug traces into the program log
     int probeWaitMs = 2000; // how long one probe waits for the device
+    int count = LineTest::DefaultCount; // linetest: the exchanges it makes
     // monitor: the other program's end, a serial port or the link to a new pseudo-terminal,
     // and the file the lines also go to.
     QString hostPort;

@@ -4,6 +4,7 @@
 #include "base/msgbox.h"
 #include "base/pathworks.h"
 #include "base/settingsfile.h"
+#include "base/terminationsignals.h"
 #include "catalogue/descriptionloader.h"
 #include "catalogue/startdefaults.h"
 #include "climonitor.h"
@@ -13,6 +14,7 @@
 #include "codec/framedecoding.h"
 #include "link/openfailure.h"
 #include "procedures/hexcommand.h"
+#include "procedures/linetest.h"
 #include "procedures/testfp.h"
 
 #include <QCoreApplication>
@@ -38,6 +40,38 @@ QString codeText(const CommandRecord& command)
 QString linkTitle(int baud)
 {
     return QStringLiteral("Установка связи с ФР (%1)").arg(baud);
+}
+
+QJsonObject spreadObject(const LineReport::Spread& spread)
+{
+    return {{QStringLiteral("min"), spread.min},
+            {QStringLiteral("median"), spread.median},
+            {QStringLiteral("p95"), spread.p95},
+            {QStringLiteral("max"), spread.max}};
+}
+
+// The line test's report as the one object of --json.
+QJsonObject reportObject(const LineReport& report)
+{
+    using Outcome = LineReport::Outcome;
+    QJsonObject causes;
+    for (int c = 0; c < LineReport::CauseCount; ++c)
+        causes.insert(LineReport::causeKey(LineReport::Cause(c)),
+                      report.count(LineReport::Cause(c)));
+    return {{QStringLiteral("port"), report.port()},
+            {QStringLiteral("baud"), report.baud()},
+            {QStringLiteral("planned"), report.planned()},
+            {QStringLiteral("exchanges"), int(report.exchanges().size())},
+            {QStringLiteral("stopped"), report.end() != LineReport::End::Completed},
+            {QStringLiteral("first_attempt"), report.count(Outcome::FirstAttempt)},
+            {QStringLiteral("retried"), report.count(Outcome::Retried)},
+            {QStringLiteral("failed"), report.count(Outcome::Failed)},
+            {QStringLiteral("causes"), causes},
+            {QStringLiteral("time_ms"), spreadObject(report.times())},
+            {QStringLiteral("wire_ms"), report.wireMs()},
+            {QStringLiteral("time_share"), spreadObject(report.shares())},
+            {QStringLiteral("verdict"), report.verdictText()},
+            {QStringLiteral("advice"), report.adviceText()}};
 }
 
 } // namespace
@@ -89,6 +123,8 @@ int CliProgram::run()
         return hex();
     if (name == QLatin1String("script"))
         return script();
+    if (name == QLatin1String("linetest"))
+        return lineTest();
     if (name == QLatin1String("encode"))
         return encode();
     if (name == QLatin1String("list"))
@@ -273,6 +309,25 @@ int CliProgram::search()
         }
     }
     return fail(LinkFailure, QStringLiteral("ФР не найден."));
+}
+
+int CliProgram::lineTest()
+{
+    if (!connectLink(m_options.port(), m_options.baud))
+        return fail(LinkFailure, QStringLiteral("Нет связи"));
+    ProcedureLink link(*m_host, m_link, m_objects.errors);
+    // Ctrl+C ends the test after the exchange under way, and the report shows what it has.
+    bool stopped = false;
+    onTerminationSignal([&stopped] { stopped = true; });
+    LineTest test(link, m_link.portName(), m_link.baudRate(), m_options.count);
+    const LineReport report = test.run([&stopped](const LineReport&) { return !stopped; });
+    restoreDefaultTerminationSignals();
+    if (m_options.json)
+        m_pane.result(QStringLiteral("linetest"), {}, reportObject(report));
+    else
+        for (const QString& line : report.lines())
+            m_pane.result(QStringLiteral("linetest"), line);
+    return report.verdict() == LineReport::Verdict::Sound ? Success : DeviceFailure;
 }
 
 int CliProgram::parseCommand(const QString& codeText)

@@ -40,6 +40,7 @@ private:
     int hex();
     int script();
     int search();
+    int lineTest();
     int encode();
     int decode();
 

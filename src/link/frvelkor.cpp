@@ -87,13 +87,16 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     m_commandState = {};
     m_attempts.clear();
     Code code = BadLength; // a longer array cannot be framed: nothing is sent
+    qint64 elapsedUs = 0;
     if (command.size() <= MaxPayload) {
         BusyScope busy(m_busy);
         m_portState.update(PortState::Event::ExchangeStarts);
         // Bytes that came before this exchange answer nothing of it; a reply still pending
         // on the device is asked for by the ENQ.
         dropUntilQuiet(0);
+        const qint64 start = m_clock->nowUs();
         code = exeCmd();
+        elapsedUs = m_clock->nowUs() - start;
     }
     qDebug() << "exeCmd;- ret code = " << int(code);
     m_lastCode = code;
@@ -103,7 +106,7 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
     qDebug() << "/frCommand; ansv cmd = " << m_answer.toHex();
     // Once the frame has gone out the device may have executed the command, unless the
     // exchange proved that it did not take the last frame sent.
-    return {code, m_answer, code != Ok && m_commandState.maybeExecuted(), m_attempts};
+    return {code, m_answer, code != Ok && m_commandState.maybeExecuted(), m_attempts, elapsedUs};
 }
 
 FrVelkor::Code FrVelkor::exeCmd()
@@ -111,8 +114,7 @@ FrVelkor::Code FrVelkor::exeCmd()
     Code code = Ok;
     for (int attempt = 1; attempt <= Attempts; ++attempt) {
         m_attempts.append(Attempt{});
-        code = exchangeOnce();
-        m_attempts.last().code = code;
+        code = recordAttempt(exchangeOnce());
         if (code == Ok)
             return Ok;
         qDebug() << "FrVelkor::exeCmd" << int(code);
@@ -123,8 +125,7 @@ FrVelkor::Code FrVelkor::exeCmd()
     }
     if (code == NotAcknowledged && !m_portState.waitsEnd()) {
         m_attempts.append(Attempt{});
-        m_attempts.last().code = askAfterLastFrame();
-        if (m_attempts.last().code == Ok)
+        if (recordAttempt(askAfterLastFrame()) == Ok)
             return Ok;
     }
     if (m_commandState.frameSent)
@@ -147,37 +148,38 @@ FrVelkor::Code FrVelkor::exchangeOnce()
     putByte(ENQ);
     if (readByte(m_waits.answerMs, &answer) != Ok) {
         pauseMs(m_waits.shortPauseMs);
-        return ExchangeError;
+        return ended(End::NoEnqAnswer, ExchangeError);
     }
     // After the frame, STX in answer to ENQ is the device's reply with its ACK lost.
     if (answer == ACK || (answer == STX && m_commandState.frameSent)) {
         if (takeReply(answer == STX) == Ok)
             return Ok;
         pauseMs(m_waits.shortPauseMs);
-        return GotAck;
+        return ended(End::ReplyRefused, GotAck);
     }
     if (answer != NAK) {
         purgeInput();
-        return ExchangeError;
+        return ended(End::EnqGarbage, ExchangeError);
     }
     if (m_commandState.frameSent) {
         // A NAK that is a damaged ACK has the pending reply right behind it: sent again, the
         // command would be executed twice.
         if (!m_commandState.quietNakIsProof() || !dropUntilQuiet(m_waits.byteMs)) {
             pauseMs(m_waits.shortPauseMs);
-            return GotNak;
+            return ended(End::EnqNak, GotNak);
         }
         m_commandState.update(CommandState::Event::QuietNak);
         if (m_portState.waitsEnd())
-            return GotNak; // not sent again: the proof stands
+            return ended(End::EnqNak, GotNak); // not sent again: the proof stands
         qDebug() << "FrVelkor::exchangeOnce; frame sent again";
     }
     const FrameAnswer sent = sendFrame();
-    if (sent == FrameAnswer::NotAcknowledged) {
+    if (sent != FrameAnswer::Acknowledged && sent != FrameAnswer::ReplyBegun) {
         // Nothing but NAK, or nothing at all, came back: the device did not take the frame.
         // Anything else may be its reply behind a damaged ACK, which it repeats on ENQ.
         if (dropUntilQuiet(m_waits.quietMs) && !m_commandState.heardSinceFrame)
-            return NotAcknowledged;
+            return ended(sent == FrameAnswer::Nak ? End::FrameNak : End::FrameUnanswered,
+                         NotAcknowledged);
     } else if (takeReply(sent == FrameAnswer::ReplyBegun) == Ok) {
         return Ok;
     } else {
@@ -186,13 +188,14 @@ FrVelkor::Code FrVelkor::exchangeOnce()
         dropUntilQuiet(m_waits.quietMs);
     }
     putByte(ENQ);
-    readByte(m_waits.answerMs, &answer); // on a timeout the NAK of the first ENQ stays in force
+    // On a timeout the NAK of the first ENQ stays in force.
+    const bool answered = readByte(m_waits.answerMs, &answer) == Ok;
     if (answer == ACK || answer == STX)
-        return takeReply(answer == STX) == Ok ? Ok : NoAnswer;
+        return takeReply(answer == STX) == Ok ? Ok : ended(End::ReplyRefused, NoAnswer);
     if (answer == NAK)
-        return GotNak;
+        return ended(answered ? End::EnqNak : End::NoEnqAnswer, GotNak);
     pauseMs(m_waits.shortPauseMs);
-    return NoAnswer;
+    return ended(End::EnqGarbage, NoAnswer);
 }
 
 // The last frame was not acknowledged: no attempt is left to send it again, but the device
@@ -204,12 +207,14 @@ FrVelkor::Code FrVelkor::askAfterLastFrame()
     quint8 answer = 0;
     putByte(ENQ);
     if (readByte(m_waits.answerMs, &answer) != Ok)
-        return NoAnswer;
-    if (answer == ACK || answer == STX)
-        return takeReply(answer == STX);
+        return ended(End::NoEnqAnswer, NoAnswer);
+    if (answer == ACK || answer == STX) {
+        const Code taken = takeReply(answer == STX);
+        return taken == Ok ? Ok : ended(End::ReplyRefused, taken);
+    }
     if (answer == NAK && m_commandState.quietNakIsProof() && dropUntilQuiet(m_waits.byteMs))
         m_commandState.update(CommandState::Event::QuietNak);
-    return GotNak;
+    return ended(answer == NAK ? End::EnqNak : End::EnqGarbage, GotNak);
 }
 
 FrVelkor::FrameAnswer FrVelkor::sendFrame()
@@ -226,9 +231,11 @@ FrVelkor::FrameAnswer FrVelkor::sendFrame()
     putByte(checksum);
     quint8 answer = 0;
     if (readByte(m_waits.answerMs, &answer) != Ok)
-        return FrameAnswer::NotAcknowledged;
+        return FrameAnswer::Nothing;
+    if (answer == NAK)
+        return FrameAnswer::Nak;
     if (answer != ACK && answer != STX)
-        return FrameAnswer::NotAcknowledged;
+        return FrameAnswer::OtherByte;
     // A device that acknowledged the frame, or began its reply, has taken it: whatever it
     // says later (a reset device holds no reply), the frame never goes out again.
     m_commandState.update(CommandState::Event::FrameTaken);
@@ -262,10 +269,12 @@ FrVelkor::Code FrVelkor::receiveFrame(bool stxRead)
         m_rxData.append(char(byte));
         checksum ^= byte;
     }
-    if (readByte(m_waits.byteMs, &byte) != Ok || byte != checksum) {
+    // A checksum byte that does not come is a byte missing, not a damaged one.
+    const bool checksumCame = readByte(m_waits.byteMs, &byte) == Ok;
+    if (!checksumCame || byte != checksum) {
         m_rxData.clear();
         putByte(NAK);
-        return BadChecksum;
+        return checksumCame ? BadChecksum : ByteTimeout;
     }
     return Ok;
 }
@@ -290,6 +299,20 @@ FrVelkor::Code FrVelkor::takeReply(bool stxRead)
     m_rxData.clear();
     dropUntilQuiet(m_waits.quietMs);
     return refused(GotAck);
+}
+
+FrVelkor::Code FrVelkor::ended(End end, Code code)
+{
+    m_attempts.last().end = end;
+    return code;
+}
+
+FrVelkor::Code FrVelkor::recordAttempt(Code code)
+{
+    m_attempts.last().code = code;
+    if (code != Ok && m_portState.failed)
+        m_attempts.last().end = End::PortLost;
+    return code;
 }
 
 FrVelkor::Code FrVelkor::refused(Code why)

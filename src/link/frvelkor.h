@@ -52,13 +52,29 @@ public:
     // How long a probe waits for the device's answer to ENQ.
     static constexpr int ProbeWaitMs = 2000;
 
+    // What ended an attempt, where its code does not tell: 502 is both no answer to ENQ and
+    // another byte in answer to it, 524 both NAK to the frame and no answer to it.
+    enum class End
+    {
+        Reply,           // with this command's reply
+        NoEnqAnswer,     // nothing came in answer to ENQ
+        EnqGarbage,      // another byte than ACK, NAK or STX came in answer to ENQ
+        EnqNak,          // after the frame, ENQ was answered with NAK: no reply is pending
+        FrameNak,        // the frame was answered with NAK and the line stayed quiet
+        FrameUnanswered, // nothing came in answer to the frame
+        ReplyRefused,    // a reply frame was refused: refusedReplies says why
+        PortLost,        // the port failed
+    };
+
     // One attempt of an exchange, as its reply records it.
     struct Attempt
     {
         Code code = Ok; // how the attempt ended
+        End end = End::Reply;
         // The reply frames the attempt read and did not take as this command's, each by why:
-        // ByteTimeout (a byte late or missing), NotStx (another byte where STX should be),
-        // BadLength, BadChecksum, GotAck (a stale or foreign reply).
+        // ByteTimeout (a byte late or missing, the checksum byte too), NotStx (another byte
+        // where STX should be), BadLength, BadChecksum (all bytes came, their sum is wrong),
+        // GotAck (a stale or foreign reply).
         QList<Code> refusedReplies;
     };
 
@@ -72,6 +88,9 @@ public:
         // Every attempt in order and, when the last attempt's frame went unacknowledged, the
         // ENQ the link sent after it. Empty for an array refused before any attempt.
         QList<Attempt> attempts;
+        // From the first ENQ to the end of the exchange (the ACK of the reply when it
+        // succeeded), on the link's clock.
+        qint64 elapsedUs = 0;
     };
 
     // The link's waits, the protocol's.
@@ -154,7 +173,9 @@ private:
     {
         Acknowledged,
         ReplyBegun, // STX: the device's ACK was lost and its reply has begun
-        NotAcknowledged,
+        Nak,
+        OtherByte,
+        Nothing,
     };
 
     QIODevice* device()
@@ -182,6 +203,10 @@ private:
     Code takeReply(bool stxRead);
     // Records a reply frame not taken in the attempt under way; returns `why`.
     Code refused(Code why);
+    // Records what ended the attempt under way; returns `code`.
+    Code ended(End end, Code code);
+    // Records the code of the attempt under way, and a lost port as what ended it.
+    Code recordAttempt(Code code);
     // One ENQ after the last attempt's frame went unacknowledged: Ok with the reply, else the
     // proof that the device did not take the frame when it answers NAK on a quiet line.
     Code askAfterLastFrame();

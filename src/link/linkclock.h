@@ -13,6 +13,8 @@ public:
     virtual ~LinkClock() = default;
     // Milliseconds since a start of the clock's own.
     virtual qint64 nowMs() const = 0;
+    // The same in microseconds, for measuring an exchange.
+    virtual qint64 nowUs() const = 0;
     // Returns at `deadlineMs` at the latest, earlier when `device` may have bytes to read or
     // wake() was called. False when no wait can run any more: the application is ending.
     virtual bool waitUntil(qint64 deadlineMs, QIODevice& device) = 0;
@@ -28,6 +30,7 @@ class EventLoopClock : public QObject, public LinkClock
 public:
     EventLoopClock() { m_clock.start(); }
     qint64 nowMs() const override { return m_clock.elapsed(); }
+    qint64 nowUs() const override { return m_clock.nsecsElapsed() / 1000; }
     bool waitUntil(qint64 deadlineMs, QIODevice& device) override;
     void wake() override { emit woken(); }
 

@@ -48,14 +48,18 @@ FrVelkor::Reply ProcedureLink::exchange(const QByteArray& command)
         return {FrVelkor::ExchangeError, {}, false, {}};
     m_host.logPane().showNewest();
     m_host.logPane().logSndBlock(command);
-    FrVelkor::Reply reply;
-    {
-        ExchangeScope scope(m_host);
-        reply = m_link.frCommand(command, m_host.mpGettimeout());
-    }
+    const FrVelkor::Reply reply = exchangeQuietly(command);
     if (reply.code == FrVelkor::Ok)
         m_host.logPane().logRcvBlock(reply.data);
     return reply;
+}
+
+FrVelkor::Reply ProcedureLink::exchangeQuietly(const QByteArray& command)
+{
+    if (m_link.busy())
+        return {FrVelkor::ExchangeError, {}, false, {}};
+    ExchangeScope scope(m_host);
+    return m_link.frCommand(command, m_host.mpGettimeout());
 }
 
 ProcedureLink::Result ProcedureLink::send(const QByteArray& command, const Titles& titles,

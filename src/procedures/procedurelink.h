@@ -52,6 +52,8 @@ public:
     // there is one, the host's exchange bracket around it. Refused while another exchange is
     // on the line: ExchangeError, nothing sent.
     FrVelkor::Reply exchange(const QByteArray& command);
+    // The same without the frames in the pane, for a procedure that makes many exchanges.
+    FrVelkor::Reply exchangeQuietly(const QByteArray& command);
 
     // The gate of the commands a user's action sends through this link.
     CommandGate gate() const { return {m_host, m_link}; }

@@ -138,6 +138,8 @@ public Q_SLOTS:
     void on_sd_cancell_clicked();
     void on_sd_listWidget_currentItemChanged(QListWidgetItem* current, QListWidgetItem* previous);
     void on_sd_searchDevs_clicked();
+    // The line test on the connected link, in a window of its own.
+    void on_sd_lineTest_clicked();
     void on_tedLog_textChanged();
     void on_treeCommand_currentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void on_label_linkActivated(const QString& link);

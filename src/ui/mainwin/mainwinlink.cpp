@@ -5,6 +5,7 @@
 #include "base/settingsfile.h"
 #include "catalogue/startdefaults.h"
 #include "devicesearch.h"
+#include "linetestwin.h"
 #include "link/frvelkor.h"
 #include "link/networkport.h"
 #include "link/openfailure.h"
@@ -312,6 +313,17 @@ void MainWin::on_sd_searchDevs_clicked()
     m_pane.setStatus(tr("Поиск ФР"), QString());
     m_ui->pbCmdSend->setEnabled(false);
     m_deviceSearch->open();
+}
+
+void MainWin::on_sd_lineTest_clicked()
+{
+    if (exchangeRunning())
+        return;
+    if (!m_connected) {
+        m_pane.logError(LineTestWin::title(), tr("Нет связи: сначала подключитесь к ФР."));
+        return;
+    }
+    LineTestWin::open(*this, m_link, m_objects.errors);
 }
 
 void MainWin::on_tedLog_textChanged()
