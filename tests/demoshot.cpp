@@ -41,7 +41,8 @@ int main(int argc, char** argv)
                  saved = window.grab().save(picture);
                  window.close();
              });
-         }});
+         },
+         {}});
     std::printf("%s %s\n", saved ? "Saved" : "Could not save", qPrintable(picture));
     return saved ? code : 1;
 }

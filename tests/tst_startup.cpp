@@ -90,7 +90,7 @@ private:
         {
             if (!drive)
                 drive = [](MainWin& window) { QTimer::singleShot(0, &window, &QWidget::close); };
-            Startup startup({appDir, programPath, &log, 0, drive});
+            Startup startup({appDir, programPath, &log, 0, drive, {}});
             run.exitCode = startup.run();
             qInstallMessageHandler(startup.previousMessageHandler());
             startup.exitPath();
@@ -130,7 +130,7 @@ private Q_SLOTS:
         if (broken == QLatin1String("Symbol.ini") && QFile::remove(brokenPath))
             // a bad row: start-up stops at a box
             QVERIFY(testsupport::writeBytes(brokenPath,
-                                            "\xEF\xBB\xBFFRM_KKM=00\r\nno equals sign\r\n"));
+                                            "\xEF\xBB\xBF" "FRM_KKM=00\r\nno equals sign\r\n"));
         if (broken == QLatin1String("Command.ini") && QFile::remove(brokenPath))
             QVERIFY(QDir().mkdir(brokenPath)); // there, but it cannot be read
         std::unique_ptr<emu::PtyEmulator> emulator;
@@ -194,7 +194,7 @@ private Q_SLOTS:
             };
         }
         const QString programPath = appDir + QStringLiteral("/velkor-testdriver");
-        const int code = runWithProgramLog({appDir, programPath, nullptr, 0, drive});
+        const int code = runWithProgramLog({appDir, programPath, nullptr, 0, drive, {}});
         const qint64 endedMs = sinceSignal.isValid() ? sinceSignal.elapsed() : 0;
         watchdog.stop();
         qInstallMessageHandler(previousHandler);
