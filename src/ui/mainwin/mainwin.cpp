@@ -26,7 +26,9 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
+#include <QFont>
 #include <QHeaderView>
+#include <QStyle>
 #include <QScreen>
 #include <QStyleHints>
 #include <QUrl>
@@ -91,9 +93,13 @@ MainWin::MainWin(MainWinParts parts)
     const int handle = std::max(16, qRound(5 * logicalDpiX() / 25.4));
     m_ui->splitter->setHandleWidth(handle);
     m_ui->splitter_2->setHandleWidth(handle);
-    // The header shows the selected entry's path: in a smaller face, and cut at its start so
-    // that the entry's own name stays in view.
-    m_ui->treeCommand->header()->setTextElideMode(Qt::ElideLeft);
+    // The header shows the selected entry's path in a smaller face, cut at its start so that
+    // the entry's own name stays in view. The path is cut here: the header's own elision is
+    // lost under the tree's style sheet, which drew the path whole for the header's edge to
+    // cut off the entry's name.
+    m_ui->treeCommand->header()->setFont(QFont(QStringLiteral("DejaVu Serif"), 12));
+    connect(m_ui->treeCommand->header(), &QHeaderView::sectionResized, this,
+            &MainWin::showTreePath);
     m_ui->treeCommand->setExpandsOnDoubleClick(false);
 
     connect(&m_link, &FrVelkor::portLost, this, &MainWin::onPortLost);
@@ -295,8 +301,20 @@ void MainWin::on_treeCommand_currentItemChanged(QTreeWidgetItem* current, QTreeW
     QString path;
     for (QTreeWidgetItem* item = current; item; item = item->parent())
         path.prepend(QLatin1Char('/') + item->text(0));
-    m_ui->treeCommand->setHeaderLabels({path});
+    m_treePath = path;
     m_ui->treeCommand->headerItem()->setToolTip(0, path);
+    showTreePath();
+}
+
+void MainWin::showTreePath()
+{
+    if (m_treePath.isEmpty())
+        return;
+    const QHeaderView* header = m_ui->treeCommand->header();
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    m_ui->treeCommand->headerItem()->setText(
+        0, header->fontMetrics().elidedText(m_treePath, Qt::ElideLeft,
+                                            header->viewport()->width() - margins));
 }
 
 void MainWin::on_treeCommand_itemClicked(QTreeWidgetItem* item, int)

@@ -142,6 +142,8 @@ public Q_SLOTS:
     void on_sd_lineTest_clicked();
     void on_tedLog_textChanged();
     void on_treeCommand_currentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    // The path in the header, cut at its start to the header's width.
+    void showTreePath();
     void on_label_linkActivated(const QString& link);
     void on_label_4_linkActivated(const QString& link);
     void on_label_5_linkActivated(const QString& link);
@@ -207,6 +209,7 @@ private:
     QFileSystemWatcher m_lostPortWatcher;
     QString m_lostPort;
     QTreeWidgetItem* m_tablesItem = nullptr;
+    QString m_treePath; // the selected entry's path, shown in the tree's header
     TapMemory m_taps;
 
     bool m_connected = false;
