@@ -4,9 +4,11 @@
 #include <QAbstractScrollArea>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QToolTip>
 
 #include <algorithm>
@@ -105,6 +107,18 @@ bool TouchScroller::deliverReplayed(QObject* watched, QEvent* event)
     return true;
 }
 
+void TouchScroller::followFinger(const QPoint& position)
+{
+    scrollTo(m_pixelsAtPressY - (position.y() - m_pressPoint.y()),
+             m_pixelsAtPressX - (position.x() - m_pressPoint.x()));
+}
+
+bool TouchScroller::movedAway(const QPoint& position) const
+{
+    return (position - m_pressPoint).manhattanLength() >
+           QGuiApplication::styleHints()->startDragDistance();
+}
+
 void TouchScroller::showHeldText()
 {
     auto* view = qobject_cast<QAbstractItemView*>(m_area.data());
@@ -151,24 +165,27 @@ bool TouchScroller::eventFilter(QObject* watched, QEvent* event)
         m_holdTimer.stop();
         if (m_held)
             m_held = false;
-        else if (!m_scrolling)
+        else if (!m_scrolling && !movedAway(position))
             replayClick(watched);
+        else if (!m_scrolling) // a flick too quick for its moves to be counted: no tap
+            followFinger(position);
         return true;
     default:
         break;
     }
     if (m_scrolling) {
-        scrollTo(m_pixelsAtPressY - (position.y() - m_pressPoint.y()),
-                 m_pixelsAtPressX - (position.x() - m_pressPoint.x()));
+        followFinger(position);
         return true;
     }
-    if (m_moves < MoveThreshold) {
+    if (m_moves < MoveThreshold && !movedAway(position)) {
         ++m_moves;
         return true;
     }
     m_moves = 0;
     m_scrolling = true;
     m_holdTimer.stop();
+    // The content goes where the finger is already: a quick one has moved far by now.
+    followFinger(position);
     m_lastY = position.y();
     m_lastX = position.x();
     if (!m_timer.isActive())

@@ -40,6 +40,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Farther from the press than a tap's jitter: a drag, even before its moves are counted
+    // (a quick flick may bring only one or two; replayed as a tap, it ran the row it began on).
+    bool movedAway(const QPoint& position) const;
+    // The content moved by as much as the finger has since the press.
+    void followFinger(const QPoint& position);
     void stop();
     void replayClick(QObject* target);
     // The replayed press or release reaching its target: handed on with what it causes.
