@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <memory>
+
 namespace testsupport {
 
 // What one run of velkor-cli did.
@@ -14,11 +16,18 @@ struct CliRun
     QString err;
 };
 
-// Runs velkor-cli with the arguments and waits for it (a minute at most).
-inline CliRun runCli(const QStringList& arguments)
+// velkor-cli started with the arguments; finishCli() waits for it. Runs that wait out the
+// link's long waits are started together, so that their waits overlap.
+inline std::unique_ptr<QProcess> startCli(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(VELKOR_CLI), arguments);
+    auto process = std::make_unique<QProcess>();
+    process->start(QStringLiteral(VELKOR_CLI), arguments);
+    return process;
+}
+
+// What a started run did, waited for a minute at most.
+inline CliRun finishCli(QProcess& process)
+{
     CliRun run;
     if (!process.waitForFinished(60000))
         return run;
@@ -26,6 +35,12 @@ inline CliRun runCli(const QStringList& arguments)
     run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// Runs velkor-cli with the arguments and waits for it (a minute at most).
+inline CliRun runCli(const QStringList& arguments)
+{
+    return finishCli(*startCli(arguments));
 }
 
 // velkor-cli run to its end, with its peak resident size in kB as /proc last showed it.
