@@ -222,13 +222,14 @@ FrVelkor::FrameAnswer FrVelkor::sendFrame()
     const quint8 length = quint8(m_command.size());
     quint8 checksum = length;
     m_commandState.update(CommandState::Event::FrameSent);
-    putByte(STX);
-    putByte(length);
+    queueByte(STX);
+    queueByte(length);
     for (const char byte : std::as_const(m_command)) {
-        putByte(quint8(byte));
+        queueByte(quint8(byte));
         checksum ^= quint8(byte);
     }
-    putByte(checksum);
+    queueByte(checksum);
+    sendQueued();
     quint8 answer = 0;
     if (readByte(m_waits.answerMs, &answer) != Ok)
         return FrameAnswer::Nothing;
@@ -329,6 +330,12 @@ bool FrVelkor::isOwnReply() const
 
 void FrVelkor::putByte(quint8 byte)
 {
+    queueByte(byte);
+    sendQueued();
+}
+
+void FrVelkor::queueByte(quint8 byte)
+{
     QIODevice* out = device();
     if (out->isOpen() && !m_portState.failed)
         out->write(reinterpret_cast<const char*>(&byte), 1);
@@ -336,6 +343,19 @@ void FrVelkor::putByte(quint8 byte)
         m_commandState.update(CommandState::Event::HostAck);
     if (m_pane)
         m_pane->logSndHex(QByteArray(1, char(byte)));
+}
+
+// The ports write from the event loop otherwise: every turnaround would wait for a pass of
+// it, and the last ACK of a reply for the window to have shown the reply, keeping the device
+// from the next command meanwhile.
+void FrVelkor::sendQueued()
+{
+    if (m_device || m_portState.failed)
+        return;
+    if (m_onNetwork && m_network.isOpen())
+        m_network.sendWritten();
+    else if (!m_onNetwork && m_port.isOpen())
+        m_port.flush();
 }
 
 FrVelkor::Code FrVelkor::readByte(int waitMs, quint8* byte)

@@ -190,7 +190,12 @@ private:
     // Reads a reply frame; with `stxRead` its STX has been read already. Sends NAK for a
     // broken frame, nothing for a good one: the caller decides whether to acknowledge it.
     Code receiveFrame(bool stxRead = false);
+    // A control byte, sent at once.
     void putByte(quint8 byte);
+    // A byte queued for the line; sendQueued() sends what is queued, so that a frame goes
+    // out in one write.
+    void queueByte(quint8 byte);
+    void sendQueued();
     Code readByte(int waitMs, quint8* byte);
     void pauseMs(int ms);
     void purgeInput();

@@ -277,8 +277,8 @@ qint64 NetworkPort::writeData(const char* data, qint64 size)
 {
     if (m_socket.state() != QAbstractSocket::ConnectedState)
         return -1;
-    // Written from the event loop: a frame put byte by byte goes out as one segment when
-    // the link waits for its answer.
+    // Written from the event loop or by sendWritten(): a frame queued byte by byte goes out
+    // as one segment.
     m_socket.write(m_telnet ? m_telnet->encode(data, size) : QByteArray(data, int(size)));
     return size;
 }

@@ -79,6 +79,8 @@ public:
     bool setBaudRate(int baud);
     // Drops what has come and, with COM Port Control, asks the server to drop what it holds.
     void purgeInput();
+    // Hands what was written to the connection now, as far as it takes it without waiting.
+    void sendWritten() { m_socket.flush(); }
     // Waits (the event loop runs) until what was written has been handed to the connection,
     // at most `ms`.
     void waitWritten(int ms = WrittenMs);
