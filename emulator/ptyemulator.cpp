@@ -117,12 +117,12 @@ void PtyEmulator::stop()
         m_thread.join();
 }
 
-bool PtyEmulator::lineAtDeviceRate()
+unsigned PtyEmulator::lineSpeed() const
 {
     termios settings{};
     if (::tcgetattr(m_slave, &settings) != 0)
-        return false;
-    return ::cfgetispeed(&settings) == speedOf(m_model.baudRate());
+        return B0;
+    return ::cfgetispeed(&settings);
 }
 
 void PtyEmulator::sleepMs(int ms)
@@ -168,9 +168,11 @@ void PtyEmulator::serve(const Bytes& bytes)
             waitUntil(m_lineFree);
         }
         // Byte by byte: an ACK that moves the device to another rate makes it deaf to the
-        // bytes the host sent after it at the old one.
+        // bytes the host sent after it at the old one. The line's own rate is read once: the
+        // bytes of one read were all written at it.
+        const unsigned line = lineSpeed();
         for (const uint8_t byte : bytes) {
-            if (!lineAtDeviceRate()) {
+            if (line == B0 || line != speedOf(m_model.baudRate())) {
                 ++m_misheard;
                 continue;
             }

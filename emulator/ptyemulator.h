@@ -46,7 +46,8 @@ public:
 
 private:
     void loop();
-    bool lineAtDeviceRate();
+    // The rate the host set on its end of the line; B0 when it cannot be read.
+    unsigned lineSpeed() const;
     void serve(const Bytes& bytes);
     void send(const DeviceSide::Output& output);
     void sleepMs(int ms);

@@ -204,12 +204,12 @@ void DataKkmWin::readWholeDump()
         dump.append(block);
         lastNumber = number;
         // The block number is shown as often as the eye can follow: painting it for every
-        // block would cost the line a quarter of its speed.
+        // block would cost the line a quarter of its speed. It is painted, and "Прервать"
+        // heard, while the link waits for the next block's bytes.
         if (shown.elapsed() >= ProgressIntervalMs) {
             m_ui->labDataNum->setText(QString::number(number));
             shown.restart();
         }
-        QCoreApplication::processEvents();
     }
     // The last block kept, whatever ended the loop.
     if (lastNumber >= 0)
