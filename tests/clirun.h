@@ -4,8 +4,6 @@
 #include <QProcess>
 #include <QStringList>
 
-#include <memory>
-
 namespace testsupport {
 
 // What one run of velkor-cli did.
@@ -16,18 +14,11 @@ struct CliRun
     QString err;
 };
 
-// velkor-cli started with the arguments; finishCli() waits for it. Runs that wait out the
-// link's long waits are started together, so that their waits overlap.
-inline std::unique_ptr<QProcess> startCli(const QStringList& arguments)
+// Runs velkor-cli with the arguments and waits for it (a minute at most).
+inline CliRun runCli(const QStringList& arguments)
 {
-    auto process = std::make_unique<QProcess>();
-    process->start(QStringLiteral(VELKOR_CLI), arguments);
-    return process;
-}
-
-// What a started run did, waited for a minute at most.
-inline CliRun finishCli(QProcess& process)
-{
+    QProcess process;
+    process.start(QStringLiteral(VELKOR_CLI), arguments);
     CliRun run;
     if (!process.waitForFinished(60000))
         return run;
@@ -35,12 +26,6 @@ inline CliRun finishCli(QProcess& process)
     run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
-}
-
-// Runs velkor-cli with the arguments and waits for it (a minute at most).
-inline CliRun runCli(const QStringList& arguments)
-{
-    return finishCli(*startCli(arguments));
 }
 
 // velkor-cli run to its end, with its peak resident size in kB as /proc last showed it.

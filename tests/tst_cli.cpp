@@ -61,9 +61,11 @@ class TestCli : public QObject
 
     std::unique_ptr<emu::PtyEmulator> m_device;
     std::unique_ptr<emu::PtyEmulator> m_silent;
+    std::unique_ptr<emu::PtyEmulator> m_replyless; // executes commands, its replies never come
     QTemporaryDir m_dir;
     QString m_port;
     QString m_silentPort;
+    QString m_replylessPort;
 
     // The subcommand's arguments with the port of the emulator and a fresh description dir.
     QStringList withPort(QStringList arguments) const
@@ -71,6 +73,7 @@ class TestCli : public QObject
         for (QString& argument : arguments) {
             argument.replace(QStringLiteral("%device%"), m_port);
             argument.replace(QStringLiteral("%silent%"), m_silentPort);
+            argument.replace(QStringLiteral("%replyless%"), m_replylessPort);
             argument.replace(QStringLiteral("%examples%"), QStringLiteral(VELKOR_EXAMPLES_DIR));
         }
         return arguments << QStringLiteral("--dir") << m_dir.path();
@@ -83,11 +86,17 @@ private Q_SLOTS:
         emu::FaultPlan silent;
         silent.silent = true;
         m_silent = std::make_unique<emu::PtyEmulator>(silent, 115200);
-        QVERIFY(m_device->open() && m_silent->open());
+        emu::FaultPlan replyless; // NAK to ENQ, ACK to the frame, then only NAKs
+        for (unsigned position = 3; position < 400; ++position)
+            replyless.byteFaults[position] = {emu::ByteFault::Replace, 0x15};
+        m_replyless = std::make_unique<emu::PtyEmulator>(replyless, 115200);
+        QVERIFY(m_device->open() && m_silent->open() && m_replyless->open());
         m_device->start();
         m_silent->start();
+        m_replyless->start();
         m_port = QString::fromStdString(m_device->portPath());
         m_silentPort = QString::fromStdString(m_silent->portPath());
+        m_replylessPort = QString::fromStdString(m_replyless->portPath());
     }
 
     void subcommands_data()
@@ -120,6 +129,12 @@ private Q_SLOTS:
         QTest::newRow("run on a port that is not there")
             << QStringList{"run", "10", "--port", "/nonexistent/ttyX"} << 2 << QStringList{}
             << "Порт /nonexistent/ttyX не открыт";
+        QTest::newRow("run whose reply never comes")
+            << QStringList{"run", "13", "--port", "%replyless%"} << 2
+            << QStringList{"snd: 13 1E 00 00 00",
+                           "Гудок: " + FrVelkor::maybeExecutedText()}
+            << "Команда могла быть выполнена ФР: ответ не получен. Проверьте состояние ФР, "
+               "прежде чем повторять команду.";
         QTest::newRow("a network name that does not resolve")
             << QStringList{"probe", "--port", "tcp://nosuchhost.invalid:4001"} << 2
             << QStringList{} << "Причина: узел nosuchhost.invalid не найден.";
@@ -517,38 +532,6 @@ private Q_SLOTS:
 
     // --json: every line of standard output is one object; the reply items carry their name
     // and text, and the frames their bytes.
-    // A command whose reply never comes, as text and as JSON: it may have been executed, and
-    // both say so. Each run waits out the link's 10 s on a device of its own, the two at once.
-    void lostReply()
-    {
-        emu::FaultPlan replyless; // NAK to ENQ, ACK to the frame, then only NAKs
-        for (unsigned position = 3; position < 400; ++position)
-            replyless.byteFaults[position] = {emu::ByteFault::Replace, 0x15};
-        emu::PtyEmulator textDevice(replyless, 115200);
-        emu::PtyEmulator jsonDevice(replyless, 115200);
-        QVERIFY(textDevice.open() && jsonDevice.open());
-        textDevice.start();
-        jsonDevice.start();
-        const auto port = [](const emu::PtyEmulator& device) {
-            return QString::fromStdString(device.portPath());
-        };
-        const auto text = testsupport::startCli(withPort({"run", "13", "--port", port(textDevice)}));
-        const auto json =
-            testsupport::startCli(withPort({"run", "13", "--port", port(jsonDevice), "--json"}));
-        const Run textRun = testsupport::finishCli(*text);
-        QCOMPARE(textRun.code, 2);
-        QCOMPARE(textRun.out.first(), QStringLiteral("snd: 13 1E 00 00 00"));
-        QCOMPARE(textRun.out.last(), "Гудок: " + FrVelkor::maybeExecutedText());
-        QVERIFY2(textRun.err.contains("Команда могла быть выполнена ФР: ответ не получен. "
-                                      "Проверьте состояние ФР, прежде чем повторять команду."),
-                 qPrintable(textRun.err));
-        const Run jsonRun = testsupport::finishCli(*json);
-        QCOMPARE(jsonRun.code, 2);
-        const QJsonObject maybe = QJsonDocument::fromJson(jsonRun.out.last().toUtf8()).object();
-        QCOMPARE(maybe.value(QStringLiteral("executed")).toString(), QStringLiteral("maybe"));
-        QCOMPARE(maybe.value(QStringLiteral("text")).toString(), FrVelkor::maybeExecutedText());
-    }
-
     void json()
     {
         const Run run = runCli(withPort({"run", "10", "--port", "%device%", "--json"}));
@@ -572,6 +555,11 @@ private Q_SLOTS:
         const QJsonObject last = QJsonDocument::fromJson(failed.out.last().toUtf8()).object();
         QCOMPARE(last.value(QStringLiteral("type")).toString(), QStringLiteral("error"));
         QVERIFY(last.value(QStringLiteral("text")).toString().contains(QStringLiteral("[93]")));
+        const Run lost = runCli(withPort({"run", "13", "--port", "%replyless%", "--json"}));
+        QCOMPARE(lost.code, 2);
+        const QJsonObject maybe = QJsonDocument::fromJson(lost.out.last().toUtf8()).object();
+        QCOMPARE(maybe.value(QStringLiteral("executed")).toString(), QStringLiteral("maybe"));
+        QCOMPARE(maybe.value(QStringLiteral("text")).toString(), FrVelkor::maybeExecutedText());
 
         // The monitor's objects: one a line, the frames with their catalogue names and items.
         QTemporaryDir dir;
