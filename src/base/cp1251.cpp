@@ -8,6 +8,20 @@ namespace {
 constexpr char kName[] = "windows-1251";
 constexpr char kSubstitute = '\x1a';
 
+// One converter a thread, made once: making one looks the code page up by name, which cost
+// more than converting a log line. Stateless, so every call starts afresh.
+QStringDecoder& decoder()
+{
+    thread_local QStringDecoder converter(kName, QStringConverter::Flag::Stateless);
+    return converter;
+}
+
+QStringEncoder& encoder()
+{
+    thread_local QStringEncoder converter(kName, QStringConverter::Flag::Stateless);
+    return converter;
+}
+
 } // namespace
 
 bool Cp1251::isAvailable()
@@ -17,14 +31,12 @@ bool Cp1251::isAvailable()
 
 QString Cp1251::decode(const QByteArray& bytes)
 {
-    QStringDecoder decoder(kName);
-    return decoder.decode(bytes);
+    return decoder().decode(bytes);
 }
 
 QByteArray Cp1251::encode(const QString& text)
 {
-    QStringEncoder encoder(kName);
-    QByteArray bytes = encoder.encode(text);
+    QByteArray bytes = encoder().encode(text);
     if (!bytes.contains(kSubstitute))
         return bytes;
     // The encoder writes 1Ah for an unmappable character; redo it one code point at a time so
@@ -33,8 +45,7 @@ QByteArray Cp1251::encode(const QString& text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const qsizetype width = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QStringView point = QStringView(text).mid(i, width);
-        QStringEncoder single(kName);
-        const QByteArray encoded = single.encode(point);
+        const QByteArray encoded = encoder().encode(point);
         if (encoded == QByteArray(1, kSubstitute) && point != QStringView(u"\x1a"))
             bytes.append('?');
         else

@@ -7,12 +7,12 @@
 #include "catalogue/symboltables.h"
 
 #include <QDebug>
+#include <QStringBuilder>
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
 
 bool startsWithDigit(const QByteArray& text)
 {
@@ -283,7 +283,8 @@ bool RazbCmd::tmtItem()
 void RazbCmd::dumpItems(bool isCmd) const
 {
     // The lines are built as strings and handed over whole: streamed piece by piece into the
-    // debug stream they took a fourteenth of the GUI thread's work in a status request.
+    // debug stream they took a fourteenth of the GUI thread's work in a status request. Each
+    // is put together in one allocation (`%`), not one per piece.
     const ItemTable& table = isCmd ? m_cmdItems : m_rplItems;
     const auto flag = [](bool on) { return QLatin1String(on ? "true" : "false"); };
     qDebug().noquote() << (isCmd ? QLatin1String("Command line ") : QLatin1String("Reply line ")) +
@@ -293,16 +294,18 @@ void RazbCmd::dumpItems(bool isCmd) const
         const CmdItem& item = table[i];
         const QByteArray value(reinterpret_cast<const char*>(item.value.data()), 8);
         qDebug().noquote() << QLatin1String("  param ") + QString::number(i);
-        qDebug().noquote()
-            << QLatin1String("    type=") + QLatin1Char(item.type) + QLatin1String(" dflt=") +
-                   flag(item.dflt) + QLatin1String(" ned=") + flag(item.ned) +
-                   QLatin1String(" rel=") + QString::number(item.rel) + QLatin1String(" len=") +
-                   QString::number(item.len) + QLatin1String(" dp=") + QString::number(item.dp) +
-                   QLatin1String(" ident=") + QString::fromUtf8(item.ident) +
-                   QLatin1String(" pref=") + QString::fromUtf8(item.pref) +
-                   QLatin1String(" view=\"") + item.view + QLatin1String("\" value=\"") +
-                   QString::fromLatin1(value.toHex()) + QLatin1String("\" dftval=\"") +
-                   QString::fromUtf8(item.dftval) + QLatin1Char('"');
+        qDebug().noquote() << QLatin1String("    type=") % QLatin1Char(item.type) %
+                                  QLatin1String(" dflt=") % flag(item.dflt) %
+                                  QLatin1String(" ned=") % flag(item.ned) % QLatin1String(" rel=") %
+                                  QString::number(item.rel) % QLatin1String(" len=") %
+                                  QString::number(item.len) % QLatin1String(" dp=") %
+                                  QString::number(item.dp) % QLatin1String(" ident=") %
+                                  QString::fromUtf8(item.ident) % QLatin1String(" pref=") %
+                                  QString::fromUtf8(item.pref) % QLatin1String(" view=\"") %
+                                  item.view % QLatin1String("\" value=\"") %
+                                  QString::fromLatin1(value.toHex()) %
+                                  QLatin1String("\" dftval=\"") % QString::fromUtf8(item.dftval) %
+                                  QLatin1Char('"');
     }
 }
 
