@@ -230,6 +230,8 @@ FrVelkor::FrameAnswer FrVelkor::sendFrame()
     }
     queueByte(checksum);
     sendQueued();
+    if (m_pane)
+        m_pane->deviceBusy();
     quint8 answer = 0;
     if (readByte(m_waits.answerMs, &answer) != Ok)
         return FrameAnswer::Nothing;

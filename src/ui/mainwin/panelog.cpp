@@ -172,17 +172,21 @@ void PaneLog::flush()
 {
     if (m_pending.empty())
         return;
+    m_flushTimer.stop();
     std::vector<Pending> lines;
     lines.swap(m_pending);
     holdPainting();
     QByteArray fileText;
     QTextCursor cursor(m_widgets.pane->document());
     cursor.beginEditBlock(); // one layout pass for the whole batch
-    for (const Pending& line : lines) {
-        insertLineAtTop(cursor, line.spans);
+    insertAtTop(cursor, lines);
+    for (const Pending& line : lines)
         if (!line.fileLine.isNull())
             fileText += Cp1251::encode(line.fileLine) + '\n';
-    }
+    cursor.endEditBlock();
+    // The oldest entries go in an edit block of their own: in one with the new ones at the top
+    // the change spans the whole document, and the layout visits every block of a full pane.
+    cursor.beginEditBlock();
     trimOldest(cursor);
     cursor.endEditBlock();
     writeFileText(fileText);
@@ -193,18 +197,41 @@ void PaneLog::showNewest()
     m_widgets.pane->verticalScrollBar()->setValue(0);
 }
 
-void PaneLog::insertLineAtTop(QTextCursor& cursor, const std::vector<Span>& spans)
+void PaneLog::insertAtTop(QTextCursor& cursor, const std::vector<Pending>& lines)
 {
-    ++m_entries;
-    cursor.setPosition(0);
-    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    cursor.setPosition(0);
-    for (const Span& span : spans) {
+    // The newest line first, each closed by a block break: the cursor only moves forward
+    // from the top, and the lines of a run in one colour (a reply's bytes with the full log)
+    // go in as one text, one format for them all.
+    const auto formatOf = [](const QColor& colour) {
         QTextCharFormat format;
-        if (span.colour.isValid())
-            format.setForeground(span.colour);
-        cursor.insertText(span.text, format);
+        if (colour.isValid())
+            format.setForeground(colour);
+        return format;
+    };
+    cursor.setPosition(0);
+    QString run;
+    QColor runColour;
+    const auto putRun = [&] {
+        if (!run.isEmpty())
+            cursor.insertText(run, formatOf(runColour));
+        run.clear();
+    };
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        ++m_entries;
+        const std::vector<Span>& spans = line->spans;
+        if (spans.size() == 1) {
+            if (spans.front().colour != runColour)
+                putRun();
+            runColour = spans.front().colour;
+            run += spans.front().text + QLatin1Char('\n');
+            continue;
+        }
+        putRun();
+        for (const Span& span : spans)
+            cursor.insertText(span.text, formatOf(span.colour));
+        cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
     }
+    putRun();
 }
 
 void PaneLog::trimOldest(QTextCursor& cursor)

@@ -48,6 +48,7 @@ public:
     void logRcvHex(const QByteArray& byte) override;
     // Puts the entries made since the last event loop pass into the pane and the pane file.
     void flush();
+    void deviceBusy() override { flush(); }
     void showNewest() override;
 
 private:
@@ -67,9 +68,9 @@ private:
     };
     // An entry for the pane, and for the pane file while it is being written.
     void addLine(std::vector<Span> spans, const QString& fileLine);
-    // One new first line. Formatted text goes in directly rather than as HTML, which would
-    // cost a parse per entry, one per byte with the full log.
-    void insertLineAtTop(QTextCursor& cursor, const std::vector<Span>& spans);
+    // The batch at the top, newest first. Formatted text goes in directly rather than as
+    // HTML, which would cost a parse per entry, one per byte with the full log.
+    void insertAtTop(QTextCursor& cursor, const std::vector<Pending>& lines);
     // Paints the pane at most once a PaintIntervalMs: a burst of entries (a dump read block
     // by block, the full log) then costs one paint, not one per entry.
     void holdPainting();
