@@ -238,10 +238,10 @@ void PaneLog::trimOldest(QTextCursor& cursor)
 {
     // Counted here rather than asked of the document: asking inside the edit block cost a
     // tenth of the line's speed with the full log.
-    const int excess = m_entries - MaxEntries;
-    if (excess <= 0)
+    if (m_entries <= MaxEntries)
         return;
-    m_entries = MaxEntries;
+    const int excess = m_entries - (MaxEntries - TrimChunk);
+    m_entries -= excess;
     // The oldest entries' blocks found by walking the document, not by moving the cursor:
     // every cursor step lays out the block it passes, which with the full log on cost the
     // window a tenth of the line's speed once the pane was full.
