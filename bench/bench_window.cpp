@@ -10,12 +10,29 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <ctime>
+#include <vector>
 
 namespace {
 
 constexpr int kRuns = 40;
 
-double runRatio(bool fullLog)
+// The CPU time the calling thread has used, in microseconds: unlike the wall clock it hardly
+// moves with the machine's other load, so it shows the window's own work steadily.
+double threadCpuMicros()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
+}
+
+struct Runs
+{
+    double ratio = 0;
+    double cpuMicros = 0; // the GUI thread's, a run
+};
+
+Runs runCommands(bool fullLog)
 {
     const auto paced = pacedWindow(fullLog);
     testsupport::WindowRig& rig = *paced;
@@ -24,10 +41,14 @@ double runRatio(bool fullLog)
     const int replySize = int(texts.filter(QStringLiteral("rcv ")).value(0).size() - 4) / 2;
     QElapsedTimer timer;
     timer.start();
+    const double cpuStart = threadCpuMicros();
     for (int i = 0; i < kRuns; ++i)
         rig.win().on_pbCmdSend_clicked(); // the run button is off for this command
+    Runs runs;
+    runs.cpuMicros = (threadCpuMicros() - cpuStart) / kRuns;
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    return seconds / (kRuns * wiretime::exchangeBytes(5, replySize) * wiretime::ByteSeconds);
+    runs.ratio = seconds / (kRuns * wiretime::exchangeBytes(5, replySize) * wiretime::ByteSeconds);
+    return runs;
 }
 
 // One byte entry of the full log, with the pane file, in a pane already full (the oldest
@@ -46,7 +67,7 @@ double byteEntryMicros()
     for (int i = 1; i <= kEntries; ++i) {
         pane.logRcvHex(QByteArray(1, char(i)));
         if (i % kEntriesPerFrame == 0)
-            pane.deviceBusy();
+            pane.flush();
     }
     return double(timer.nsecsElapsed()) / kEntries / 1000;
 }
@@ -57,11 +78,18 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    for (const bool fullLog : {false, true})
+    for (const bool fullLog : {false, true}) {
+        std::vector<double> ratios, cpu;
+        for (int i = 0; i < Spread::Repetitions; ++i) {
+            const Runs runs = runCommands(fullLog);
+            ratios.push_back(runs.ratio);
+            cpu.push_back(runs.cpuMicros);
+        }
         std::printf("\"Состояние ККМ\" through the window, %d runs, full log %s, time / wire "
-                    "time: ratio %s\n",
-                    kRuns, fullLog ? "on" : "off",
-                    qPrintable(repeated([fullLog] { return runRatio(fullLog); }).text(2)));
+                    "time: ratio %s; GUI thread's CPU a run: %s us\n",
+                    kRuns, fullLog ? "on" : "off", qPrintable(spreadOf(ratios).text(2)),
+                    qPrintable(spreadOf(cpu).text(0)));
+    }
     std::printf("one byte entry of the full log: %s us (a byte at 115200 bit/s: %.1f us)\n",
                 qPrintable(repeated(byteEntryMicros).text(1)), wiretime::ByteSeconds * 1e6);
     std::printf("bare pseudo-terminal round trip: %s us\n",

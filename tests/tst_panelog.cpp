@@ -1,9 +1,11 @@
 // The log pane's writers: pane entries and colours, the status line, the pane file in
-// Windows-1251 and the program log, under the two switches.
+// Windows-1251 and the program log, under the two switches; the windows' paints held while a
+// command is on the line.
 #include "base/cp1251.h"
 #include "base/mlogsystem.h"
 #include "testsupport.h"
 #include "ui/mainwin/panelog.h"
+#include "ui/shell/paintpacer.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -49,11 +51,12 @@ struct PaneRig
         return Cp1251::decode(testsupport::readBytes(screenLog.fileName()))
             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
-    // The colour of the pane's first line, where the newest entry is.
-    QString topColour()
+    // The colour of a line of the pane, by default the first, where the newest entry is: the
+    // line's first coloured run.
+    QString topColour(int line = 0)
     {
         writer.flush();
-        QTextBlock block = pane.document()->begin();
+        QTextBlock block = pane.document()->findBlockByNumber(line);
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
             if (format.hasProperty(QTextFormat::ForegroundBrush))
@@ -61,6 +64,18 @@ struct PaneRig
         }
         return QStringLiteral("default");
     }
+};
+
+// Counts the paints a widget gets.
+struct PaintCounter : QObject
+{
+    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
 };
 
 const QRegularExpression
@@ -193,6 +208,24 @@ private Q_SLOTS:
         QCOMPARE(withoutStamp(rig.fileLines().value(0)), QStringLiteral("snd 131e000000"));
     }
 
+    // A batch goes into the pane at once: every entry keeps its place and its colour.
+    void batchKeepsOrderAndColours()
+    {
+        PaneRig rig(true, false);
+        rig.writer.logSndHex(QByteArray::fromHex("05"));
+        rig.writer.logRcvHex(QByteArray::fromHex("15"));
+        rig.writer.logRcvHex(QByteArray::fromHex("06"));
+        rig.writer.logError(QStringLiteral("Гудок"), QStringLiteral("Нет связи"));
+        rig.writer.logSndHex(QByteArray::fromHex("06"));
+        QStringList texts;
+        for (const QString& line : rig.paneLines())
+            texts << withoutStamp(line).trimmed();
+        QCOMPARE(texts, (QStringList{"06", "Гудок: Нет связи", "06", "15", "05"}));
+        const QStringList colours{"#008000", "#ff0000", "#8b008b", "#8b008b", "#008000"};
+        for (int line = 0; line < colours.size(); ++line)
+            QCOMPARE(rig.topColour(line), colours.at(line));
+    }
+
     // The full log adds one line per byte: green sent, dark magenta received.
     void byteTrace_data()
     {
@@ -227,6 +260,51 @@ private Q_SLOTS:
         QCOMPARE(rig.status.text(), QStringLiteral(": Нет связи"));
         QVERIFY(rig.paneLines().isEmpty());
         QVERIFY(!rig.screenLog.exists());
+    }
+
+    // While a command is on the line a window paints only when the device is busy (at most once
+    // a PaintIntervalMs), when a wait runs that long, or once the exchange is over.
+    void paintsWaitForTheBusyDevice_data()
+    {
+        QTest::addColumn<bool>("onLine");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("paints");
+        QTest::newRow("off the line") << false << "change" << 1;
+        QTest::newRow("on the line") << true << "change" << 0;
+        QTest::newRow("device busy") << true << "interval change busy" << 1;
+        QTest::newRow("busy again too soon") << true << "interval change busy change busy" << 1;
+        QTest::newRow("long wait") << true << "change wait" << 1;
+        QTest::newRow("exchange over") << true << "change over" << 1;
+    }
+    void paintsWaitForTheBusyDevice()
+    {
+        QFETCH(bool, onLine);
+        QFETCH(QString, steps);
+        QFETCH(int, paints);
+        bool busy = false;
+        PaintPacer pacer([&busy] { return busy; });
+        QLabel window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        PaintCounter counter(window);
+        busy = onLine;
+        for (const QString& step : steps.split(QLatin1Char(' '))) {
+            if (step == QLatin1String("change"))
+                window.setText(window.text() + QLatin1Char('1'));
+            else if (step == QLatin1String("interval"))
+                QThread::msleep(PaintPacer::PaintIntervalMs);
+            else if (step == QLatin1String("busy"))
+                pacer.paintIfDue();
+            else if (step == QLatin1String("wait"))
+                QTest::qWait(3 * PaintPacer::PaintIntervalMs);
+            else if (step == QLatin1String("over")) {
+                busy = false; // the link's exchange has ended
+                pacer.release();
+            }
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(counter.paints, paints);
     }
 
     // Texts from the device or the files are shown as text, never taken as markup.

@@ -27,8 +27,4 @@ public:
     // Every single byte the link writes or reads.
     virtual void logSndHex(const QByteArray& byte) = 0;
     virtual void logRcvHex(const QByteArray& byte) = 0;
-    // The link has sent a frame: the device takes it and answers, and until the reply's end
-    // the program has nothing to say on the line. Work put off (painting the entries) is
-    // done here rather than at a moment the device waits for the program.
-    virtual void deviceBusy() {}
 };

@@ -2,6 +2,7 @@
 
 #include "base/logpane.h"
 #include "catalogue/errortexts.h"
+#include "linkactivity.h"
 #include "lowlatency.h"
 #include "openfailure.h"
 
@@ -98,6 +99,8 @@ FrVelkor::Reply FrVelkor::frCommand(const QByteArray& command, int timeoutMs)
         code = exeCmd();
         elapsedUs = m_clock->nowUs() - start;
     }
+    if (m_activity)
+        m_activity->exchangeEnded();
     qDebug() << "exeCmd;- ret code = " << int(code);
     m_lastCode = code;
     m_answer.clear();
@@ -230,8 +233,8 @@ FrVelkor::FrameAnswer FrVelkor::sendFrame()
     }
     queueByte(checksum);
     sendQueued();
-    if (m_pane)
-        m_pane->deviceBusy();
+    if (m_activity)
+        m_activity->deviceBusy();
     quint8 answer = 0;
     if (readByte(m_waits.answerMs, &answer) != Ok)
         return FrameAnswer::Nothing;

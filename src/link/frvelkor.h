@@ -10,6 +10,7 @@
 #include <QStringList>
 
 class ErrorTexts;
+class LinkActivity;
 class LogPane;
 
 // The device link: frames a command array, exchanges it with the registrar under the
@@ -126,6 +127,7 @@ public:
     ~FrVelkor() override;
 
     void setLogPane(LogPane* pane) { m_pane = pane; }
+    void setActivity(LinkActivity* activity) { m_activity = activity; }
     // The byte state machine talks through this device; null means the serial port.
     void setDevice(QIODevice* device) { m_device = device; }
     // The link's waits ask this clock; null means the event loop's.
@@ -229,6 +231,7 @@ private:
 
     const ErrorTexts* m_errors;
     LogPane* m_pane = nullptr;
+    LinkActivity* m_activity = nullptr;
     QSerialPort m_port;
     NetworkPort m_network;
     bool m_onNetwork = false; // the port name is a network port's

@@ -28,8 +28,8 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QHeaderView>
-#include <QStyle>
 #include <QScreen>
+#include <QStyle>
 #include <QStyleHints>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -60,12 +60,14 @@ MainWin::MainWin(MainWinParts parts)
     : m_ui(setUpForm(this)), m_objects(parts.objects), m_link(parts.link), m_log(parts.log),
       m_pane({m_ui->tedLog, m_ui->labStatus, m_ui->cbLogFull, m_ui->cbLogFile},
              &parts.objects.screenLog, parts.log),
+      m_paintPacer([&link = parts.link] { return link.busy(); }),
       m_exchange(parts.objects.codec, parts.link, parts.objects.errors, m_pane),
       m_form(parts.objects.codec, parts.objects.symbols, m_ui->saWid)
 {
     setWindowFlags(Qt::Window | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
     m_link.setLogPane(&m_pane);
+    m_link.setActivity(this);
     m_deviceSearch = new DeviceSearch(*this);
     makeSendButtons({m_ui->pbCmdSend, m_ui->pbTestLink});
     keepToggleWidth();
@@ -112,6 +114,7 @@ MainWin::MainWin(MainWinParts parts)
 
 MainWin::~MainWin()
 {
+    m_link.setActivity(nullptr);
     delete m_keyboardHost;
 }
 
@@ -480,6 +483,17 @@ int MainWin::mpGettimeout() const
 {
     qDebug() << "mpGettimeout" << CommandTimeoutMs;
     return CommandTimeoutMs;
+}
+
+void MainWin::deviceBusy()
+{
+    m_pane.flush();
+    m_paintPacer.paintIfDue();
+}
+
+void MainWin::exchangeEnded()
+{
+    m_paintPacer.release();
 }
 
 void MainWin::on_pbCmdSend_clicked()

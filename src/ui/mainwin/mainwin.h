@@ -1,10 +1,12 @@
 #pragma once
 
 #include "codec/commandexchange.h"
+#include "link/linkactivity.h"
 #include "panelog.h"
 #include "procedures/commandgate.h"
 #include "procedures/procedurehost.h"
 #include "ui/form/commandform.h"
+#include "ui/shell/paintpacer.h"
 
 #include <QFileSystemWatcher>
 #include <QMainWindow>
@@ -46,7 +48,7 @@ struct MainWinParts
 
 // The program's only top-level window: the command tree, the generated command form, the
 // log pane, the connect toggle and the settings panel.
-class MainWin : public QMainWindow, public ProcedureHost
+class MainWin : public QMainWindow, public ProcedureHost, private LinkActivity
 {
     Q_OBJECT
 
@@ -188,12 +190,17 @@ private:
     void createKeyboard();
     void placeKeyboard();
     static void openLink(const QString& link);
+    // While the device takes a frame and answers, the pane's entries and the windows' paints
+    // go out; after the exchange, what is still held.
+    void deviceBusy() override;
+    void exchangeEnded() override;
 
     std::unique_ptr<Ui::MainWin> m_ui;
     ProgramObjects& m_objects;
     FrVelkor& m_link;
     MLogSystem* m_log;
     PaneLog m_pane;
+    PaintPacer m_paintPacer;
     CommandExchange m_exchange;
     CommandForm m_form;
     QWidget* m_overlay = nullptr;

@@ -51,7 +51,6 @@ public:
     void logRcvHex(const QByteArray& byte) override;
     // Puts the entries made since the last event loop pass into the pane and the pane file.
     void flush();
-    void deviceBusy() override { if (qEnvironmentVariableIsSet("NOBUSY")) return; flush(); }
     void showNewest() override;
 
 private:
