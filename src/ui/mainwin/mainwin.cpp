@@ -60,7 +60,8 @@ MainWin::MainWin(MainWinParts parts)
     : m_ui(setUpForm(this)), m_objects(parts.objects), m_link(parts.link), m_log(parts.log),
       m_pane({m_ui->tedLog, m_ui->labStatus, m_ui->cbLogFull, m_ui->cbLogFile},
              &parts.objects.screenLog, parts.log),
-      m_paintPacer([&link = parts.link] { return link.busy(); }),
+      // A test script paints between its commands too, where the next ENQ is about to go.
+      m_paintPacer([this] { return m_link.busy() || m_objects.procedureRunning; }),
       m_exchange(parts.objects.codec, parts.link, parts.objects.errors, m_pane),
       m_form(parts.objects.codec, parts.objects.symbols, m_ui->saWid)
 {

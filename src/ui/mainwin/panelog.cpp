@@ -18,7 +18,17 @@ namespace {
 
 QString timeStamp()
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"));
+    // The date and time of a second are made once a second: taking the local time costs more
+    // than the rest of an entry, and the zone's offset only changes at a whole second.
+    static qint64 second = -1;
+    static QString secondText;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now / 1000 != second) {
+        second = now / 1000;
+        secondText = QDateTime::fromMSecsSinceEpoch(second * 1000)
+                         .toString(QStringLiteral("dd.MM.yyyy hh:mm:ss."));
+    }
+    return secondText + QString::number(now % 1000).rightJustified(3, QLatin1Char('0'));
 }
 
 QString hexText(const QByteArray& bytes)

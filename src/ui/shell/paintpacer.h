@@ -10,16 +10,16 @@
 
 class QWidget;
 
-// Holds the windows' paints back while a command is on the line and lets them out at moments
+// Holds the windows' paints back while commands are on the line and lets them out at moments
 // the device is busy, at most once a PaintIntervalMs: a paint taken at a turnaround (the form
 // painting the last reply while the NAK of the next ENQ came) kept the device waiting for the
-// program. A wait with no frame going out paints from a timer.
+// program. A wait with no frame going out, or a pause between commands, paints from a timer.
 class PaintPacer : public QObject
 {
 public:
     static constexpr int PaintIntervalMs = 40;
 
-    // `lineBusy` tells whether a command is on the line. Watches every window of the program.
+    // `lineBusy` tells whether commands are on the line. Watches every window of the program.
     explicit PaintPacer(std::function<bool()> lineBusy);
     ~PaintPacer() override;
 
