@@ -5,22 +5,15 @@
 #include "ptyemulator.h"
 #include "ptyroundtrip.h"
 #include "spread.h"
+#include "threadcpu.h"
 #include "wiretime.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <cstdio>
-#include <ctime>
 
 namespace {
-
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 // The ratio of one repetition, or -1 when an exchange failed.
 double ratioOnce(const char* label, const QByteArray& command, int exchanges)

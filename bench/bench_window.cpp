@@ -4,27 +4,18 @@
 #include "pacedwindow.h"
 #include "ptyroundtrip.h"
 #include "spread.h"
+#include "threadcpu.h"
 #include "wiretime.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 namespace {
 
 constexpr int kRuns = 40;
-
-// The CPU time the calling thread has used, in microseconds: unlike the wall clock it hardly
-// moves with the machine's other load, so it shows the window's own work steadily.
-double threadCpuMicros()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
-}
 
 struct Runs
 {
@@ -41,11 +32,11 @@ Runs runCommands(bool fullLog)
     const int replySize = int(texts.filter(QStringLiteral("rcv ")).value(0).size() - 4) / 2;
     QElapsedTimer timer;
     timer.start();
-    const double cpuStart = threadCpuMicros();
+    const double cpuStart = threadCpuSeconds();
     for (int i = 0; i < kRuns; ++i)
         rig.win().on_pbCmdSend_clicked(); // the run button is off for this command
     Runs runs;
-    runs.cpuMicros = (threadCpuMicros() - cpuStart) / kRuns;
+    runs.cpuMicros = (threadCpuSeconds() - cpuStart) * 1e6 / kRuns;
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     runs.ratio = seconds / (kRuns * wiretime::exchangeBytes(5, replySize) * wiretime::ByteSeconds);
     return runs;
