@@ -63,12 +63,6 @@ PaneLog::PaneLog(Widgets widgets, QFile* screenLog, MLogSystem* log)
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(FlushIntervalMs);
     QObject::connect(&m_flushTimer, &QTimer::timeout, &m_flushTimer, [this] { flush(); });
-    m_paintHold.setSingleShot(true);
-    m_paintHold.setInterval(PaintIntervalMs);
-    QObject::connect(&m_paintHold, &QTimer::timeout, &m_paintHold, [this] {
-        if (m_widgets.pane)
-            m_widgets.pane->viewport()->setUpdatesEnabled(true);
-    });
 }
 
 PaneLog::~PaneLog()
@@ -76,14 +70,6 @@ PaneLog::~PaneLog()
     flush();
     if (m_screenLog)
         m_screenLog->close();
-}
-
-void PaneLog::holdPainting()
-{
-    if (!m_widgets.pane || m_paintHold.isActive())
-        return;
-    m_widgets.pane->viewport()->setUpdatesEnabled(false);
-    m_paintHold.start();
 }
 
 bool PaneLog::toFile() const
@@ -185,7 +171,6 @@ void PaneLog::flush()
     m_flushTimer.stop();
     std::vector<Pending> lines;
     lines.swap(m_pending);
-    holdPainting();
     QByteArray fileText;
     QTextCursor cursor(m_widgets.pane->document());
     cursor.beginEditBlock(); // one layout pass for the whole batch

@@ -20,7 +20,6 @@ class QTextCursor;
 class PaneLog : public LogPane
 {
 public:
-    static constexpr int PaintIntervalMs = 40;
     static constexpr int FlushIntervalMs = 25;
     // The pane keeps the newest entries only (the pane file and the program log keep all):
     // a long test script with the full log would otherwise grow it without end.
@@ -73,9 +72,6 @@ private:
     // The batch at the top, newest first. Formatted text goes in directly rather than as
     // HTML, which would cost a parse per entry, one per byte with the full log.
     void insertAtTop(QTextCursor& cursor, const std::vector<Pending>& lines);
-    // Paints the pane at most once a PaintIntervalMs: a burst of entries (a dump read block
-    // by block, the full log) then costs one paint, not one per entry.
-    void holdPainting();
     void writeFileText(const QByteArray& text);
     // Drops the oldest entries, at the bottom, once there are more than MaxEntries.
     void trimOldest(QTextCursor& cursor);
@@ -86,5 +82,4 @@ private:
     std::vector<Pending> m_pending;
     int m_entries = 0; // the entries in the pane
     QTimer m_flushTimer;
-    QTimer m_paintHold;
 };
