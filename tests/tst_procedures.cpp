@@ -27,8 +27,8 @@
 #include <deque>
 #include <functional>
 
-using testsupport::snapshot;
 using testsupport::WindowRig;
+using testsupport::snapshot;
 
 namespace {
 
@@ -93,18 +93,13 @@ private:
     ModalRunner m_previous;
 };
 
-const char* const kRegistrarNames[] = {"Рулон контрольной ленты",
-                                       "Рулон чековой ленты",
-                                       "Верхний датчик подкладного документа",
-                                       "Нижний датчик подкладного документа",
-                                       "Положение десятичной точки",
-                                       "ЭКЛЗ",
-                                       "Оптический датчик контрольной ленты",
-                                       "Оптический датчик чековой ленты",
-                                       "Рычаг термоголовки контрольной ленты",
-                                       "Рычаг термоголовки чековой ленты",
-                                       "Крышка корпуса ФР",
-                                       "Денежный ящик"};
+
+const char* const kRegistrarNames[] = {
+    "Рулон контрольной ленты", "Рулон чековой ленты", "Верхний датчик подкладного документа",
+    "Нижний датчик подкладного документа", "Положение десятичной точки", "ЭКЛЗ",
+    "Оптический датчик контрольной ленты", "Оптический датчик чековой ленты",
+    "Рычаг термоголовки контрольной ленты", "Рычаг термоголовки чековой ленты",
+    "Крышка корпуса ФР", "Денежный ящик"};
 
 // Records the questions asked and answers none of them, which is "Отмена"; returns the
 // runner it replaces.
@@ -154,8 +149,7 @@ private Q_SLOTS:
             QCOMPARE(rows.size(), 12 + c.tail.size());
             for (int i = 0; i < 12; ++i)
                 QCOMPARE(rows.at(i).first, QString::fromUtf8(kRegistrarNames[i]));
-            QCOMPARE(rows.at(5).second,
-                     c.flags & 0x20 ? QStringLiteral("Есть") : QStringLiteral("Нет"));
+            QCOMPARE(rows.at(5).second, c.flags & 0x20 ? QStringLiteral("Есть") : QStringLiteral("Нет"));
             QCOMPARE(rows.at(11).second, c.drawer);
             QStringList got;
             for (int i = 12; i < rows.size(); ++i)
@@ -236,8 +230,9 @@ private Q_SLOTS:
         // Before any exchange every row shows its text for 0.
         for (const FlagRow& row : flags)
             QVERIFY(row.value == "Нет" || row.value == "Поднят" || row.value == "Опущена" ||
-                    row.value == "Закрыт" || row.value == "0 знаков" || row.value == "Нормальная" ||
-                    row.value == ">80%" || row.value == "Испорчена" || row.value == "Закрыта" ||
+                    row.value == "Закрыт" || row.value == "0 знаков" ||
+                    row.value == "Нормальная" || row.value == ">80%" ||
+                    row.value == "Испорчена" || row.value == "Закрыта" ||
                     row.value == "Не кончились");
     }
 
@@ -351,9 +346,7 @@ private Q_SLOTS:
         QVERIFY(!rig.objects().procedureRunning);
         QCOMPARE(rig.emulator().withModel([](emu::DeviceModel& m) { return m.mode(); }), 4);
         // The lone 23h is refused by the device; its error carries the action's title.
-        QVERIFY(
-            rig.paneTexts().filter(QStringLiteral("Подтверждение программирования даты:")).size() >=
-            1);
+        QVERIFY(rig.paneTexts().filter(QStringLiteral("Подтверждение программирования даты:")).size() >= 1);
 
         // The last command outlives the window: a new opening confirms the time again.
         clearReceived(rig);
@@ -420,16 +413,14 @@ private Q_SLOTS:
         WindowRig rig(options);
         rig.showOnTerminal();
         rig.select(QStringLiteral("Команда в HEX-формате"));
-        SendHexWin* window = rig.startup().procedures()->sendHex.window();
-        QTest::mouseClick(window->ui()->tedHex->viewport(), Qt::LeftButton);
+        const auto* ui = rig.startup().procedures()->sendHex.window()->ui();
+        QTest::mouseClick(ui->tedHex->viewport(), Qt::LeftButton);
         QWidget* host = rig.win().keyboardHost();
         QTRY_VERIFY(host->isVisible());
-        for (QWidget* widget : {static_cast<QWidget*>(window->ui()->tedHex),
-                                static_cast<QWidget*>(window->ui()->pbSend),
-                                static_cast<QWidget*>(window->ui()->pbExit)})
-            QVERIFY2(
-                !QRect(widget->mapToGlobal(QPoint()), widget->size()).intersects(host->geometry()),
-                qPrintable(widget->objectName()));
+        for (QWidget* widget : std::initializer_list<QWidget*>{ui->tedHex, ui->pbSend, ui->pbExit}) {
+            const QRect place(widget->mapToGlobal(QPoint()), widget->size());
+            QVERIFY2(!place.intersects(host->geometry()), qPrintable(widget->objectName()));
+        }
     }
 
     void hexWindowLifecycle()
