@@ -10,7 +10,6 @@
 #include <QTextStream>
 #include <QReadWriteLock>
 #include <QSaveFile>
-#include <QThread>
 
 #include <chrono>
 #include <cstdio>
@@ -105,7 +104,7 @@ void MLogSystem::close()
     }
     // The lines queued before the close still get their header, and the closing lines
     // come after all of them.
-    m_worker.waitForDone();
+    waitForIdle();
     drainQueue();
     if (isSwitchOn(SwitchLogOff))
         return;
@@ -157,8 +156,12 @@ void MLogSystem::logWrite(const QString& mes, MLogSystem_EventLevel lev)
     m_drainScheduled = true;
     m_worker.start([this] {
         // A burst (the per-byte trace, an item dump) gathers for a moment and is written at
-        // once, so the worker wakes a few hundred times a second rather than once per line.
-        QThread::msleep(GatherMs);
+        // once, so the worker wakes a few times a second rather than once per line.
+        {
+            QMutexLocker gathering(&m_queueLock);
+            if (!m_writeNow)
+                m_writeNowAsked.wait(&m_queueLock, GatherMs);
+        }
         drainQueue();
     });
 }
@@ -604,7 +607,14 @@ int MLogSystem::lineCounter() const
 
 void MLogSystem::waitForIdle()
 {
+    {
+        QMutexLocker lock(&m_queueLock);
+        m_writeNow = true;
+        m_writeNowAsked.wakeAll();
+    }
     m_worker.waitForDone();
+    QMutexLocker lock(&m_queueLock);
+    m_writeNow = false;
 }
 
 void MLogSystem::setEchoToStandardError(bool echo)

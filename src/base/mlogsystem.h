@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <functional>
@@ -94,7 +95,7 @@ public:
     bool hasError() const;
     int lineCounter() const;
 
-    // Blocks until every queued write job has run.
+    // Blocks until every queued write job has run; lines gathering are written at once.
     void waitForIdle();
 
     // Routes the toolkit's messages to `target`; returns the handler installed before.
@@ -143,7 +144,10 @@ private:
     void takeIdentity();
     qint64 clockElapsed() const;
 
-    static constexpr int GatherMs = 2;
+    // How long a burst of lines gathers before it is written: the worker wakes at most this
+    // often under a steady stream (a dump's debug lines every few milliseconds), since every
+    // wake-up on the two cores of a terminal takes its time from the line's turnarounds.
+    static constexpr int GatherMs = 50;
     static constexpr qint64 NowElapsed = -2;
     static constexpr qint64 WallClockLine = -1;
     // What formatting reads, copied under the lock so that the worker formats without it.
@@ -191,6 +195,8 @@ private:
     QMutex m_queueLock;
     std::vector<QueuedLine> m_queue;
     bool m_drainScheduled = false;
+    bool m_writeNow = false;   // waitForIdle or close wants the gathering lines written
+    QWaitCondition m_writeNowAsked;
     std::atomic<qint64> m_maxLiveBytes{MaxLiveBytes};
     qint64 m_writtenSinceLook = 0; // characters written since the live log's size was read
     // Last, so it is destroyed first: its jobs use every member above.
