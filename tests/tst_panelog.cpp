@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -70,6 +71,19 @@ struct CountedLabel : QLabel
 {
     void paintEvent(QPaintEvent* event) override { ++paints, QLabel::paintEvent(event); }
     int paints = 0;
+};
+
+// A window laying out its label: a longer text asks for the layout again.
+struct CountedWindow : QWidget
+{
+    CountedWindow() { (new QVBoxLayout(this))->addWidget(&label); }
+    bool event(QEvent* event) override
+    {
+        layouts += event->type() == QEvent::LayoutRequest;
+        return QWidget::event(event);
+    }
+    CountedLabel label;
+    int layouts = 0;
 };
 
 const QRegularExpression
@@ -256,8 +270,9 @@ private Q_SLOTS:
         QVERIFY(!rig.screenLog.exists());
     }
 
-    // While a command is on the line a window paints only when the device is busy (at most once
-    // a PaintIntervalMs), when a wait runs that long, or once the exchange is over.
+    // While a command is on the line a window paints and lays itself out only when the device
+    // is busy (at most once a PaintIntervalMs), when a wait runs that long, or once the exchange
+    // is over.
     void paintsWaitForTheBusyDevice_data()
     {
         QTest::addColumn<bool>("onLine");
@@ -277,15 +292,15 @@ private Q_SLOTS:
         QFETCH(int, paints);
         bool busy = false;
         PaintPacer pacer([&busy] { return busy; });
-        CountedLabel window;
+        CountedWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCoreApplication::processEvents();
-        window.paints = 0;
+        window.label.paints = window.layouts = 0;
         busy = onLine;
         for (const QString& step : steps.split(QLatin1Char(' '))) {
             if (step == QLatin1String("change"))
-                window.setText(window.text() + QLatin1Char('1'));
+                window.label.setText(window.label.text() + QLatin1Char('1'));
             else if (step == QLatin1String("interval"))
                 QThread::msleep(PaintPacer::PaintIntervalMs);
             else if (step == QLatin1String("busy"))
@@ -296,7 +311,8 @@ private Q_SLOTS:
                 pacer.release(), busy = false; // the link's exchange has ended
             QCoreApplication::processEvents();
         }
-        QCOMPARE(window.paints, paints);
+        QCOMPARE(window.label.paints, paints);
+        QCOMPARE(window.layouts, paints);
     }
 
     // Texts from the device or the files are shown as text, never taken as markup.

@@ -12,25 +12,43 @@ PaintPacer::PaintPacer(std::function<bool()> lineBusy) : m_lineBusy(std::move(li
     m_fallback.setSingleShot(true);
     m_fallback.setInterval(PaintIntervalMs);
     connect(&m_fallback, &QTimer::timeout, this, &PaintPacer::paintHeld);
+    m_afterExchange.setSingleShot(true);
+    m_afterExchange.setInterval(0);
+    connect(&m_afterExchange, &QTimer::timeout, this, &PaintPacer::exchangeOver);
     QCoreApplication::instance()->installEventFilter(this);
 }
 
 PaintPacer::~PaintPacer()
 {
     QCoreApplication::instance()->removeEventFilter(this);
-    release();
+    for (const Request& request : m_held)
+        if (request.widget)
+            QCoreApplication::postEvent(request.widget, new QEvent(request.type),
+                                        request.type == QEvent::UpdateRequest
+                                            ? Qt::LowEventPriority
+                                            : Qt::NormalEventPriority);
 }
 
 bool PaintPacer::eventFilter(QObject* watched, QEvent* event)
 {
-    // A window's paint is asked for once, by this event, until the window has painted: held,
-    // it is sent again here later, and nothing of what changed meanwhile is lost.
-    if (event->type() != QEvent::UpdateRequest || m_painting || !watched->isWidgetType() ||
-        !m_lineBusy())
+    // A window's paint, and a widget's layout, is asked for once, by these events, until it
+    // has been done: held, it is sent again here later, and nothing of what changed meanwhile
+    // is lost.
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::UpdateRequest && type != QEvent::LayoutRequest) || m_painting ||
+        !watched->isWidgetType() || !m_lineBusy())
         return false;
-    auto* window = static_cast<QWidget*>(watched);
-    if (std::find(m_held.begin(), m_held.end(), window) == m_held.end())
-        m_held.emplace_back(window);
+    const Request request{static_cast<QWidget*>(watched), type};
+    if (std::find(m_held.begin(), m_held.end(), request) == m_held.end()) {
+        if (type == QEvent::LayoutRequest)
+            m_held.insert(std::find_if(m_held.begin(), m_held.end(),
+                                       [](const Request& held) {
+                                           return held.type == QEvent::UpdateRequest;
+                                       }),
+                          request);
+        else
+            m_held.push_back(request);
+    }
     if (!m_fallback.isActive())
         m_fallback.start();
     return true;
@@ -45,14 +63,14 @@ void PaintPacer::paintIfDue()
 void PaintPacer::paintHeld()
 {
     m_fallback.stop();
-    const std::vector<QPointer<QWidget>> held = std::move(m_held);
+    const std::vector<Request> held = std::move(m_held);
     m_held.clear();
     m_painting = true;
-    for (const QPointer<QWidget>& window : held) {
-        if (!window)
+    for (const Request& request : held) {
+        if (!request.widget)
             continue;
-        QEvent paint(QEvent::UpdateRequest);
-        QCoreApplication::sendEvent(window, &paint);
+        QEvent asked(request.type);
+        QCoreApplication::sendEvent(request.widget, &asked);
     }
     m_painting = false;
     m_sincePaint.restart();
@@ -61,9 +79,14 @@ void PaintPacer::paintHeld()
 void PaintPacer::release()
 {
     m_fallback.stop();
-    for (const QPointer<QWidget>& window : m_held)
-        if (window)
-            QCoreApplication::postEvent(window, new QEvent(QEvent::UpdateRequest),
-                                        Qt::LowEventPriority);
-    m_held.clear();
+    if (!m_held.empty())
+        m_afterExchange.start();
+}
+
+void PaintPacer::exchangeOver()
+{
+    if (!m_lineBusy())
+        paintHeld();
+    else if (!m_held.empty())
+        m_fallback.start();
 }
