@@ -1,6 +1,7 @@
 // A whole dump of the first fiscal memory unit read by the device data window from the
 // emulator paced at 115200 bit/s, with the full per-byte log off and on: the ratio of the
 // measured time to the wire time. Then the dump viewer opening a 50 MB file.
+#include "bareclient.h"
 #include "pacedwindow.h"
 #include "ptyroundtrip.h"
 #include "spread.h"
@@ -22,12 +23,13 @@
 
 namespace {
 
-// The whole reading through the window and the same commands through the link alone, each
-// as time / wire time.
+// The whole reading through the window, and the same commands through the link alone and
+// through a bare client, each as time / wire time.
 struct Reading
 {
     double window = 0;
     double link = 0;
+    double bare = 0;
     QString status;
 };
 
@@ -45,15 +47,27 @@ Reading readOnce(bool fullLog)
     const double wire = (wiretime::exchangeBytes(6, 4) +
                          blocks * wiretime::exchangeBytes(5, 5 + emu::DeviceModel::BlockSize)) *
                         wiretime::ByteSeconds;
+    const QByteArray request = QByteArray::fromHex("011e00000001");
+    const QByteArray block = QByteArray::fromHex("021e000000");
     QElapsedTimer timer;
-    // The same commands through the link alone, with its per-byte trace: the floor.
+    // The same commands through the link alone, with its per-byte trace.
     FrVelkor* link = rig.startup().link();
     timer.start();
-    link->frCommand(QByteArray::fromHex("011e00000001"), 10000);
+    link->frCommand(request, 10000);
     for (int i = 0; i < blocks; ++i)
-        link->frCommand(QByteArray::fromHex("021e000000"), 10000);
+        link->frCommand(block, 10000);
     Reading reading;
     reading.link = double(timer.nsecsElapsed()) / 1e9 / wire;
+    // And through the bare client on the same port, the link's closed meanwhile.
+    link->closeComPort();
+    const int port = openRaw(qPrintable(rig.portPath));
+    timer.restart();
+    bool bareOk = bareclient::exchange(port, request);
+    for (int i = 0; i < blocks && bareOk; ++i)
+        bareOk = bareclient::exchange(port, block);
+    reading.bare = bareOk ? double(timer.nsecsElapsed()) / 1e9 / wire : -1;
+    ::close(port);
+    link->openComPort();
     timer.restart();
     window->on_pbReadData_clicked();
     reading.window = double(timer.nsecsElapsed()) / 1e9 / wire;
@@ -63,18 +77,21 @@ Reading readOnce(bool fullLog)
 
 void measureReading(bool fullLog)
 {
-    std::vector<double> windowRatios, linkRatios;
+    std::vector<double> windowRatios, linkRatios, bareRatios;
     QStringList statuses;
     for (int i = 0; i < Spread::Repetitions; ++i) {
         const Reading reading = readOnce(fullLog);
         windowRatios.push_back(reading.window);
         linkRatios.push_back(reading.link);
+        bareRatios.push_back(reading.bare);
         statuses << reading.status;
     }
     statuses.removeDuplicates();
-    std::printf("dump reading, full log %s, time / wire time: ratio %s (the link alone %s; %s)\n",
+    std::printf("dump reading, full log %s, time / wire time: ratio %s (the link alone %s, a bare "
+                "client %s; %s)\n",
                 fullLog ? "on" : "off", qPrintable(spreadOf(windowRatios).text(3)),
-                qPrintable(spreadOf(linkRatios).text(3)), qPrintable(statuses.join(", ")));
+                qPrintable(spreadOf(linkRatios).text(3)), qPrintable(spreadOf(bareRatios).text(3)),
+                qPrintable(statuses.join(", ")));
 }
 
 struct Opening
