@@ -34,9 +34,10 @@ bool PaintPacer::eventFilter(QObject* watched, QEvent* event)
     // A window's paint, and a widget's layout, is asked for once, by these events, until it
     // has been done: held, it is sent again here later, and nothing of what changed meanwhile
     // is lost.
+    // A layout asked for while the device is busy costs the line nothing: it goes at once.
     const QEvent::Type type = event->type();
-    if ((type != QEvent::UpdateRequest && type != QEvent::LayoutRequest) || m_painting ||
-        !watched->isWidgetType() || !m_lineBusy())
+    if ((type != QEvent::UpdateRequest && (type != QEvent::LayoutRequest || m_deviceBusy)) ||
+        m_painting || !watched->isWidgetType() || !m_lineBusy())
         return false;
     const Request request{static_cast<QWidget*>(watched), type};
     if (std::find(m_held.begin(), m_held.end(), request) == m_held.end()) {
@@ -56,8 +57,17 @@ bool PaintPacer::eventFilter(QObject* watched, QEvent* event)
 
 void PaintPacer::paintIfDue()
 {
-    if (!m_held.empty() && m_sincePaint.elapsed() >= PaintIntervalMs)
+    m_deviceBusy = true;
+    if (!m_held.empty() && m_sincePaint.elapsed() >= PaintIntervalMs) {
         paintHeld();
+        return;
+    }
+    const auto paints = std::find_if(m_held.begin(), m_held.end(), [](const Request& held) {
+        return held.type == QEvent::UpdateRequest;
+    });
+    std::vector<Request> layouts(m_held.begin(), paints);
+    m_held.erase(m_held.begin(), paints);
+    send(layouts);
 }
 
 void PaintPacer::paintHeld()
@@ -65,19 +75,25 @@ void PaintPacer::paintHeld()
     m_fallback.stop();
     const std::vector<Request> held = std::move(m_held);
     m_held.clear();
+    send(held);
+    m_sincePaint.restart();
+}
+
+void PaintPacer::send(const std::vector<Request>& requests)
+{
     m_painting = true;
-    for (const Request& request : held) {
+    for (const Request& request : requests) {
         if (!request.widget)
             continue;
         QEvent asked(request.type);
         QCoreApplication::sendEvent(request.widget, &asked);
     }
     m_painting = false;
-    m_sincePaint.restart();
 }
 
 void PaintPacer::release()
 {
+    m_deviceBusy = false;
     m_fallback.stop();
     if (!m_held.empty())
         m_afterExchange.start();
