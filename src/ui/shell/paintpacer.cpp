@@ -33,8 +33,7 @@ bool PaintPacer::eventFilter(QObject* watched, QEvent* event)
 {
     // A window's paint, and a widget's layout, is asked for once, by these events, until it
     // has been done: held, it is sent again here later, and nothing of what changed meanwhile
-    // is lost.
-    // A layout asked for while the device is busy costs the line nothing: it goes at once.
+    // is lost. A layout asked for while the device is busy costs the line nothing: it goes on.
     const QEvent::Type type = event->type();
     if ((type != QEvent::UpdateRequest && (type != QEvent::LayoutRequest || m_deviceBusy)) ||
         m_painting || !watched->isWidgetType() || !m_lineBusy())
@@ -42,11 +41,7 @@ bool PaintPacer::eventFilter(QObject* watched, QEvent* event)
     const Request request{static_cast<QWidget*>(watched), type};
     if (std::find(m_held.begin(), m_held.end(), request) == m_held.end()) {
         if (type == QEvent::LayoutRequest)
-            m_held.insert(std::find_if(m_held.begin(), m_held.end(),
-                                       [](const Request& held) {
-                                           return held.type == QEvent::UpdateRequest;
-                                       }),
-                          request);
+            m_held.insert(firstPaint(), request);
         else
             m_held.push_back(request);
     }
@@ -62,12 +57,16 @@ void PaintPacer::paintIfDue()
         paintHeld();
         return;
     }
-    const auto paints = std::find_if(m_held.begin(), m_held.end(), [](const Request& held) {
-        return held.type == QEvent::UpdateRequest;
-    });
+    const auto paints = firstPaint();
     std::vector<Request> layouts(m_held.begin(), paints);
     m_held.erase(m_held.begin(), paints);
     send(layouts);
+}
+
+std::vector<PaintPacer::Request>::iterator PaintPacer::firstPaint()
+{
+    return std::find_if(m_held.begin(), m_held.end(),
+                        [](const Request& held) { return held.type == QEvent::UpdateRequest; });
 }
 
 void PaintPacer::paintHeld()

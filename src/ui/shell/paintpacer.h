@@ -48,6 +48,8 @@ private:
             return widget == other.widget && type == other.type;
         }
     };
+    // The held layouts come first; this is where the paints begin.
+    std::vector<Request>::iterator firstPaint();
     void paintHeld();
     void send(const std::vector<Request>& requests);
     void exchangeOver();
