@@ -267,7 +267,7 @@ private Q_SLOTS:
     }
 
     // A PROC= entry goes to the dispatcher; while its window is open the tree selects
-    // nothing and only clears the form.
+    // nothing, keeps the highlight on it and only clears the form.
     void procedureEntries()
     {
         WindowRig rig;
@@ -284,6 +284,8 @@ private Q_SLOTS:
         QCOMPARE(rig.executions(0x13), 0u);
         QVERIFY(!rig.ui().saWid->widget());
         QCOMPARE(dispatched, QList<int>{1});
+        QCOMPARE(rig.ui().treeCommand->currentItem(),
+                 rig.treeItem(QStringLiteral("Программирование даты и времени")));
     }
 
     // The tables group lists the device's tables on its first selection only; a table
@@ -627,7 +629,7 @@ private Q_SLOTS:
     }
 
     // While a command is on the line, the tree, the run button and the toggle start
-    // nothing, and the form that the command fills stays.
+    // nothing, and the form that the command fills stays, its row highlighted.
     void noExchangeInsideAnExchange()
     {
         WindowRig::Options options;
@@ -647,6 +649,7 @@ private Q_SLOTS:
         QVERIFY(rig.win().connected());
         QVERIFY(rig.ui().pbTestLink->isChecked());
         QCOMPARE(rig.field("price", true), priceEditor);
+        QCOMPARE(rig.ui().treeCommand->currentItem(), rig.treeItem(QStringLiteral("Продажа")));
         QVERIFY(qobject_cast<QLineEdit*>(rig.field("opr")));
         QCOMPARE(rig.status(), QStringLiteral("Продажа:  - без ошибок."));
         QVERIFY(rig.paneTexts().contains(QStringLiteral("Выполнение команды: ") +

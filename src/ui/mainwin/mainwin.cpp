@@ -285,6 +285,7 @@ void MainWin::buildTree()
 {
     QTreeWidget* tree = m_ui->treeCommand;
     tree->clear();
+    m_shownItem = nullptr;
     tree->setColumnCount(1);
     tree->setHeaderLabels({tr("Список команд по группам")});
     const Catalogue& catalogue = m_objects.catalogue;
@@ -366,13 +367,20 @@ void MainWin::clearCommandForm()
 void MainWin::on_treeCommand(QTreeWidgetItem* item)
 {
     qDebug() << "on_treeCommand" << (m_objects.procedureRunning ? "true" : "false");
-    // The exchange under way fills the current form when it returns; it must stay.
-    if (exchangeRunning() || !item)
+    if (!item)
         return;
-    if (m_objects.procedureRunning) {
-        clearCommandForm();
+    // The exchange under way fills the current form when it returns; it must stay. A
+    // refused tap leaves the highlight where it was, on the row the window shows.
+    if (exchangeRunning()) {
+        m_ui->treeCommand->setCurrentItem(m_shownItem);
         return;
     }
+    if (m_objects.procedureRunning) {
+        clearCommandForm();
+        m_ui->treeCommand->setCurrentItem(m_shownItem);
+        return;
+    }
+    m_shownItem = item;
     const int doubleTapMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
     // A group opens or closes at a tap on its name too: its arrow is a few pixels wide. A
     // double tap is one tap here as well (the tree's own double-click toggle is off).

@@ -216,6 +216,7 @@ private:
     QFileSystemWatcher m_lostPortWatcher;
     QString m_lostPort;
     QTreeWidgetItem* m_tablesItem = nullptr;
+    QTreeWidgetItem* m_shownItem = nullptr; // the row last taken: its form or procedure shows
     QString m_treePath; // the selected entry's path, shown in the tree's header
     TapMemory m_taps;
 
