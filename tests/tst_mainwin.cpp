@@ -750,7 +750,6 @@ private Q_SLOTS:
         QCOMPARE(rig.paneTexts().filter(back).size(), 1);
     }
 
-    // A decoded status reply, as the user sees it; the picture goes to the docs.
     // Port A lost, the user connects to port B, then A comes back: the link to B stays up
     // and so does its toggle.
     void lostPortBackWhileConnectedElsewhere()
@@ -805,6 +804,7 @@ private Q_SLOTS:
                  qPrintable(rig.paneLines().join('\n')));
     }
 
+    // A decoded status reply, as the user sees it; the picture goes to the docs.
     void statusReplyIsDecoded()
     {
         WindowRig rig;
@@ -827,6 +827,11 @@ private Q_SLOTS:
         rig.ui().splitter->setSizes({150, 850});
         QTRY_VERIFY(tree->headerItem()->text(0).startsWith(QChar(0x2026)));
         QVERIFY(tree->headerItem()->toolTip(0).endsWith(tree->headerItem()->text(0).mid(1)));
+        // The emptied form area leaves no scroll range of the form it held.
+        QScrollBar* formBar = rig.ui().saWid->verticalScrollBar();
+        QVERIFY(formBar->maximum() > 0);
+        rig.select(QStringLiteral("Состояние"));
+        QCOMPARE(formBar->maximum(), 0);
     }
 
     // The splash and the system menu as the shipped translation shows them.

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -90,6 +91,10 @@ void CommandForm::forgetWidgets()
 void CommandForm::clearForm()
 {
     delete m_area->takeWidget();
+    // The scroll area keeps the ranges of the widget it gave up: an empty area would still
+    // scroll, over nothing.
+    m_area->verticalScrollBar()->setRange(0, 0);
+    m_area->horizontalScrollBar()->setRange(0, 0);
     m_replyRows.clear();
     m_flagWidgets.clear();
     m_replyShown = false;
